@@ -1,0 +1,36 @@
+#pragma once
+// Late-bound automation, as a scripting client sees it: objects whose
+// properties and methods are reached by name, values of a few kinds, and
+// failures as varno::Error with the runtime's number and description.
+#include <cstdint>
+#include <initializer_list>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <variant>
+
+namespace varno {
+
+class AutoObject;
+using AutoRef = std::shared_ptr<AutoObject>;
+
+// empty, Boolean, integer, text, object
+using Variant = std::variant<std::monostate, bool, std::int32_t, std::wstring, AutoRef>;
+
+class AutoObject {
+  public:
+    virtual ~AutoObject() = default;
+    virtual Variant Get(std::wstring_view member) = 0;
+    virtual void Put(std::wstring_view member, const Variant& value) = 0;
+    virtual Variant Call(std::wstring_view member, std::initializer_list<Variant> args) = 0;
+};
+
+// Attaching to and launching automation servers by programmatic identifier.
+class AutomationRuntime {
+  public:
+    virtual ~AutomationRuntime() = default;
+    virtual AutoRef GetObject(std::wstring_view progId) = 0;    // the running instance
+    virtual AutoRef CreateObject(std::wstring_view progId) = 0; // a new instance
+};
+
+} // namespace varno

@@ -1,0 +1,33 @@
+#pragma once
+// Module-level routines shared by the windows: placing a window on the
+// screen, and the host session (the program's connection to the CAD host).
+#include "app/Automation.h"
+#include "app/Ui.h"
+
+namespace varno {
+
+// Centred horizontally, with a third of the free height above the window.
+void CentreOnScreen(Window& window, const Screen& screen);
+
+// A window rectangle in whole pixels, as SetWindowPos takes it.
+struct PixelRect {
+    int x = 0, y = 0, cx = 0, cy = 0;
+};
+// The window's own rectangle (twips) converted for SetWindowPos: x divides in
+// floating point, y, cx and cy divide whole numbers; every conversion to an
+// integer rounds half to even.
+PixelRect TopmostPixels(float left, float top, float width, float height, float twipsPerPixelX,
+                        float twipsPerPixelY);
+
+// The host session: one set of references per process, replaced by every
+// ConnectHost and never released explicitly.
+struct HostSession {
+    AutoRef HostApp;
+    AutoRef HostDoc;
+    AutoRef HostModelSpace;
+    AutoRef HostPaperSpace;
+    AutoRef HostUtility;
+};
+HostSession& Host();
+
+} // namespace varno

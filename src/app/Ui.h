@@ -1,0 +1,43 @@
+#pragma once
+// What the portable logic needs from the user interface: message boxes,
+// window geometry in twips and the screen.
+#include <string>
+#include <string_view>
+
+namespace varno {
+
+// Message box styles (the platform's values).
+constexpr unsigned MsgOkOnly = 0;
+constexpr unsigned MsgCritical = 16;
+
+// Caption of message boxes that bring no title of their own.
+inline constexpr std::wstring_view AppTitle = L"批量清理";
+
+class MessageBoxes {
+  public:
+    virtual ~MessageBoxes() = default;
+    // Modal; an empty title means the application's title.
+    virtual void Show(std::wstring_view text, unsigned style, std::wstring_view title = {}) = 0;
+};
+
+// The screen in twips (1/1440 inch) and its twips-per-pixel factors.
+struct Screen {
+    float Width = 0;
+    float Height = 0;
+    float TwipsPerPixelX = 15;
+    float TwipsPerPixelY = 15;
+};
+
+// A top-level window's outer rectangle in twips.
+class Window {
+  public:
+    virtual ~Window() = default;
+    virtual float Left() const = 0;
+    virtual float Top() const = 0;
+    virtual float Width() const = 0;
+    virtual float Height() const = 0;
+    // Moves the top-left corner; the size stays.
+    virtual void Move(float left, float top) = 0;
+};
+
+} // namespace varno

@@ -1,0 +1,70 @@
+#include "mainwindow/ListCommands.h"
+
+#include <unordered_set>
+
+namespace varno {
+
+void DeleteSelected(DrawingList& list) {
+    for (int i = list.ListCount() - 1; i >= 0; --i) {
+        if (list.Selected(i))
+            list.RemoveItem(i);
+    }
+}
+
+std::vector<std::wstring> SplitAnswer(std::wstring_view answer) {
+    std::vector<std::wstring> pieces;
+    if (answer.empty())
+        return pieces;
+    size_t start = 0;
+    for (;;) {
+        const size_t nul = answer.find(L'\0', start);
+        pieces.emplace_back(answer.substr(start, nul - start));
+        if (nul == std::wstring_view::npos)
+            return pieces;
+        start = nul + 1;
+    }
+}
+
+namespace {
+std::wstring JoinPath(std::wstring_view folder, std::wstring_view name) {
+    std::wstring path(folder);
+    if (path.empty() || path.back() != L'\\')
+        path += L'\\';
+    path += name;
+    return path;
+}
+} // namespace
+
+std::vector<std::wstring> AnswerPaths(std::wstring_view answer) {
+    std::vector<std::wstring> pieces = SplitAnswer(answer);
+    if (pieces.size() <= 1)
+        return pieces;
+    std::vector<std::wstring> paths;
+    paths.reserve(pieces.size() - 1);
+    for (size_t i = 1; i < pieces.size(); ++i)
+        paths.push_back(JoinPath(pieces[0], pieces[i]));
+    return paths;
+}
+
+void AddAnswer(DrawingList& list, std::wstring_view answer) {
+    std::vector<std::wstring> paths = AnswerPaths(answer);
+    if (paths.empty())
+        return;
+    // One read of the list instead of one per path: the set holds every
+    // entry, and every path added for this answer.
+    std::vector<std::wstring> existing = list.Items();
+    std::unordered_set<std::wstring> seen(std::make_move_iterator(existing.begin()),
+                                          std::make_move_iterator(existing.end()));
+    std::vector<std::wstring> fresh;
+    for (auto& p : paths) {
+        if (seen.insert(p).second)
+            fresh.push_back(std::move(p));
+    }
+    list.AddItems(fresh);
+}
+
+std::wstring HelpFilePath(std::wstring_view programFolder) {
+    return JoinPath(programFolder, L"varno.chm");
+}
+
+} // namespace varno

@@ -1,0 +1,29 @@
+#pragma once
+// The main window's commands on the drawing list, and the help file path.
+#include "mainwindow/DrawingList.h"
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace varno {
+
+// Removes every selected entry, walking from the last index down.
+void DeleteSelected(DrawingList& list);
+
+// Splits the file dialog's answer at every NUL; an empty answer gives no pieces.
+std::vector<std::wstring> SplitAnswer(std::wstring_view answer);
+
+// The paths an answer names: the answer itself when it holds no NUL, else
+// folder + "\" + name for each name (no second backslash after a drive root).
+std::vector<std::wstring> AnswerPaths(std::wstring_view answer);
+
+// Adds each path of the answer that is not yet in the list (exact,
+// case-sensitive comparison against the list as it stands).
+void AddAnswer(DrawingList& list, std::wstring_view answer);
+
+// The help file beside the program: folder + "\varno.chm", with no second
+// backslash when the folder is a drive root.
+std::wstring HelpFilePath(std::wstring_view programFolder);
+
+} // namespace varno

@@ -1,0 +1,52 @@
+#pragma once
+// The main window: the drawing list List2 in Frame1 with its five list
+// buttons, and the bottom row of batch purge, help, more software and exit.
+#include "platform/CommonDialog.h"
+#include "platform/Form.h"
+#include "platform/ListBox.h"
+
+namespace varno::win {
+
+class varnofrm : public Form {
+  public:
+    static varnofrm& Instance();
+
+    enum ControlId : int {
+        xpcmdbutton2 = 101, // "  更多软件"
+        xpcmdbutton3,       // "  退   出"
+        Command9,           // "  批量清理"
+        xpcmdbutton4,       // "  帮   助"
+        Frame1,
+        List2,
+        xpcmdbutton5, // "  添加文件"
+        xpcmdbutton6, // "  删除全部"
+        xpcmdbutton1, // "  删除选择"
+        xpcmdbutton8, // "  保存列表"
+        xpcmdbutton9, // "  读取列表"
+    };
+
+    // The drawing list (valid while the window is loaded).
+    ListBoxList& DrawingList2() { return list_; }
+
+    CommonDialog CommonDialog1; // picking drawings
+    CommonDialog CommonDialog4; // list files
+
+  protected:
+    Design GetDesign() const override;
+    std::vector<ControlDesign> GetControls() const override;
+    void Form_Load() override;
+    void OnCommand(int id, int code) override;
+
+  private:
+    varnofrm();
+    void AddDrawings();      // xpcmdbutton5
+    void DeleteSelected();   // xpcmdbutton1, List2 double-click
+    void MoreSoftware();     // xpcmdbutton2
+    void Help();             // xpcmdbutton4
+    void SaveListFile();     // xpcmdbutton8
+    void ReadListFile();     // xpcmdbutton9
+
+    ListBoxList list_{nullptr};
+};
+
+} // namespace varno::win

@@ -1,0 +1,58 @@
+#pragma once
+// Application-wide platform services: the message loop, ending the program,
+// the program's folder and help file, message boxes, shell-open, help, time.
+#include <windows.h>
+
+#include "app/Ui.h"
+
+#include <string>
+#include <string_view>
+
+namespace varno::win {
+
+HINSTANCE Instance();
+// The hidden window that owns every form, so that forms without a task bar
+// button have none.
+HWND OwnerWindow();
+
+// Runs the message loop until the last loaded form has been unloaded.
+int RunMessageLoop();
+// Handles one queued message (dialog keys, F1 help included); false on WM_QUIT.
+bool PumpMessage(const MSG& msg);
+// Called by the forms as they load and unload.
+void FormLoaded(HWND form);
+void FormUnloaded(HWND form);
+
+// Ends the process at once: no unload handlers run, every reference is dropped.
+[[noreturn]] void EndProgram();
+
+// The folder of the executable; ends with a backslash only at a drive root.
+std::wstring ProgramFolder();
+
+// The application's help file, opened by F1.
+void SetHelpFile(std::wstring path);
+const std::wstring& HelpFile();
+// HtmlHelpA(caller, path, HH_DISPLAY_TOPIC, 0), loaded from hhctrl.ocx on
+// first use; silent when it is missing.
+void ShowHelp(HWND caller, std::wstring_view path);
+
+// ShellExecuteA(owner, "Open", address, no parameters, no folder, show 0);
+// the result is ignored.
+void ShellOpen(HWND owner, std::wstring_view address);
+// Tests replace the shell to see what would be opened; nullptr restores it.
+using ShellOpenHook = void (*)(HWND owner, std::wstring_view address);
+void SetShellOpenHook(ShellOpenHook hook);
+
+// The current time of day in the system's time format (hours, minutes, seconds).
+std::wstring TimeOfDayText();
+
+// Text in the system's ANSI code page and back.
+std::string ToAnsi(std::wstring_view text);
+
+class Win32MessageBoxes : public MessageBoxes {
+  public:
+    void Show(std::wstring_view text, unsigned style, std::wstring_view title = {}) override;
+};
+MessageBoxes& TheMessageBoxes();
+
+} // namespace varno::win

@@ -1,0 +1,86 @@
+#pragma once
+// RAII owners for COM interface pointers and BSTRs.
+#include <windows.h>
+#include <oleauto.h>
+
+#include <string>
+#include <string_view>
+#include <utility>
+
+namespace varno::win {
+
+template <class T> class ComPtr {
+  public:
+    ComPtr() = default;
+    ComPtr(std::nullptr_t) {}
+    ComPtr(const ComPtr& o) : p_(o.p_) {
+        if (p_)
+            p_->AddRef();
+    }
+    ComPtr(ComPtr&& o) noexcept : p_(std::exchange(o.p_, nullptr)) {}
+    ~ComPtr() { Reset(); }
+    ComPtr& operator=(ComPtr o) noexcept {
+        std::swap(p_, o.p_);
+        return *this;
+    }
+    // Takes over a reference the caller already owns.
+    static ComPtr Attach(T* p) {
+        ComPtr c;
+        c.p_ = p;
+        return c;
+    }
+    // Adds a reference of its own.
+    static ComPtr From(T* p) {
+        if (p)
+            p->AddRef();
+        return Attach(p);
+    }
+    void Reset() {
+        if (p_)
+            std::exchange(p_, nullptr)->Release();
+    }
+    T* Get() const { return p_; }
+    T* operator->() const { return p_; }
+    explicit operator bool() const { return p_ != nullptr; }
+    // For out-parameters: releases what it held first.
+    T** Put() {
+        Reset();
+        return &p_;
+    }
+    void** PutVoid() { return reinterpret_cast<void**>(Put()); }
+    template <class U> ComPtr<U> As() const {
+        ComPtr<U> u;
+        if (p_)
+            p_->QueryInterface(__uuidof(U), u.PutVoid());
+        return u;
+    }
+
+  private:
+    T* p_ = nullptr;
+};
+
+class Bstr {
+  public:
+    Bstr() = default;
+    explicit Bstr(std::wstring_view s)
+        : b_(SysAllocStringLen(s.data(), static_cast<UINT>(s.size()))) {}
+    ~Bstr() { SysFreeString(b_); }
+    Bstr(Bstr&& o) noexcept : b_(std::exchange(o.b_, nullptr)) {}
+    Bstr& operator=(Bstr&& o) noexcept {
+        std::swap(b_, o.b_);
+        return *this;
+    }
+    Bstr(const Bstr&) = delete;
+    Bstr& operator=(const Bstr&) = delete;
+    BSTR Get() const { return b_; }
+    BSTR* Put() {
+        SysFreeString(std::exchange(b_, nullptr));
+        return &b_;
+    }
+    std::wstring Str() const { return b_ ? std::wstring(b_, SysStringLen(b_)) : std::wstring(); }
+
+  private:
+    BSTR b_ = nullptr;
+};
+
+} // namespace varno::win

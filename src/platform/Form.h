@@ -1,0 +1,137 @@
+#pragma once
+// One class per window: a Form creates its window and controls from design
+// values in twips, routes window messages to its handlers, and can be shown
+// (modeless or modal), hidden and unloaded; the next show loads it afresh.
+#include <windows.h>
+
+#include "app/Ui.h"
+#include "platform/Gdi.h"
+
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace varno::win {
+
+// The screen as the forms measure it: size in twips and twips per pixel
+// (1440 / the system's logical DPI).
+Screen TheScreen();
+int TwipsToPixelsX(float twips);
+int TwipsToPixelsY(float twips);
+
+// A font as the designer names it; created for the system DPI.
+struct FontSpec {
+    std::wstring face = L"MS Sans Serif";
+    float points = 8.25f;
+    bool bold = false;
+    bool italic = false;
+    bool underline = false;
+    BYTE charset = DEFAULT_CHARSET;
+};
+
+// "宋体" 9 pt, GB2312 character set: the font of the program's buttons.
+FontSpec SongTi9();
+
+// A child control's design values. Positions are in twips, relative to the
+// form's client area, or to the control named by container (a frame or a
+// picture box) whose own position is then added.
+struct ControlDesign {
+    int id = 0;
+    const wchar_t* className = L"STATIC"; // WC_BUTTON, WC_LISTBOX, WC_STATIC, ...
+    std::wstring text;
+    DWORD style = 0; // WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS are always added
+    DWORD exStyle = 0;
+    float left = 0, top = 0, width = 0, height = 0;
+    int container = 0;
+    const FontSpec* font = nullptr; // nullptr: the form's font
+    std::wstring tooltip;
+    bool autoSize = false;                    // labels: size to the text
+    COLORREF foreColor = CLR_INVALID;         // labels: text colour
+    COLORREF backColor = CLR_INVALID;         // labels: background; CLR_NONE = transparent
+    HCURSOR cursor = nullptr;                 // shown over the control
+};
+
+class Form : public Window {
+  public:
+    Form();
+    ~Form() override;
+    Form(const Form&) = delete;
+    Form& operator=(const Form&) = delete;
+
+    // Window: the outer rectangle in twips.
+    float Left() const override;
+    float Top() const override;
+    float Width() const override;
+    float Height() const override;
+    void Move(float left, float top) override;
+    void SetLeft(float left);
+    void SetTop(float top);
+
+    // 0 normal, 1 minimised, 2 maximised.
+    int WindowState() const;
+    void SetWindowState(int state);
+
+    HWND hWnd() const { return hwnd_; }
+    bool IsLoaded() const { return hwnd_ != nullptr; }
+    bool IsVisible() const;
+
+    void Load();                    // creates the window and controls, then Form_Load
+    void Show(bool modal = false);  // loads first if needed; modal returns once hidden or unloaded
+    void Hide();
+    void Unload();                  // destroys the window; the next show loads it afresh
+    void Refresh();                 // repaints the window and its controls now
+
+    HWND Control(int id) const;
+    std::wstring ControlText(int id) const;
+    void SetControlText(int id, std::wstring_view text); // re-sizes an auto-size label
+    void SetTimer(int id, unsigned intervalMs);          // 0: no events
+
+  protected:
+    struct Design {
+        std::wstring caption;
+        DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU;
+        DWORD exStyle = 0;
+        float clientWidth = 0, clientHeight = 0; // twips
+        float left = 0, top = 0;                 // twips, before the load handler places it
+        bool showInTaskbar = true;
+        COLORREF backColor = CLR_INVALID; // CLR_INVALID: the system's button face
+        int iconId = 0;                   // resource id, 0: none
+        FontSpec font;
+    };
+    virtual Design GetDesign() const = 0;
+    virtual std::vector<ControlDesign> GetControls() const { return {}; }
+
+    // Handlers; the defaults do nothing.
+    virtual void Form_Load() {}
+    virtual void Form_Unload() {}
+    virtual void Form_DblClick() {}
+    virtual void OnCommand(int /*id*/, int /*code*/) {} // BN_CLICKED, LBN_DBLCLK, STN_CLICKED, STN_DBLCLK
+    virtual void OnTimer(int /*id*/) {}
+    // Everything else; call the base for what it handles.
+    virtual LRESULT WndProc(UINT msg, WPARAM wp, LPARAM lp);
+
+    // Creates one control after load (the design table's controls are made by Load).
+    HWND AddControl(const ControlDesign& design);
+    // Size an auto-size label to its current text.
+    void AutoSize(int id);
+
+  private:
+    static LRESULT CALLBACK StaticWndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
+    void RunModal();
+    HFONT FontFor(const FontSpec* spec);
+
+    struct ControlInfo {
+        HWND hwnd = nullptr;
+        ControlDesign design;
+    };
+    HWND hwnd_ = nullptr;
+    HWND tooltip_ = nullptr;
+    Design design_;
+    std::map<int, ControlInfo> controls_;
+    std::vector<std::pair<FontSpec, GdiObject<HFONT>>> fonts_;
+    GdiObject<HBRUSH> backBrush_;
+    std::map<COLORREF, GdiObject<HBRUSH>> brushes_;
+};
+
+} // namespace varno::win

@@ -1,0 +1,26 @@
+#pragma once
+// The drawing list stored in a LISTBOX (LBS_SORT | LBS_EXTENDEDSEL).
+#include <windows.h>
+
+#include "mainwindow/DrawingList.h"
+
+namespace varno::win {
+
+class ListBoxList : public DrawingList {
+  public:
+    explicit ListBoxList(HWND listBox) : lb_(listBox) {}
+    int ListCount() const override;
+    std::wstring List(int index) const override;
+    bool Selected(int index) const override;
+    void AddItem(std::wstring_view text) override;
+    void RemoveItem(int index) override;
+    void Clear() override;
+    // Bulk adds without a repaint per entry.
+    void AddItems(std::span<const std::wstring> texts) override;
+    void ReplaceAll(std::span<const std::wstring> texts) override;
+
+  private:
+    HWND lb_;
+};
+
+} // namespace varno::win

@@ -1,0 +1,65 @@
+# Sourced by ./test and ./run: installing what the build needs, configuring
+# the Windows build, and the X server and wineserver for the Wine tests.
+source "$(dirname "${BASH_SOURCE[0]}")/wine-env.sh"
+
+VARNO_PACKAGES="cmake ninja-build g++ clang googletest libbenchmark-dev
+ g++-mingw-w64-x86-64-posix mingw-w64-tools wine wine64 xvfb x11-utils xdotool
+ imagemagick fonts-wqy-zenhei locales"
+
+varno_install_deps() {
+    local missing=()
+    for p in $VARNO_PACKAGES; do
+        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'ok installed' || missing+=("$p")
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    echo "== installing: ${missing[*]}"
+    if [ "$(id -u)" -ne 0 ]; then
+        echo "varno: missing packages (${missing[*]}); install them as root" >&2
+        return 1
+    fi
+    apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq \
+        --no-install-recommends "${missing[@]}" >/dev/null
+}
+
+varno_configure_win() {
+    [ -f build/win/CMakeCache.txt ] && return 0
+    cmake -S . -B build/win -G Ninja -DCMAKE_BUILD_TYPE=Release \
+        -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake >/dev/null
+}
+
+VARNO_XVFB_PID=
+varno_start_display() {
+    local n
+    for n in $(seq 91 120); do
+        [ -e /tmp/.X11-unix/X$n ] || [ -e /tmp/.X$n-lock ] && continue
+        Xvfb :$n -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+        VARNO_XVFB_PID=$!
+        export DISPLAY=:$n
+        for _ in $(seq 50); do
+            xdpyinfo >/dev/null 2>&1 && return 0
+            sleep 0.1
+        done
+        kill "$VARNO_XVFB_PID" 2>/dev/null
+    done
+    echo "varno: could not start Xvfb" >&2
+    return 1
+}
+varno_stop_display() {
+    [ -n "$VARNO_XVFB_PID" ] && kill "$VARNO_XVFB_PID" 2>/dev/null
+    VARNO_XVFB_PID=
+}
+
+# A persistent wineserver with detached streams, so that Wine's background
+# services never hold ctest's output pipe open.
+varno_start_wine() {
+    varno_prefix || return 1
+    [ "$(type -t varno_register_host)" = function ] && varno_register_host
+    wineserver -p </dev/null >/dev/null 2>&1
+    wine wineboot </dev/null >/dev/null 2>&1
+    return 0
+}
+varno_stop_wine() {
+    wineserver -k </dev/null >/dev/null 2>&1
+    wineserver -w </dev/null >/dev/null 2>&1
+    return 0
+}
