@@ -9,12 +9,16 @@ namespace varno {
 
 // Runtime error numbers the handlers tell apart.
 namespace errnum {
+constexpr long InvalidProcedureCall = 5;
+constexpr long TypeMismatch = 13;
 constexpr long FileNotFound = 53;
 constexpr long PermissionDenied = 70;
 constexpr long DiskFull = 61;
 constexpr long PathFileAccess = 75;
 constexpr long PathNotFound = 76;
+constexpr long ObjectVariableNotSet = 91;
 constexpr long ObjectRequired = 424;
+constexpr long CantCreateObject = 429;
 constexpr long ObjectDoesntSupport = 438;
 constexpr long CancelSelected = 32755;
 } // namespace errnum

@@ -1,5 +1,7 @@
 #include "app/Module1.h"
 
+#include "app/AutomationError.h"
+
 #include <cmath>
 
 namespace varno {
@@ -12,7 +14,9 @@ void CentreOnScreen(Window& window, const Screen& screen) {
 
 namespace {
 // Round half to even (the default floating-point rounding mode).
-int RoundEven(double v) { return static_cast<int>(std::nearbyint(v)); }
+int RoundEven(double v) {
+    return static_cast<int>(std::nearbyint(v));
+}
 } // namespace
 
 PixelRect TopmostPixels(float left, float top, float width, float height, float twipsPerPixelX,
@@ -30,6 +34,43 @@ PixelRect TopmostPixels(float left, float top, float width, float height, float 
 HostSession& Host() {
     static HostSession session;
     return session;
+}
+
+void ConnectHost(AutomationRuntime& runtime, MessageBoxes& boxes) {
+    HostSession& host = Host();
+    std::wstring failure;
+    bool failed = false;
+    try {
+        host.HostApp = runtime.GetObject(HostProgId);
+    } catch (const Error& e) {
+        failed = true;
+        failure = e.Description();
+    }
+    if (failed) {
+        failed = false;
+        try {
+            host.HostApp = runtime.CreateObject(HostProgId);
+        } catch (const Error& e) {
+            failed = true;
+            failure = e.Description();
+        }
+    }
+    if (failed) {
+        boxes.Show(failure, MsgOkOnly);
+        return;
+    }
+    // From here on every failure is ignored and leaves its field as it was.
+    const auto ignoring = [](auto&& step) {
+        try {
+            step();
+        } catch (const Error&) {
+        }
+    };
+    ignoring([&] { Deref(host.HostApp).Put(L"Visible", true); });
+    ignoring([&] { host.HostDoc = ObjectOf(Deref(host.HostApp).Get(L"ActiveDocument")); });
+    ignoring([&] { host.HostModelSpace = ObjectOf(Deref(host.HostDoc).Get(L"ModelSpace")); });
+    ignoring([&] { host.HostPaperSpace = ObjectOf(Deref(host.HostDoc).Get(L"PaperSpace")); });
+    ignoring([&] { host.HostUtility = ObjectOf(Deref(host.HostDoc).Get(L"Utility")); });
 }
 
 } // namespace varno

@@ -30,4 +30,15 @@ struct HostSession {
 };
 HostSession& Host();
 
+// The CAD host's programmatic identifier.
+inline constexpr std::wstring_view HostProgId = L"AutoCAD.Application";
+
+// Fills the host session: attaches to the running CAD host, else launches
+// one; when both fail, shows the failure's description (OK only, no icon,
+// the application's title) and leaves the session as it was. Then makes the
+// host visible and captures its active document with the document's model
+// space, paper space and utility object; a failure there is ignored and
+// leaves its field unchanged. Never raises.
+void ConnectHost(AutomationRuntime& runtime, MessageBoxes& boxes);
+
 } // namespace varno

@@ -1,0 +1,149 @@
+#include "app/AutomationError.h"
+
+#include <cstdio>
+
+namespace varno {
+
+namespace {
+
+struct KnownHresult {
+    std::uint32_t hr;
+    long number;
+};
+
+// HRESULTs the runtime reports under numbers of its own.
+constexpr KnownHresult kKnown[] = {
+    {hresult::DispUnknownName, errnum::ObjectDoesntSupport},
+    {hresult::DispMemberNotFound, errnum::ObjectDoesntSupport},
+    {hresult::InvalidArg, errnum::InvalidProcedureCall},
+    {hresult::DispOverflow, 6},
+    {hresult::OutOfMemory, 7},
+    {hresult::DispBadIndex, 9},
+    {hresult::DispDivByZero, 11},
+    {hresult::DispTypeMismatch, errnum::TypeMismatch},
+    {hresult::ClassNotRegistered, errnum::CantCreateObject},
+    {hresult::MonikerUnavailable, errnum::CantCreateObject},
+    {hresult::InvalidClassString, errnum::CantCreateObject},
+    {hresult::AppNotFound, errnum::CantCreateObject},
+    {hresult::ServerExecFailure, errnum::CantCreateObject},
+    {hresult::NoInterface, 430},
+    {hresult::DispNoNamedArgs, 446},
+    {hresult::DispParamNotFound, 448},
+    {hresult::DispParamNotOptional, 449},
+    {hresult::DispBadParamCount, 450},
+};
+
+struct RuntimeText {
+    long number;
+    const wchar_t* text;
+};
+
+constexpr RuntimeText kTexts[] = {
+    {errnum::InvalidProcedureCall, L"无效的过程调用或参数"},
+    {6, L"溢出"},
+    {7, L"内存溢出"},
+    {9, L"下标越界"},
+    {11, L"除数为零"},
+    {errnum::TypeMismatch, L"类型不匹配"},
+    {errnum::ObjectVariableNotSet, L"对象变量或 With 块变量没有设置"},
+    {errnum::ObjectRequired, L"要求对象"},
+    {errnum::CantCreateObject, L"ActiveX 部件不能创建对象"},
+    {430, L"类不支持自动化或不支持期望的接口"},
+    {errnum::ObjectDoesntSupport, L"对象不支持该属性或方法"},
+    {446, L"对象不支持命名参数"},
+    {448, L"找不到命名参数"},
+    {449, L"参数不可选"},
+    {450, L"错误的参数号或无效的属性赋值"},
+};
+
+bool IsControlError(std::uint32_t hr) {
+    return (hr & 0xFFFF0000u) == 0x800A0000u;
+}
+
+// The HRESULT that describes the failure: the server's scode for an exception.
+std::uint32_t EffectiveHresult(const AutomationFailure& f) {
+    if (f.hr == hresult::DispException && f.scode != 0 && f.scode != hresult::DispException)
+        return f.scode;
+    return f.hr;
+}
+
+} // namespace
+
+long AutomationErrorNumber(std::uint32_t hr) {
+    if (IsControlError(hr))
+        return static_cast<long>(hr & 0xFFFFu);
+    for (const auto& k : kKnown)
+        if (k.hr == hr)
+            return k.number;
+    return static_cast<long>(static_cast<std::int32_t>(hr));
+}
+
+long AutomationErrorNumber(const AutomationFailure& failure) {
+    if (failure.hr == hresult::DispException && failure.wCode != 0)
+        return failure.wCode;
+    return AutomationErrorNumber(EffectiveHresult(failure));
+}
+
+std::wstring RuntimeErrorText(long number) {
+    for (const auto& t : kTexts)
+        if (t.number == number)
+            return t.text;
+    return {};
+}
+
+Error RuntimeError(long number) {
+    return Error(number, RuntimeErrorText(number));
+}
+
+Error AutomationError(const AutomationFailure& failure, const SystemMessageFn& systemMessage) {
+    const long number = AutomationErrorNumber(failure);
+    if (!failure.description.empty())
+        return Error(number, failure.description);
+    const std::uint32_t hr = EffectiveHresult(failure);
+    std::wstring text;
+    if (systemMessage)
+        text = systemMessage(hr);
+    // System messages end in a line break.
+    while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r' || text.back() == L' '))
+        text.pop_back();
+    if (text.empty())
+        text = RuntimeErrorText(number);
+    if (text.empty()) {
+        wchar_t buf[40];
+        std::swprintf(buf, sizeof buf / sizeof buf[0], L"自动化错误 (0x%08X)",
+                      static_cast<unsigned>(hr));
+        text = buf;
+    }
+    return Error(number, std::move(text));
+}
+
+AutoObject& Deref(const AutoRef& object) {
+    if (!object)
+        throw RuntimeError(errnum::ObjectVariableNotSet);
+    return *object;
+}
+
+AutoRef ObjectOf(const Variant& value) {
+    if (const auto* object = std::get_if<AutoRef>(&value))
+        return *object;
+    throw RuntimeError(errnum::ObjectRequired);
+}
+
+AutoObject& CallTarget(const Variant& value) {
+    if (const auto* object = std::get_if<AutoRef>(&value))
+        return Deref(*object);
+    throw RuntimeError(errnum::ObjectRequired);
+}
+
+std::wstring TextOf(const Variant& value) {
+    struct Visitor {
+        std::wstring operator()(std::monostate) const { return {}; }
+        std::wstring operator()(bool b) const { return b ? L"True" : L"False"; }
+        std::wstring operator()(std::int32_t n) const { return std::to_wstring(n); }
+        std::wstring operator()(const std::wstring& s) const { return s; }
+        std::wstring operator()(const AutoRef&) const { throw RuntimeError(errnum::TypeMismatch); }
+    };
+    return std::visit(Visitor{}, value);
+}
+
+} // namespace varno

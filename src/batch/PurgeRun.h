@@ -1,0 +1,53 @@
+#pragma once
+// The batch purge run: every drawing of the drawing list is opened in the CAD
+// host, purged, and closed with its changes saved, while the progress window
+// Form3 shows how far it got.
+#include "app/Automation.h"
+#include "app/Ui.h"
+#include "mainwindow/DrawingList.h"
+
+#include <string>
+#include <string_view>
+
+namespace varno {
+
+// What the run does to the program's windows.
+class PurgeView {
+  public:
+    virtual ~PurgeView() = default;
+    // Brings the top-level window with exactly this title to the foreground;
+    // raises an error when there is none.
+    virtual void ActivateWindow(std::wstring_view title) = 0;
+    // Shows Form3 modeless (loading it if needed) and hides varnofrm.
+    virtual void ShowProgress() = 0;
+    virtual void HideMain() = 0;
+    // Form3's progress text, start time and end time.
+    virtual void SetLabel1(std::wstring_view text) = 0;
+    virtual void SetLabel3(std::wstring_view text) = 0;
+    virtual void SetLabel5(std::wstring_view text) = 0;
+    // Repaints Form3 now.
+    virtual void RefreshProgress() = 0;
+    // The time of day in the system's time format.
+    virtual std::wstring TimeOfDay() = 0;
+};
+
+// Texts of the run.
+inline constexpr std::wstring_view DoneText = L"批量清理完成 双击窗口返回";
+inline constexpr std::wstring_view NeedsR2000Text = L"仅支持R2000以上版本！";
+inline constexpr std::wstring_view BadOperationText = L"操作不当！";
+inline constexpr std::wstring_view ErrorTitle = L"错误";
+
+// "正在清理第 3 页   共 12 页"
+std::wstring ProgressText(int ordinal, int total);
+// The host's template: FullName without its last 9 characters, then
+// "\TEMPLATE\acad.dwt"; raises error 5 when FullName is shorter than that.
+std::wstring TemplatePath(std::wstring_view fullName, std::size_t length);
+// A list entry without its leading and trailing spaces (U+0020 only).
+std::wstring TrimSpaces(std::wstring_view path);
+
+// The run, as Command9 starts it: connects the host session, works through
+// the list and reports a failure in one message box. Never raises.
+void RunBatchPurge(AutomationRuntime& runtime, MessageBoxes& boxes, DrawingList& list,
+                   PurgeView& view);
+
+} // namespace varno

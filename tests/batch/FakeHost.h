@@ -1,0 +1,192 @@
+#pragma once
+// A scripted CAD host for the portable tests: objects that answer members by
+// name from a table, a journal of every call (shared with the fake view and
+// message boxes, so that the whole order can be checked), and failures that a
+// test switches on for the n-th occurrence of a journal line.
+#include "app/Automation.h"
+#include "app/AutomationError.h"
+#include "app/Ui.h"
+#include "batch/PurgeRun.h"
+
+#include <algorithm>
+#include <functional>
+#include <map>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace varno::testing {
+
+using Journal = std::vector<std::wstring>;
+
+inline std::wstring Show(const Variant& v) {
+    struct V {
+        std::wstring operator()(std::monostate) const { return L"Empty"; }
+        std::wstring operator()(bool b) const { return b ? L"True" : L"False"; }
+        std::wstring operator()(std::int32_t n) const { return std::to_wstring(n); }
+        std::wstring operator()(const std::wstring& s) const { return s; }
+        std::wstring operator()(const AutoRef& o) const { return o ? L"<object>" : L"Nothing"; }
+    };
+    return std::visit(V{}, v);
+}
+
+class FakeHost;
+
+class FakeObject : public AutoObject {
+  public:
+    FakeObject(FakeHost& host, std::wstring name) : host_(host), name_(std::move(name)) {}
+    Variant Get(std::wstring_view member) override;
+    void Put(std::wstring_view member, const Variant& value) override;
+    Variant Call(std::wstring_view member, std::initializer_list<Variant> args) override;
+
+  private:
+    FakeHost& host_;
+    std::wstring name_;
+};
+
+class FakeHost : public AutomationRuntime {
+  public:
+    using Handler = std::function<Variant(const std::vector<Variant>&)>;
+
+    explicit FakeHost(Journal& journal) : journal_(journal) {
+        app = Make(L"App");
+        documents = Make(L"Documents");
+        doc = Make(L"Doc");
+        On(L"App.Caption", [this](auto&) { return Variant(caption); });
+        On(L"App.FullName", [this](auto&) { return Variant(fullName); });
+        On(L"App.Documents", [this](auto&) { return Variant(documents); });
+        On(L"App.ActiveDocument", [this](auto&) { return Variant(doc); });
+        On(L"App.Visible=", [this](auto& a) {
+            visible = std::get<bool>(a.at(0));
+            return Variant();
+        });
+        On(L"Doc.ModelSpace", [this](auto&) { return Variant(Make(L"ModelSpace")); });
+        On(L"Doc.PaperSpace", [this](auto&) { return Variant(Make(L"PaperSpace")); });
+        On(L"Doc.Utility", [this](auto&) { return Variant(Make(L"Utility")); });
+        On(L"Documents.Add", [this](auto&) { return Variant(doc); });
+        On(L"Documents.Open", [this](auto& a) {
+            opened.push_back(std::get<std::wstring>(a.at(0)));
+            return Variant(doc);
+        });
+        On(L"Doc.SendCommand", [](auto&) { return Variant(); });
+        On(L"Doc.PurgeAll", [](auto&) { return Variant(); });
+        On(L"Doc.Close", [](auto&) { return Variant(); });
+    }
+
+    AutoRef Make(std::wstring name) { return std::make_shared<FakeObject>(*this, std::move(name)); }
+    void On(std::wstring member, Handler h) { handlers_[std::move(member)] = std::move(h); }
+    void Remove(const std::wstring& member) { handlers_.erase(member); }
+    // The n-th call that writes this journal line raises the error.
+    void FailAt(std::wstring line, Error error, int nth = 1) {
+        failures_.push_back({std::move(line), nth, std::move(error)});
+    }
+
+    AutoRef GetObject(std::wstring_view progId) override {
+        Record(L"GetObject(" + std::wstring(progId) + L")");
+        if (!running)
+            throw Error(errnum::CantCreateObject, L"no running host");
+        return app;
+    }
+    AutoRef CreateObject(std::wstring_view progId) override {
+        Record(L"CreateObject(" + std::wstring(progId) + L")");
+        if (!installed)
+            throw Error(errnum::CantCreateObject, L"host not installed");
+        ++launches;
+        return app;
+    }
+
+    // Journals the call, raises a scripted failure, then answers it.
+    Variant Answer(const std::wstring& key, std::wstring line, const std::vector<Variant>& args) {
+        Record(line);
+        const int seen = static_cast<int>(std::count(journal_.begin(), journal_.end(), line));
+        for (const auto& f : failures_)
+            if (f.line == line && f.nth == seen)
+                throw f.error;
+        const auto it = handlers_.find(key);
+        if (it == handlers_.end())
+            throw RuntimeError(errnum::ObjectDoesntSupport);
+        return it->second(args);
+    }
+    void Record(std::wstring line) { journal_.push_back(std::move(line)); }
+
+    std::wstring caption = L"Stand-in CAD - [Drawing1.dwg]";
+    std::wstring fullName = L"C:\\Program Files\\CAD\\vcad.exe";
+    bool running = true;
+    bool installed = true;
+    bool visible = false;
+    int launches = 0;
+    std::vector<std::wstring> opened;
+    AutoRef app, documents, doc;
+
+  private:
+    struct Failure {
+        std::wstring line;
+        int nth;
+        Error error;
+    };
+    Journal& journal_;
+    std::map<std::wstring, Handler, std::less<>> handlers_;
+    std::vector<Failure> failures_;
+};
+
+inline Variant FakeObject::Get(std::wstring_view member) {
+    std::wstring key = name_ + L"." + std::wstring(member);
+    return host_.Answer(key, key, {});
+}
+
+inline void FakeObject::Put(std::wstring_view member, const Variant& value) {
+    std::wstring key = name_ + L"." + std::wstring(member) + L"=";
+    host_.Answer(key, key + Show(value), {value});
+}
+
+inline Variant FakeObject::Call(std::wstring_view member, std::initializer_list<Variant> args) {
+    std::wstring key = name_ + L"." + std::wstring(member);
+    std::wstring line = key + L"(";
+    bool first = true;
+    for (const auto& a : args) {
+        if (!first)
+            line += L", ";
+        line += Show(a);
+        first = false;
+    }
+    line += L")";
+    return host_.Answer(key, line, std::vector<Variant>(args));
+}
+
+struct FakeBoxes : MessageBoxes {
+    explicit FakeBoxes(Journal& j) : journal(j) {}
+    void Show(std::wstring_view text, unsigned style, std::wstring_view title) override {
+        journal.push_back(L"MsgBox(" + std::wstring(text) + L"|" + std::to_wstring(style) + L"|" +
+                          std::wstring(title) + L")");
+    }
+    Journal& journal;
+};
+
+struct FakeView : PurgeView {
+    explicit FakeView(Journal& j) : journal(j) {}
+    void ActivateWindow(std::wstring_view title) override {
+        journal.push_back(L"Activate(" + std::wstring(title) + L")");
+        if (!windows.count(std::wstring(title)))
+            throw RuntimeError(errnum::InvalidProcedureCall);
+    }
+    void ShowProgress() override { journal.push_back(L"ShowProgress"); }
+    void HideMain() override { journal.push_back(L"HideMain"); }
+    void SetLabel1(std::wstring_view t) override {
+        journal.push_back(L"Label1=" + std::wstring(t));
+    }
+    void SetLabel3(std::wstring_view t) override {
+        journal.push_back(L"Label3=" + std::wstring(t));
+    }
+    void SetLabel5(std::wstring_view t) override {
+        journal.push_back(L"Label5=" + std::wstring(t));
+    }
+    void RefreshProgress() override { journal.push_back(L"Refresh"); }
+    std::wstring TimeOfDay() override { return L"10:00:0" + std::to_wstring(clock++); }
+
+    Journal& journal;
+    std::set<std::wstring> windows;
+    int clock = 0;
+};
+
+} // namespace varno::testing

@@ -1,0 +1,330 @@
+#include "app/Module1.h"
+#include "batch/PurgeRun.h"
+#include "batch/FakeHost.h"
+
+#include <gtest/gtest.h>
+
+namespace varno {
+namespace {
+
+using testing::FakeBoxes;
+using testing::FakeHost;
+using testing::FakeView;
+using testing::Journal;
+
+const std::wstring kFailBox = L"MsgBox(操作不当！|16|错误)";
+const std::wstring k438Box = L"MsgBox(仅支持R2000以上版本！|16|错误)";
+
+class PurgeRunTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        Host() = HostSession{};
+        view.windows.insert(host.caption);
+    }
+    void TearDown() override { Host() = HostSession{}; }
+
+    void Run() { RunBatchPurge(host, boxes, list, view); }
+
+    // Everything up to the first drawing, when the host is running.
+    Journal Prologue() const {
+        const std::wstring c = host.caption;
+        return {L"GetObject(AutoCAD.Application)",
+                L"App.Visible=True",
+                L"App.ActiveDocument",
+                L"Doc.ModelSpace",
+                L"Doc.PaperSpace",
+                L"Doc.Utility",
+                L"App.Caption",
+                L"Activate(" + c + L")",
+                L"ShowProgress",
+                L"HideMain",
+                L"App.Caption",
+                L"Activate(" + c + L")",
+                L"Label3=10:00:00",
+                L"App.FullName",
+                L"App.FullName",
+                L"App.Documents",
+                L"Documents.Add(C:\\Program Files\\CAD\\TEMPLATE\\acad.dwt)",
+                L"App.ActiveDocument",
+                L"Doc.SendCommand(PROXYNOTICE 0\r)"};
+    }
+    static Journal Drawing(int ordinal, int total, const std::wstring& path) {
+        return {L"Label1=" + ProgressText(ordinal, total),
+                L"Refresh",
+                L"App.Documents",
+                L"Documents.Open(" + path + L")",
+                L"App.ActiveDocument",
+                L"Doc.PurgeAll()",
+                L"App.ActiveDocument",
+                L"Doc.Close(True)"};
+    }
+    static void Append(Journal& to, const Journal& from) {
+        to.insert(to.end(), from.begin(), from.end());
+    }
+    int Count(const std::wstring& line) const {
+        return static_cast<int>(std::count(journal.begin(), journal.end(), line));
+    }
+    bool Has(const std::wstring& line) const { return Count(line) > 0; }
+    bool HasPrefix(const std::wstring& prefix) const {
+        for (const auto& l : journal)
+            if (l.rfind(prefix, 0) == 0)
+                return true;
+        return false;
+    }
+
+    Journal journal;
+    FakeHost host{journal};
+    FakeBoxes boxes{journal};
+    FakeView view{journal};
+    MemoryDrawingList list;
+};
+
+TEST(PurgeTexts, ProgressTextHasItsExactSpacing) {
+    EXPECT_EQ(ProgressText(3, 12), L"正在清理第 3 页   共 12 页");
+    EXPECT_EQ(ProgressText(32767, 32767), L"正在清理第 32767 页   共 32767 页");
+}
+
+TEST(PurgeTexts, TemplatePathDropsTheExecutablesNineCharacters) {
+    const std::wstring full = L"C:\\Program Files\\CAD\\acad.exe";
+    EXPECT_EQ(TemplatePath(full, full.size()), L"C:\\Program Files\\CAD\\TEMPLATE\\acad.dwt");
+    const std::wstring chinese = L"D:\\制图软件\\vcad.exe";
+    EXPECT_EQ(TemplatePath(chinese, chinese.size()), L"D:\\制图软件\\TEMPLATE\\acad.dwt");
+    EXPECT_EQ(TemplatePath(L"acad.exe\\", 9), L"\\TEMPLATE\\acad.dwt");
+    // Fewer than 9 characters: the runtime's invalid-argument error.
+    try {
+        TemplatePath(L"acad.exe", 8);
+        FAIL() << "no error";
+    } catch (const Error& e) {
+        EXPECT_EQ(e.Number(), errnum::InvalidProcedureCall);
+    }
+}
+
+TEST(PurgeTexts, TrimSpacesRemovesOnlyTheOrdinarySpace) {
+    EXPECT_EQ(TrimSpaces(L"  C:\\a b\\c d.dwg  "), L"C:\\a b\\c d.dwg");
+    EXPECT_EQ(TrimSpaces(L"\tC:\\x.dwg\t"), L"\tC:\\x.dwg\t");
+    EXPECT_EQ(TrimSpaces(L"\u3000C:\\x.dwg\u00A0"), L"\u3000C:\\x.dwg\u00A0");
+    EXPECT_EQ(TrimSpaces(L"    "), L"");
+    EXPECT_EQ(TrimSpaces(L""), L"");
+}
+
+TEST_F(PurgeRunTest, EmptyListConnectsShowsProgressAndPreparesTheHostOnly) {
+    Run();
+    EXPECT_EQ(journal, Prologue());
+    EXPECT_TRUE(host.visible);
+    EXPECT_EQ(list.ListCount(), 0);
+}
+
+TEST_F(PurgeRunTest, ThreeDrawingsArePurgedInListOrderThenTheListIsCleared) {
+    list.AddItem(L"C:\\d\\c.dwg");
+    list.AddItem(L"C:\\d\\A.dwg");
+    list.AddItem(L"C:\\d\\b.dwg");
+    Run();
+    Journal expected = Prologue();
+    Append(expected, Drawing(1, 3, L"C:\\d\\A.dwg"));
+    Append(expected, Drawing(2, 3, L"C:\\d\\b.dwg"));
+    Append(expected, Drawing(3, 3, L"C:\\d\\c.dwg"));
+    expected.push_back(L"Label1=批量清理完成 双击窗口返回");
+    expected.push_back(L"Label5=10:00:01");
+    EXPECT_EQ(journal, expected);
+    EXPECT_EQ(list.ListCount(), 0);
+}
+
+TEST_F(PurgeRunTest, TwelveDrawingsShowTheirOrdinalOfTheTotal) {
+    for (int i = 10; i < 22; ++i)
+        list.AddItem(L"C:\\d\\" + std::to_wstring(i) + L".dwg");
+    Run();
+    EXPECT_TRUE(Has(L"Label1=正在清理第 3 页   共 12 页"));
+    EXPECT_TRUE(Has(L"Label1=正在清理第 12 页   共 12 页"));
+    EXPECT_EQ(Count(L"Refresh"), 12);
+    EXPECT_EQ(Count(L"Doc.Close(True)"), 12);
+    EXPECT_EQ(journal.back(), L"Label5=10:00:01"); // end time once, after the last
+}
+
+TEST_F(PurgeRunTest, FailureAtTheSecondOfThreeStopsAndKeepsTheList) {
+    list.AddItem(L"C:\\d\\1.dwg");
+    list.AddItem(L"C:\\d\\2.dwg");
+    list.AddItem(L"C:\\d\\3.dwg");
+    host.FailAt(L"Documents.Open(C:\\d\\2.dwg)", Error(-2147352567, L"cannot open"));
+    Run();
+    Journal expected = Prologue();
+    Append(expected, Drawing(1, 3, L"C:\\d\\1.dwg"));
+    Append(expected, {L"Label1=" + ProgressText(2, 3), L"Refresh", L"App.Documents",
+                      L"Documents.Open(C:\\d\\2.dwg)", kFailBox});
+    EXPECT_EQ(journal, expected);
+    EXPECT_EQ(list.ListCount(), 3);
+    EXPECT_FALSE(HasPrefix(L"Label5="));
+}
+
+TEST_F(PurgeRunTest, FailuresInPurgeAndSaveEndTheRunToo) {
+    list.AddItem(L"C:\\d\\1.dwg");
+    list.AddItem(L"C:\\d\\2.dwg");
+    host.FailAt(L"Doc.Close(True)", Error(70, L"write protected"), 2);
+    Run();
+    EXPECT_EQ(journal.back(), kFailBox);
+    EXPECT_EQ(Count(L"Doc.PurgeAll()"), 2);
+    EXPECT_EQ(list.ListCount(), 2);
+    EXPECT_FALSE(Has(L"Label1=批量清理完成 双击窗口返回"));
+}
+
+TEST_F(PurgeRunTest, MissingPurgeAllIsReportedAsNeedingR2000) {
+    list.AddItem(L"C:\\d\\1.dwg");
+    list.AddItem(L"C:\\d\\2.dwg");
+    host.Remove(L"Doc.PurgeAll");
+    Run();
+    EXPECT_EQ(journal.back(), k438Box);
+    EXPECT_EQ(Count(L"Documents.Open(C:\\d\\1.dwg)"), 1);
+    EXPECT_FALSE(Has(L"Documents.Open(C:\\d\\2.dwg)"));
+    EXPECT_FALSE(Has(L"Doc.Close(True)"));
+    EXPECT_EQ(list.ListCount(), 2);
+}
+
+TEST_F(PurgeRunTest, Error438FromAnyStepChoosesTheR2000Message) {
+    host.FailAt(L"App.FullName", RuntimeError(errnum::ObjectDoesntSupport), 2);
+    Run();
+    EXPECT_EQ(journal.back(), k438Box);
+    EXPECT_FALSE(HasPrefix(L"App.Documents"));
+}
+
+TEST_F(PurgeRunTest, MissingTemplateFailsAfterTheProgressWindowIsShown) {
+    list.AddItem(L"C:\\d\\1.dwg");
+    host.FailAt(L"Documents.Add(C:\\Program Files\\CAD\\TEMPLATE\\acad.dwt)",
+                Error(-2147352567, L"template not found"));
+    Run();
+    EXPECT_TRUE(Has(L"ShowProgress"));
+    EXPECT_TRUE(Has(L"HideMain"));
+    EXPECT_TRUE(Has(L"Label3=10:00:00"));
+    EXPECT_FALSE(HasPrefix(L"Doc.SendCommand"));
+    EXPECT_FALSE(HasPrefix(L"Label1="));
+    EXPECT_EQ(journal.back(), kFailBox);
+    EXPECT_EQ(list.ListCount(), 1);
+}
+
+TEST_F(PurgeRunTest, ShortFullNameIsAFailureNotACrash) {
+    host.fullName = L"a.exe";
+    Run();
+    EXPECT_FALSE(HasPrefix(L"Documents.Add"));
+    EXPECT_EQ(journal.back(), kFailBox);
+}
+
+TEST_F(PurgeRunTest, PathsLoseLeadingAndTrailingSpacesOnly) {
+    list.AddItem(L"  C:\\my drawings\\a b.dwg  ");
+    list.AddItem(L"\u3000C:\\d\\wide.dwg");
+    Run();
+    EXPECT_EQ(host.opened,
+              (std::vector<std::wstring>{L"C:\\my drawings\\a b.dwg", L"\u3000C:\\d\\wide.dwg"}));
+    EXPECT_EQ(list.ListCount(), 0);
+}
+
+TEST_F(PurgeRunTest, TheSamePathTwiceIsPurgedTwice) {
+    list.AddItem(L"C:\\d\\same.dwg");
+    list.AddItem(L"C:\\d\\same.dwg");
+    Run();
+    EXPECT_EQ(host.opened, (std::vector<std::wstring>{L"C:\\d\\same.dwg", L"C:\\d\\same.dwg"}));
+    EXPECT_EQ(Count(L"Doc.Close(True)"), 2);
+    EXPECT_EQ(Count(L"Label1=" + ProgressText(2, 2)), 1);
+}
+
+TEST_F(PurgeRunTest, NoWindowWithTheHostsTitleFailsBeforeTheProgressWindow) {
+    view.windows.clear();
+    list.AddItem(L"C:\\d\\1.dwg");
+    Run();
+    EXPECT_FALSE(Has(L"ShowProgress"));
+    EXPECT_FALSE(Has(L"HideMain"));
+    EXPECT_EQ(journal.back(), kFailBox);
+    EXPECT_EQ(list.ListCount(), 1);
+}
+
+TEST_F(PurgeRunTest, LaunchesTheHostWhenNoneRuns) {
+    host.running = false;
+    Run();
+    EXPECT_EQ(journal.at(0), L"GetObject(AutoCAD.Application)");
+    EXPECT_EQ(journal.at(1), L"CreateObject(AutoCAD.Application)");
+    EXPECT_EQ(journal.at(2), L"App.Visible=True");
+    EXPECT_EQ(host.launches, 1);
+    EXPECT_EQ(Host().HostApp, host.app);
+}
+
+TEST_F(PurgeRunTest, AttachingNeverLaunchesASecondHost) {
+    Run();
+    EXPECT_FALSE(HasPrefix(L"CreateObject"));
+    EXPECT_EQ(host.launches, 0);
+    EXPECT_EQ(Host().HostApp, host.app);
+    EXPECT_EQ(Host().HostDoc, host.doc);
+    ASSERT_TRUE(Host().HostUtility);
+}
+
+TEST_F(PurgeRunTest, NoHostShowsTheDescriptionThenTheFailure) {
+    host.running = false;
+    host.installed = false;
+    list.AddItem(L"C:\\d\\1.dwg");
+    Run();
+    EXPECT_EQ(journal,
+              (Journal{L"GetObject(AutoCAD.Application)", L"CreateObject(AutoCAD.Application)",
+                       L"MsgBox(host not installed|0|)", kFailBox}));
+    EXPECT_FALSE(Host().HostApp);
+    EXPECT_EQ(list.ListCount(), 1);
+}
+
+TEST_F(PurgeRunTest, NoHostKeepsAnEarlierSessionAndFailsOnItsSilentHost) {
+    // An earlier run connected to a host that has gone since.
+    FakeHost gone(journal);
+    gone.FailAt(L"App.Caption", Error(-2147023174, L"RPC server unavailable"));
+    Host().HostApp = gone.app;
+    host.running = false;
+    host.installed = false;
+    Run();
+    EXPECT_EQ(Host().HostApp, gone.app); // unchanged
+    EXPECT_EQ(journal.at(2), L"MsgBox(host not installed|0|)");
+    EXPECT_EQ(journal.at(3), L"App.Caption");
+    EXPECT_EQ(journal.back(), kFailBox);
+    EXPECT_FALSE(Has(L"ShowProgress"));
+}
+
+TEST_F(PurgeRunTest, FailuresWhileCapturingTheSessionAreIgnored) {
+    const AutoRef earlierDoc = host.Make(L"OldDoc");
+    Host().HostDoc = earlierDoc;
+    host.FailAt(L"App.Visible=True", Error(-2147418113, L"catastrophic"));
+    host.FailAt(L"App.ActiveDocument", Error(-2147418113, L"no document"));
+    list.AddItem(L"C:\\d\\1.dwg");
+    Run();
+    EXPECT_EQ(Host().HostDoc, earlierDoc); // left as it was
+    // The model space and the others are asked of the document already held
+    // (which does not know them: ignored too).
+    EXPECT_TRUE(Has(L"OldDoc.ModelSpace"));
+    EXPECT_TRUE(Has(L"OldDoc.Utility"));
+    EXPECT_FALSE(Host().HostModelSpace);
+    // And the run goes on.
+    EXPECT_TRUE(Has(L"Doc.Close(True)"));
+    EXPECT_EQ(list.ListCount(), 0);
+    EXPECT_FALSE(Has(kFailBox));
+}
+
+TEST_F(PurgeRunTest, AFailedModelSpaceLeavesTheOtherCapturesInPlace) {
+    host.FailAt(L"Doc.ModelSpace", Error(-1, L"x"));
+    Run();
+    EXPECT_FALSE(Host().HostModelSpace);
+    EXPECT_TRUE(Host().HostPaperSpace);
+    EXPECT_TRUE(Host().HostUtility);
+}
+
+TEST_F(PurgeRunTest, EverySecondRunConnectsAgainAndLaunchesWhenTheHostIsGone) {
+    Run();
+    const AutoRef first = Host().HostApp;
+    host.running = false; // closed between the runs
+    journal.clear();
+    list.AddItem(L"C:\\d\\1.dwg");
+    Run();
+    EXPECT_EQ(journal.at(1), L"CreateObject(AutoCAD.Application)");
+    EXPECT_EQ(host.launches, 1);
+    EXPECT_EQ(Count(L"Doc.Close(True)"), 1);
+    EXPECT_EQ(Host().HostApp, first); // the fake hands out the same object
+}
+
+TEST_F(PurgeRunTest, AHostAnsweringWithTextWhereAnObjectBelongsIsAFailure) {
+    host.On(L"App.Documents", [](auto&) { return Variant(std::wstring(L"not an object")); });
+    Run();
+    EXPECT_EQ(journal.back(), kFailBox);
+}
+
+} // namespace
+} // namespace varno
