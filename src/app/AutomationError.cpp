@@ -117,6 +117,10 @@ Error AutomationError(const AutomationFailure& failure, const SystemMessageFn& s
     return Error(number, std::move(text));
 }
 
+int RejectedCallDelay(std::uint32_t elapsedMs) {
+    return elapsedMs < RejectedCallPatienceMs ? RejectedCallRetryMs : -1;
+}
+
 AutoObject& Deref(const AutoRef& object) {
     if (!object)
         throw RuntimeError(errnum::ObjectVariableNotSet);

@@ -81,6 +81,14 @@ Error RuntimeError(long number);
 using SystemMessageFn = std::function<std::wstring(std::uint32_t hr)>;
 Error AutomationError(const AutomationFailure& failure, const SystemMessageFn& systemMessage);
 
+// A server busy starting up or saving rejects incoming calls for a while;
+// such a call is tried again every RejectedCallRetryMs for up to
+// RejectedCallPatienceMs before it fails as usual. The delay before the next
+// try of a call first rejected elapsedMs ago, or -1 to give up.
+constexpr std::uint32_t RejectedCallPatienceMs = 60000;
+constexpr int RejectedCallRetryMs = 100;
+int RejectedCallDelay(std::uint32_t elapsedMs);
+
 // Values as the runtime converts them, raising its errors.
 // The object a reference names; Nothing raises 91.
 AutoObject& Deref(const AutoRef& object);

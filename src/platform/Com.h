@@ -3,9 +3,11 @@
 #include <windows.h>
 #include <oleauto.h>
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 namespace varno::win {
 
@@ -39,6 +41,8 @@ template <class T> class ComPtr {
         if (p_)
             std::exchange(p_, nullptr)->Release();
     }
+    // Gives up the reference without releasing it.
+    [[nodiscard]] T* Detach() { return std::exchange(p_, nullptr); }
     T* Get() const { return p_; }
     T* operator->() const { return p_; }
     explicit operator bool() const { return p_ != nullptr; }
@@ -81,6 +85,78 @@ class Bstr {
 
   private:
     BSTR b_ = nullptr;
+};
+
+// One VARIANT, cleared when it goes.
+class ComVariant {
+  public:
+    ComVariant() { VariantInit(&v_); }
+    ~ComVariant() { VariantClear(&v_); }
+    ComVariant(const ComVariant&) = delete;
+    ComVariant& operator=(const ComVariant&) = delete;
+    VARIANT& Get() { return v_; }
+    const VARIANT& Get() const { return v_; }
+    // For out-parameters: clears what it held first.
+    VARIANT* Put() {
+        VariantClear(&v_);
+        return &v_;
+    }
+
+  private:
+    VARIANT v_;
+};
+
+// VARIANTs side by side, as DISPPARAMS takes them; each cleared when it goes.
+class VariantArray {
+  public:
+    explicit VariantArray(std::size_t count) : v_(count) {
+        for (auto& v : v_)
+            VariantInit(&v);
+    }
+    ~VariantArray() {
+        for (auto& v : v_)
+            VariantClear(&v);
+    }
+    VariantArray(const VariantArray&) = delete;
+    VariantArray& operator=(const VariantArray&) = delete;
+    VARIANT& operator[](std::size_t i) { return v_[i]; }
+    VARIANT* Data() { return v_.empty() ? nullptr : v_.data(); }
+    std::size_t Size() const { return v_.size(); }
+
+  private:
+    std::vector<VARIANT> v_;
+};
+
+// An EXCEPINFO a server fills; its texts are freed when it goes.
+class ExcepInfo {
+  public:
+    ExcepInfo() { Zero(); }
+    ~ExcepInfo() { Clear(); }
+    ExcepInfo(const ExcepInfo&) = delete;
+    ExcepInfo& operator=(const ExcepInfo&) = delete;
+    EXCEPINFO* Put() {
+        Clear();
+        return &e_;
+    }
+    // Lets a server that defers filling in do it now.
+    const EXCEPINFO& Filled() {
+        if (e_.pfnDeferredFillIn) {
+            auto fill = e_.pfnDeferredFillIn;
+            e_.pfnDeferredFillIn = nullptr;
+            fill(&e_);
+        }
+        return e_;
+    }
+
+  private:
+    void Zero() { e_ = EXCEPINFO{}; }
+    void Clear() {
+        SysFreeString(e_.bstrSource);
+        SysFreeString(e_.bstrDescription);
+        SysFreeString(e_.bstrHelpFile);
+        Zero();
+    }
+    EXCEPINFO e_;
 };
 
 } // namespace varno::win

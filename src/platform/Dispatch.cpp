@@ -1,0 +1,323 @@
+#include "platform/Dispatch.h"
+
+#include "app/AutomationError.h"
+
+#include <memory>
+#include <vector>
+
+namespace varno::win {
+
+namespace {
+
+// How often the COM runtime asked this thread's message filter about a
+// rejected call: when it did during a call, the runtime has already waited as
+// long as the filter allowed, and the call is not tried again here.
+thread_local unsigned t_runtimeRetries = 0;
+
+bool IsRejected(HRESULT hr) {
+    return hr == RPC_E_CALL_REJECTED || hr == RPC_E_SERVERCALL_RETRYLATER;
+}
+
+// Runs one COM call, trying it again while the server rejects it and the
+// rejected-call rule allows.
+template <class Call> HRESULT Retrying(Call&& call) {
+    const unsigned before = t_runtimeRetries;
+    HRESULT hr = call();
+    if (!IsRejected(hr) || t_runtimeRetries != before)
+        return hr;
+    const ULONGLONG start = GetTickCount64();
+    for (;;) {
+        const int delay = RejectedCallDelay(static_cast<std::uint32_t>(GetTickCount64() - start));
+        if (delay < 0)
+            return hr;
+        Sleep(static_cast<DWORD>(delay));
+        hr = call();
+        if (!IsRejected(hr))
+            return hr;
+    }
+}
+
+// Some SDKs declare the source of VariantCopyInd and VariantChangeType
+// without const; neither changes it.
+VARIANTARG* Source(const VARIANT& v) {
+    return const_cast<VARIANTARG*>(&v);
+}
+
+AutoRef Wrap(IDispatch* dispatch) {
+    if (!dispatch)
+        return AutoRef();
+    return std::make_shared<DispatchObject>(ComPtr<IDispatch>::From(dispatch));
+}
+
+AutoRef WrapUnknown(IUnknown* unknown) {
+    if (!unknown)
+        return AutoRef();
+    ComPtr<IDispatch> dispatch;
+    const HRESULT hr =
+        Retrying([&] { return unknown->QueryInterface(IID_IDispatch, dispatch.PutVoid()); });
+    if (FAILED(hr))
+        ThrowAutomationError(hr);
+    return std::make_shared<DispatchObject>(std::move(dispatch));
+}
+
+class MessageFilter final : public IMessageFilter {
+  public:
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+        if (!out)
+            return E_POINTER;
+        if (iid == IID_IUnknown || iid == IID_IMessageFilter) {
+            *out = static_cast<IMessageFilter*>(this);
+            return S_OK;
+        }
+        *out = nullptr;
+        return E_NOINTERFACE;
+    }
+    // One object for the life of the process.
+    ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
+    ULONG STDMETHODCALLTYPE Release() override { return 1; }
+
+    DWORD STDMETHODCALLTYPE HandleInComingCall(DWORD, HTASK, DWORD, LPINTERFACEINFO) override {
+        return SERVERCALL_ISHANDLED;
+    }
+    DWORD STDMETHODCALLTYPE RetryRejectedCall(HTASK, DWORD elapsedMs, DWORD rejectType) override {
+        ++t_runtimeRetries;
+        if (rejectType != SERVERCALL_RETRYLATER && rejectType != SERVERCALL_REJECTED)
+            return static_cast<DWORD>(-1);
+        const int delay = RejectedCallDelay(elapsedMs);
+        return delay < 0 ? static_cast<DWORD>(-1) : static_cast<DWORD>(delay);
+    }
+    DWORD STDMETHODCALLTYPE MessagePending(HTASK, DWORD, DWORD) override {
+        return PENDINGMSG_WAITDEFPROCESS;
+    }
+};
+
+} // namespace
+
+// ---- values
+
+void ToVariant(const Variant& value, VARIANT& out) {
+    VariantClear(&out);
+    struct Visitor {
+        VARIANT& v;
+        void operator()(std::monostate) const { v.vt = VT_EMPTY; }
+        void operator()(bool b) const {
+            v.vt = VT_BOOL;
+            v.boolVal = b ? VARIANT_TRUE : VARIANT_FALSE;
+        }
+        void operator()(std::int32_t n) const {
+            v.vt = VT_I4;
+            v.lVal = n;
+        }
+        void operator()(const std::wstring& s) const {
+            v.bstrVal = SysAllocStringLen(s.data(), static_cast<UINT>(s.size()));
+            if (!v.bstrVal)
+                throw RuntimeError(7);
+            v.vt = VT_BSTR;
+        }
+        void operator()(const AutoRef& object) const {
+            IDispatch* dispatch = nullptr;
+            if (object) {
+                const auto* d = dynamic_cast<const DispatchObject*>(object.get());
+                if (!d)
+                    throw RuntimeError(errnum::TypeMismatch);
+                dispatch = d->Dispatch();
+                dispatch->AddRef();
+            }
+            v.vt = VT_DISPATCH;
+            v.pdispVal = dispatch;
+        }
+    };
+    std::visit(Visitor{out}, value);
+}
+
+Variant FromVariant(const VARIANT& value) {
+    if (value.vt & VT_BYREF) {
+        ComVariant direct;
+        const HRESULT hr = VariantCopyInd(direct.Put(), Source(value));
+        if (FAILED(hr))
+            ThrowAutomationError(hr);
+        return FromVariant(direct.Get());
+    }
+    switch (value.vt) {
+    case VT_EMPTY:
+    case VT_NULL:
+        return Variant();
+    case VT_BOOL:
+        return Variant(value.boolVal != VARIANT_FALSE);
+    case VT_BSTR:
+        return Variant(value.bstrVal ? std::wstring(value.bstrVal, SysStringLen(value.bstrVal))
+                                     : std::wstring());
+    case VT_DISPATCH:
+        return Variant(Wrap(value.pdispVal));
+    case VT_UNKNOWN:
+        return Variant(WrapUnknown(value.punkVal));
+    case VT_I1:
+    case VT_UI1:
+    case VT_I2:
+    case VT_UI2:
+    case VT_I4:
+    case VT_UI4:
+    case VT_INT:
+    case VT_UINT:
+    case VT_I8:
+    case VT_UI8: {
+        ComVariant n;
+        const HRESULT hr = VariantChangeType(n.Put(), Source(value), 0, VT_I4);
+        if (FAILED(hr))
+            ThrowAutomationError(hr);
+        return Variant(static_cast<std::int32_t>(n.Get().lVal));
+    }
+    default: {
+        ComVariant text;
+        const HRESULT hr = VariantChangeType(text.Put(), Source(value), 0, VT_BSTR);
+        if (FAILED(hr))
+            throw RuntimeError(errnum::TypeMismatch);
+        return FromVariant(text.Get());
+    }
+    }
+}
+
+// ---- errors
+
+std::wstring SystemMessage(HRESULT hr) {
+    DWORD code = static_cast<DWORD>(hr);
+    if (HRESULT_FACILITY(hr) == FACILITY_WIN32)
+        code = HRESULT_CODE(hr);
+    wchar_t buffer[1024];
+    const DWORD n = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                                   nullptr, code, 0, buffer, ARRAYSIZE(buffer), nullptr);
+    return std::wstring(buffer, n);
+}
+
+void ThrowAutomationError(HRESULT hr, const EXCEPINFO* info) {
+    AutomationFailure failure;
+    failure.hr = static_cast<std::uint32_t>(hr);
+    if (hr == DISP_E_EXCEPTION && info) {
+        failure.wCode = info->wCode;
+        failure.scode = static_cast<std::uint32_t>(info->scode);
+        if (info->bstrDescription)
+            failure.description.assign(info->bstrDescription, SysStringLen(info->bstrDescription));
+    }
+    throw AutomationError(
+        failure, [](std::uint32_t code) { return SystemMessage(static_cast<HRESULT>(code)); });
+}
+
+// ---- objects
+
+DispatchObject::DispatchObject(ComPtr<IDispatch> dispatch) : dispatch_(std::move(dispatch)) {}
+
+DispatchObject::~DispatchObject() {
+    // A reference that outlives COM on this thread (the host session at
+    // process exit) is let go without a call into the uninitialised runtime.
+    APTTYPE type;
+    APTTYPEQUALIFIER qualifier;
+    if (FAILED(CoGetApartmentType(&type, &qualifier)))
+        (void)dispatch_.Detach();
+}
+
+Variant DispatchObject::Invoke(std::wstring_view member, WORD flags, VariantArray& args, bool put) {
+    std::wstring name(member);
+    LPOLESTR names[] = {name.data()};
+    DISPID id = DISPID_UNKNOWN;
+    HRESULT hr = Retrying(
+        [&] { return dispatch_->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id); });
+    if (FAILED(hr))
+        ThrowAutomationError(hr);
+
+    DISPID putId = DISPID_PROPERTYPUT;
+    DISPPARAMS params{};
+    params.rgvarg = args.Data();
+    params.cArgs = static_cast<UINT>(args.Size());
+    if (put) {
+        params.rgdispidNamedArgs = &putId;
+        params.cNamedArgs = 1;
+    }
+    ComVariant result;
+    ExcepInfo info;
+    UINT argError = 0;
+    hr = Retrying([&] {
+        return dispatch_->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &params,
+                                 put ? nullptr : result.Put(), info.Put(), &argError);
+    });
+    if (FAILED(hr))
+        ThrowAutomationError(hr, &info.Filled());
+    return put ? Variant() : FromVariant(result.Get());
+}
+
+Variant DispatchObject::Get(std::wstring_view member) {
+    VariantArray none(0);
+    return Invoke(member, DISPATCH_METHOD | DISPATCH_PROPERTYGET, none, false);
+}
+
+void DispatchObject::Put(std::wstring_view member, const Variant& value) {
+    VariantArray args(1);
+    ToVariant(value, args[0]);
+    const bool object = std::holds_alternative<AutoRef>(value);
+    Invoke(member, object ? DISPATCH_PROPERTYPUTREF : DISPATCH_PROPERTYPUT, args, true);
+}
+
+Variant DispatchObject::Call(std::wstring_view member, std::initializer_list<Variant> args) {
+    // DISPPARAMS holds the arguments last to first.
+    VariantArray reversed(args.size());
+    std::size_t i = args.size();
+    for (const auto& a : args)
+        ToVariant(a, reversed[--i]);
+    return Invoke(member, DISPATCH_METHOD | DISPATCH_PROPERTYGET, reversed, false);
+}
+
+// ---- the runtime
+
+namespace {
+CLSID ClassOf(std::wstring_view progId) {
+    const std::wstring id(progId);
+    CLSID clsid{};
+    const HRESULT hr = CLSIDFromProgID(id.c_str(), &clsid);
+    if (FAILED(hr))
+        ThrowAutomationError(hr);
+    return clsid;
+}
+} // namespace
+
+AutoRef ComAutomation::GetObject(std::wstring_view progId) {
+    const CLSID clsid = ClassOf(progId);
+    ComPtr<IUnknown> unknown;
+    const HRESULT hr = Retrying([&] { return GetActiveObject(clsid, nullptr, unknown.Put()); });
+    if (FAILED(hr))
+        ThrowAutomationError(hr);
+    return WrapUnknown(unknown.Get());
+}
+
+AutoRef ComAutomation::CreateObject(std::wstring_view progId) {
+    const CLSID clsid = ClassOf(progId);
+    ComPtr<IUnknown> unknown;
+    const HRESULT hr = Retrying([&] {
+        return CoCreateInstance(clsid, nullptr, CLSCTX_SERVER, IID_IUnknown, unknown.PutVoid());
+    });
+    if (FAILED(hr))
+        ThrowAutomationError(hr);
+    return WrapUnknown(unknown.Get());
+}
+
+AutomationRuntime& TheAutomation() {
+    static ComAutomation automation;
+    return automation;
+}
+
+// ---- the message filter
+
+IMessageFilter& TheMessageFilter() {
+    static MessageFilter filter;
+    return filter;
+}
+
+void InstallMessageFilter() {
+    ComPtr<IMessageFilter> previous;
+    CoRegisterMessageFilter(&TheMessageFilter(), previous.Put());
+}
+
+void RemoveMessageFilter() {
+    ComPtr<IMessageFilter> previous;
+    CoRegisterMessageFilter(nullptr, previous.Put());
+}
+
+} // namespace varno::win
