@@ -2,6 +2,7 @@
 
 #include "app/Maker.h"
 #include "app/Module1.h"
+#include "batch/Form3.h"
 #include "mainwindow/ListCommands.h"
 #include "platform/App.h"
 #include "res/resource.h"
@@ -134,6 +135,7 @@ void varnofrm::OnCommand(int id, int code) {
         ReadListFile();
         break;
     case Command9:
+        BatchPurge();
         break;
     default:
         break;

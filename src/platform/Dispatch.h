@@ -12,6 +12,12 @@
 #include <windows.h>
 #include <oaidl.h>
 
+// <windows.h> maps GetObject to the GDI function GetObjectW; the runtime's
+// member keeps its own name in this header and in app/Automation.h when this
+// header brings it in. (A file that includes <windows.h> and then
+// app/Automation.h itself must include this header first.)
+#pragma push_macro("GetObject")
+#undef GetObject
 #include "app/Automation.h"
 #include "platform/Com.h"
 
@@ -70,3 +76,5 @@ void RemoveMessageFilter();
 IMessageFilter& TheMessageFilter();
 
 } // namespace varno::win
+
+#pragma pop_macro("GetObject")

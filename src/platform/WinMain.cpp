@@ -6,9 +6,11 @@
 
 #include "mainwindow/varnofrm.h"
 #include "platform/App.h"
+#include "platform/Dispatch.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     OleInitialize(nullptr);
+    varno::win::InstallMessageFilter();
     INITCOMMONCONTROLSEX icc{sizeof icc, ICC_STANDARD_CLASSES | ICC_WIN95_CLASSES};
     InitCommonControlsEx(&icc);
     varno::win::varnofrm::Instance().Show();

@@ -4,11 +4,14 @@
 #include <commctrl.h>
 #include <ole2.h>
 
+#include "platform/Dispatch.h"
+
 #include <gtest/gtest.h>
 
 int wmain(int argc, wchar_t** argv) {
     SetProcessDPIAware();
     OleInitialize(nullptr);
+    varno::win::InstallMessageFilter();
     INITCOMMONCONTROLSEX icc{sizeof icc, ICC_STANDARD_CLASSES | ICC_WIN95_CLASSES};
     InitCommonControlsEx(&icc);
     testing::InitGoogleTest(&argc, argv);

@@ -1,0 +1,115 @@
+#include "batch/Form3.h"
+
+#include "app/AutomationError.h"
+#include "app/Module1.h"
+#include "mainwindow/varnofrm.h"
+#include "platform/App.h"
+#include "platform/Dispatch.h"
+
+#include <commctrl.h>
+
+namespace varno::win {
+
+Form3& Form3::Instance() {
+    static Form3 form;
+    return form;
+}
+
+Form::Design Form3::GetDesign() const {
+    Design d;
+    d.caption = L"";
+    d.style = WS_POPUP; // no title bar, frame, control box or buttons
+    d.clientWidth = 3900;
+    d.clientHeight = 1140;
+    d.left = 5850;
+    d.top = 3450;
+    d.showInTaskbar = false;
+    // The toolkit's default font on the users' systems (宋体 9 pt); the label
+    // design widths are measured in it.
+    d.font = SongTi9();
+    return d;
+}
+
+std::vector<ControlDesign> Form3::GetControls() const {
+    auto label = [](int id, const wchar_t* text, float left, float top, float width) {
+        ControlDesign c;
+        c.id = id;
+        c.className = WC_STATICW;
+        c.text = text;
+        c.style = SS_LEFT;
+        c.left = left;
+        c.top = top;
+        c.width = width;
+        c.height = 180;
+        c.autoSize = true;
+        return c;
+    };
+    return {
+        label(Label1, L"正在替换第   页  共   页", 840, 120, 2160),
+        label(Label2, L"开始时间：", 840, 480, 900),
+        label(Label3, L"", 1920, 480, 90),
+        label(Label4, L"结束时间：", 840, 840, 900),
+        label(Label5, L"", 1920, 840, 90),
+    };
+}
+
+void Form3::Form_Load() {
+    const Screen screen = TheScreen();
+    const PixelRect r = TopmostPixels(Left(), Top(), Width(), Height(), screen.TwipsPerPixelX,
+                                      screen.TwipsPerPixelY);
+    SetWindowPos(hWnd(), HWND_TOPMOST, r.x, r.y, r.cx, r.cy, 0);
+    CentreOnScreen(*this, screen);
+}
+
+void Form3::Form_DblClick() {
+    BackToMain();
+}
+
+void Form3::OnCommand(int id, int code) {
+    if (code == STN_DBLCLK && id >= Label1 && id <= Label5)
+        BackToMain();
+}
+
+void Form3::BackToMain() {
+    Unload();
+    varnofrm::Instance().Show();
+}
+
+// ---- the run's view
+
+void Win32PurgeView::ActivateWindow(std::wstring_view title) {
+    const std::wstring text(title);
+    HWND window = text.empty() ? nullptr : FindWindowW(nullptr, text.c_str());
+    if (!window)
+        throw RuntimeError(errnum::InvalidProcedureCall);
+    SetForegroundWindow(window);
+}
+
+void Win32PurgeView::ShowProgress() {
+    Form3::Instance().Show();
+}
+void Win32PurgeView::HideMain() {
+    varnofrm::Instance().Hide();
+}
+void Win32PurgeView::SetLabel1(std::wstring_view text) {
+    Form3::Instance().SetControlText(Form3::Label1, text);
+}
+void Win32PurgeView::SetLabel3(std::wstring_view text) {
+    Form3::Instance().SetControlText(Form3::Label3, text);
+}
+void Win32PurgeView::SetLabel5(std::wstring_view text) {
+    Form3::Instance().SetControlText(Form3::Label5, text);
+}
+void Win32PurgeView::RefreshProgress() {
+    Form3::Instance().Refresh();
+}
+std::wstring Win32PurgeView::TimeOfDay() {
+    return TimeOfDayText();
+}
+
+void BatchPurge() {
+    Win32PurgeView view;
+    RunBatchPurge(TheAutomation(), TheMessageBoxes(), varnofrm::Instance().DrawingList2(), view);
+}
+
+} // namespace varno::win
