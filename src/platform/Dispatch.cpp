@@ -5,8 +5,6 @@
 #include <memory>
 #include <vector>
 
-#undef GetObject // the GDI function's name; see Dispatch.h
-
 namespace varno::win {
 
 namespace {

@@ -12,11 +12,11 @@
 #include <windows.h>
 #include <oaidl.h>
 
-// <windows.h> maps GetObject to the GDI function GetObjectW; the runtime's
-// member keeps its own name in this header and in app/Automation.h when this
-// header brings it in. (A file that includes <windows.h> and then
-// app/Automation.h itself must include this header first.)
-#pragma push_macro("GetObject")
+// <windows.h> maps GetObject to the GDI function GetObjectW, which would
+// rename AutomationRuntime::GetObject in every file that sees both. Past this
+// header the macro is gone: call the GDI function as GetObjectW. (A file that
+// includes <windows.h> and then app/Automation.h itself must include this
+// header before app/Automation.h.)
 #undef GetObject
 #include "app/Automation.h"
 #include "platform/Com.h"
@@ -76,5 +76,3 @@ void RemoveMessageFilter();
 IMessageFilter& TheMessageFilter();
 
 } // namespace varno::win
-
-#pragma pop_macro("GetObject")

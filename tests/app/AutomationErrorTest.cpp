@@ -81,6 +81,13 @@ TEST(AutomationError, DescriptionIsTheServersTextElseTheSystemsElseTheRuntimes) 
     EXPECT_EQ(e.Description(), L"ActiveX 部件不能创建对象");
 }
 
+TEST(RejectedCallDelay, RetriesEveryTenthOfASecondForAMinute) {
+    EXPECT_EQ(RejectedCallDelay(0), 100);
+    EXPECT_EQ(RejectedCallDelay(59999), 100);
+    EXPECT_EQ(RejectedCallDelay(60000), -1);
+    EXPECT_EQ(RejectedCallDelay(0xFFFFFFFFu), -1);
+}
+
 TEST(AutomationValues, ConvertAsTheRuntimeDoes) {
     EXPECT_EQ(TextOf(Variant()), L"");
     EXPECT_EQ(TextOf(Variant(true)), L"True");
