@@ -1,0 +1,208 @@
+// The batch purge run over 1,000 drawings against the stand-in CAD host
+// (vcad.exe, registered as "AutoCAD.Application" in the project's Wine
+// prefix): the wall time per drawing, and how much of it the program spends
+// itself outside the host calls. Every late-bound call, and every release of
+// a host object (a call into the host as well), goes through a timing
+// wrapper; the program's own time is the run's wall time minus the time spent
+// inside host calls (the wrapper's own cost counts as the program's). The
+// progress window's text and repaint are timed apart.
+//
+//   varno_bench_batch [drawings]     (default 1000)
+// Run it under Wine with the host registered, e.g. from a shell that has
+// sourced tools/setup.sh: varno_start_display; varno_start_wine;
+// wine build/win/bench/varno_bench_batch.exe; varno_stop_wine; varno_stop_display
+#include "batch/Form3.h"
+
+#include "app/Error.h"
+#include "app/Module1.h"
+#include "mainwindow/varnofrm.h"
+#include "platform/App.h"
+#include "platform/Dispatch.h"
+
+#include <commctrl.h>
+#include <ole2.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cwchar>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+
+using namespace varno;
+using Clock = std::chrono::steady_clock;
+
+struct HostTime {
+    Clock::duration inside{};
+    long calls = 0;
+};
+
+// Runs one host call, adding its duration to the host's time.
+template <class F> auto Timed(HostTime& time, F&& f) {
+    struct Stop {
+        HostTime& t;
+        Clock::time_point start;
+        ~Stop() {
+            t.inside += Clock::now() - start;
+            ++t.calls;
+        }
+    } stop{time, Clock::now()};
+    return f();
+}
+
+class TimedObject : public AutoObject {
+  public:
+    TimedObject(AutoRef inner, HostTime& time) : inner_(std::move(inner)), time_(time) {}
+    // Letting go of a remote object is a call into the host too.
+    ~TimedObject() override {
+        Timed(time_, [&] {
+            inner_.reset();
+            return 0;
+        });
+    }
+    TimedObject(const TimedObject&) = delete;
+    TimedObject& operator=(const TimedObject&) = delete;
+    Variant Get(std::wstring_view member) override {
+        return Wrap(Timed(time_, [&] { return inner_->Get(member); }));
+    }
+    void Put(std::wstring_view member, const Variant& value) override {
+        Timed(time_, [&] {
+            inner_->Put(member, value);
+            return 0;
+        });
+    }
+    Variant Call(std::wstring_view member, std::initializer_list<Variant> args) override {
+        return Wrap(Timed(time_, [&] { return inner_->Call(member, args); }));
+    }
+
+  private:
+    Variant Wrap(Variant v) {
+        if (auto* o = std::get_if<AutoRef>(&v); o && *o)
+            return Variant(AutoRef(std::make_shared<TimedObject>(*o, time_)));
+        return v;
+    }
+    AutoRef inner_;
+    HostTime& time_;
+};
+
+class TimedRuntime : public AutomationRuntime {
+  public:
+    explicit TimedRuntime(HostTime& time) : time_(time) {}
+    AutoRef GetObject(std::wstring_view progId) override {
+        return Wrap(Timed(time_, [&] { return win::TheAutomation().GetObject(progId); }));
+    }
+    AutoRef CreateObject(std::wstring_view progId) override {
+        return Wrap(Timed(time_, [&] { return win::TheAutomation().CreateObject(progId); }));
+    }
+
+  private:
+    AutoRef Wrap(AutoRef r) { return std::make_shared<TimedObject>(std::move(r), time_); }
+    HostTime& time_;
+};
+
+// The run's view, timing what it does to the windows (part of the program's
+// own time).
+struct TimedView : win::Win32PurgeView {
+    Clock::duration label1{}, refresh{};
+    void SetLabel1(std::wstring_view text) override {
+        const auto start = Clock::now();
+        win::Win32PurgeView::SetLabel1(text);
+        label1 += Clock::now() - start;
+    }
+    void RefreshProgress() override {
+        const auto start = Clock::now();
+        win::Win32PurgeView::RefreshProgress();
+        refresh += Clock::now() - start;
+    }
+};
+
+// Message boxes end the benchmark: a run that fails measures nothing.
+struct FailingBoxes : MessageBoxes {
+    void Show(std::wstring_view text, unsigned, std::wstring_view) override {
+        std::fwprintf(stderr, L"message box: %ls\n", std::wstring(text).c_str());
+        failed = true;
+    }
+    bool failed = false;
+};
+
+double Ms(Clock::duration d) {
+    return std::chrono::duration<double, std::milli>(d).count();
+}
+
+void Quit() {
+    if (Host().HostApp) {
+        try {
+            Host().HostApp->Call(L"Quit", {});
+        } catch (const varno::Error&) {
+        }
+    }
+}
+
+} // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    const int drawings = argc > 1 ? std::max(1, _wtoi(argv[1])) : 1000;
+    OleInitialize(nullptr);
+    win::InstallMessageFilter();
+    INITCOMMONCONTROLSEX icc{sizeof icc, ICC_STANDARD_CLASSES | ICC_WIN95_CLASSES};
+    InitCommonControlsEx(&icc);
+
+    wchar_t temp[MAX_PATH];
+    GetTempPathW(MAX_PATH, temp);
+    const std::wstring folder =
+        std::wstring(temp) + L"varno-bench-" + std::to_wstring(GetCurrentProcessId());
+    CreateDirectoryW(folder.c_str(), nullptr);
+    SetEnvironmentVariableW(L"VCAD_JOURNAL", (folder + L"\\journal.txt").c_str());
+    SetEnvironmentVariableW(L"VCAD_FAILURES", (folder + L"\\none.txt").c_str());
+
+    win::varnofrm& main = win::varnofrm::Instance();
+    main.Show();
+    std::vector<std::wstring> paths;
+    for (int i = 0; i < drawings; ++i) {
+        wchar_t name[32];
+        std::swprintf(name, 32, L"\\d%05d.dwg", i);
+        const std::wstring path = folder + name;
+        HANDLE f = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+        DWORD put = 0;
+        WriteFile(f, "drawing\n", 8, &put, nullptr);
+        CloseHandle(f);
+        paths.push_back(path);
+    }
+    main.DrawingList2().AddItems(paths);
+
+    HostTime host;
+    TimedRuntime runtime(host);
+    FailingBoxes boxes;
+    TimedView view;
+    const auto start = Clock::now();
+    RunBatchPurge(runtime, boxes, main.DrawingList2(), view);
+    const auto wall = Clock::now() - start;
+    const int left = main.DrawingList2().ListCount();
+    Quit();
+
+    for (const auto& p : paths)
+        DeleteFileW(p.c_str());
+    DeleteFileW((folder + L"\\journal.txt").c_str());
+    RemoveDirectoryW(folder.c_str());
+
+    if (boxes.failed || left != 0) {
+        std::fprintf(stderr, "the run failed (%d entries left)\n", left);
+        return 1;
+    }
+    const double own = Ms(wall - host.inside);
+    std::printf("drawings               %d\n", drawings);
+    std::printf("host calls             %ld (%.1f per drawing)\n", host.calls,
+                static_cast<double>(host.calls) / drawings);
+    std::printf("wall time              %.1f ms (%.3f ms per drawing)\n", Ms(wall),
+                Ms(wall) / drawings);
+    std::printf("inside host calls      %.1f ms (%.3f ms per drawing)\n", Ms(host.inside),
+                Ms(host.inside) / drawings);
+    std::printf("program's own time     %.1f ms (%.3f ms per drawing)\n", own, own / drawings);
+    std::printf("  of which progress text  %.3f ms per drawing\n", Ms(view.label1) / drawings);
+    std::printf("  of which repaint        %.3f ms per drawing\n", Ms(view.refresh) / drawings);
+    const double rest = own - Ms(view.label1) - Ms(view.refresh);
+    std::printf("  the rest                %.3f ms per drawing\n", rest / drawings);
+    return 0;
+}
