@@ -18,7 +18,7 @@ Form3& Form3::Instance() {
 Form::Design Form3::GetDesign() const {
     Design d;
     d.caption = L"";
-    d.style = WS_POPUP; // no title bar, frame, control box or buttons
+    d.style = WS_POPUP | WS_CLIPCHILDREN; // no title bar, frame, control box or buttons
     d.clientWidth = 3900;
     d.clientHeight = 1140;
     d.left = 5850;
