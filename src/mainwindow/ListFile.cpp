@@ -307,23 +307,23 @@ void ShowCancelled(ListFileCommand command, MessageBoxes& messages) {
 
 } // namespace
 
-void SaveListFile(const DrawingList& list, const FileDialogAsk& ask, ListFileServices services) {
+void SaveListFile(FileDialog& dialog, const DrawingList& list, ListFileServices services) {
     Trapped(ListFileCommand::Save, services.messages, [&] {
-        const std::optional<std::wstring> name = ask();
-        if (!name)
+        dialog.DialogTitle = ListFileSaveTitle;
+        if (!dialog.ShowSave())
             return ShowCancelled(ListFileCommand::Save, services.messages);
         const std::vector<std::wstring> entries = list.Items();
-        services.files.ReplaceWith(*name, EncodeListFile(entries, services.ansi));
+        services.files.ReplaceWith(dialog.FileName, EncodeListFile(entries, services.ansi));
     });
 }
 
-void ReadListFile(DrawingList& list, const FileDialogAsk& ask, ListFileServices services) {
+void ReadListFile(FileDialog& dialog, DrawingList& list, ListFileServices services) {
     Trapped(ListFileCommand::Read, services.messages, [&] {
-        const std::optional<std::wstring> name = ask();
-        if (!name)
+        dialog.DialogTitle = ListFileReadTitle;
+        if (!dialog.ShowOpen())
             return ShowCancelled(ListFileCommand::Read, services.messages);
-        const std::vector<std::wstring> entries =
-            DecodeListFile(services.files.ReadAll(*name, MaxListFileBytes), services.ansi);
+        const std::vector<std::wstring> entries = DecodeListFile(
+            services.files.ReadAll(dialog.FileName, MaxListFileBytes), services.ansi);
         list.ReplaceAll(entries);
     });
 }

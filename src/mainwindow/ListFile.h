@@ -2,11 +2,11 @@
 // The list file: the drawing list as plain text, one entry per line, each
 // line ended by CR LF, in the system's ANSI code page; and the save and read
 // commands of the main window built on it.
+#include "app/FileDialog.h"
 #include "app/Ui.h"
 #include "mainwindow/DrawingList.h"
 
 #include <cstddef>
-#include <functional>
 #include <optional>
 #include <span>
 #include <string>
@@ -72,9 +72,6 @@ class ListFileStore {
 // The largest list file that is read: far beyond any real drawing list.
 constexpr std::size_t MaxListFileBytes = std::size_t{256} << 20;
 
-// Shows the file dialog; the chosen name, or nothing when it was cancelled.
-using FileDialogAsk = std::function<std::optional<std::wstring>()>;
-
 enum class ListFileCommand { Save, Read };
 
 inline constexpr std::wstring_view ListFileSaveTitle = L"保存列表文件";
@@ -92,14 +89,15 @@ struct ListFileServices {
     MessageBoxes& messages;
 };
 
-// Saves the drawing list to the file the dialog names. A cancelled dialog
-// shows the cancel message and writes nothing; a failure shows its message
-// and leaves any existing file as it was.
-void SaveListFile(const DrawingList& list, const FileDialogAsk& ask, ListFileServices services);
+// Saves the drawing list to the file named in the Save As dialog. A
+// cancelled dialog shows the cancel message and writes nothing (whatever
+// name the dialog still holds); a failure shows its message and leaves any
+// existing file as it was.
+void SaveListFile(FileDialog& dialog, const DrawingList& list, ListFileServices services);
 
-// Replaces the drawing list with the entries of the file the dialog names,
-// in one step once the whole file has been read. A cancelled dialog or a
-// failure shows its message and leaves the list as it was.
-void ReadListFile(DrawingList& list, const FileDialogAsk& ask, ListFileServices services);
+// Replaces the drawing list with the entries of the file picked in the Open
+// dialog, in one step once the whole file has been read. A cancelled dialog
+// or a failure shows its message and leaves the list as it was.
+void ReadListFile(FileDialog& dialog, DrawingList& list, ListFileServices services);
 
 } // namespace varno

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <map>
 #include <random>
 
@@ -258,17 +259,42 @@ class MemoryFiles : public ListFileStore {
     int reads = 0, writes = 0;
 };
 
+// A file dialog that answers with a name or is cancelled. Like the real
+// one, it keeps the name it returned last and starts with it, also after a
+// cancel.
+class ScriptedDialog : public FileDialog {
+  public:
+    bool ShowOpen() override { return Show(false); }
+    bool ShowSave() override { return Show(true); }
+    std::optional<std::wstring> answer; // nothing: the user cancels
+    std::vector<std::wstring> titles;
+    std::vector<bool> saves;
+    std::function<void()> raise;
+
+  private:
+    bool Show(bool save) {
+        titles.push_back(DialogTitle);
+        saves.push_back(save);
+        if (raise)
+            raise();
+        if (!answer)
+            return false;
+        FileName = *answer;
+        return true;
+    }
+};
+
 class ListFileCommands : public ::testing::Test {
   protected:
     ListFileServices Services() { return {files, Gbk(), messages}; }
-    FileDialogAsk Answer(std::optional<std::wstring> name) {
-        return [this, name] {
-            ++asked;
-            return name;
-        };
+    void Save(std::optional<std::wstring> name) {
+        dialog.answer = std::move(name);
+        SaveListFile(dialog, list, Services());
     }
-    void Save(std::optional<std::wstring> name) { SaveListFile(list, Answer(name), Services()); }
-    void Read(std::optional<std::wstring> name) { ReadListFile(list, Answer(name), Services()); }
+    void Read(std::optional<std::wstring> name) {
+        dialog.answer = std::move(name);
+        ReadListFile(dialog, list, Services());
+    }
     std::vector<ShownMessage> Shown(std::wstring_view text) {
         return {{std::wstring(text), 16u, L"错误"}};
     }
@@ -282,7 +308,7 @@ class ListFileCommands : public ::testing::Test {
     MemoryDrawingList list = ListOf({L"b.dwg", L"A.dwg", WidePath});
     MemoryFiles files;
     RecordedMessages messages;
-    int asked = 0;
+    ScriptedDialog dialog;
 };
 
 TEST_F(ListFileCommands, SaveThenReadGivesBackTheSameList) {
@@ -314,17 +340,40 @@ TEST_F(ListFileCommands, SavingAnEmptyListWritesZeroBytesOverTheOldContent) {
     EXPECT_TRUE(messages.shown.empty());
 }
 
+TEST_F(ListFileCommands, ShowsTheDialogWithTheCommandsTitle) {
+    Save(L"f");
+    Read(L"f");
+    EXPECT_EQ(dialog.titles, (std::vector<std::wstring>{L"保存列表文件", L"读取列表文件"}));
+    EXPECT_EQ(dialog.saves, (std::vector<bool>{true, false}));
+}
+
 TEST_F(ListFileCommands, ACancelledDialogShowsTheCancelMessageAndTouchesNothing) {
-    files.files[L"earlier"] = "keep\r\n";
     const Lines before = list.Items();
+    // Without an earlier name.
     Save(std::nullopt);
-    EXPECT_EQ(messages.shown, Shown(L"保存文件被取消！"));
     Read(std::nullopt);
+    EXPECT_EQ(messages.shown[0], Shown(L"保存文件被取消！")[0]);
     EXPECT_EQ(messages.shown[1], Shown(L"读取文件被取消！")[0]);
     EXPECT_EQ(files.reads + files.writes, 0);
-    EXPECT_EQ(files.files[L"earlier"], "keep\r\n");
     EXPECT_EQ(list.Items(), before);
-    EXPECT_EQ(asked, 2);
+
+    // With an earlier name still held by the dialog: it is neither written
+    // over nor read again.
+    Save(L"earlier");
+    const std::string saved = files.files[L"earlier"];
+    list.AddItem(L"new.dwg");
+    const Lines changed = list.Items();
+    Save(std::nullopt);
+    EXPECT_EQ(dialog.FileName, L"earlier");
+    EXPECT_EQ(files.files[L"earlier"], saved);
+    files.files[L"earlier"] = "other.dwg\r\n";
+    Read(std::nullopt);
+    EXPECT_EQ(list.Items(), changed);
+    EXPECT_EQ(files.writes, 1);
+    EXPECT_EQ(files.reads, 0);
+    ASSERT_EQ(messages.shown.size(), 4u);
+    EXPECT_EQ(messages.shown[2], Shown(L"保存文件被取消！")[0]);
+    EXPECT_EQ(messages.shown[3], Shown(L"读取文件被取消！")[0]);
 }
 
 TEST_F(ListFileCommands, AFailedReadLeavesTheListAsItWas) {
@@ -358,17 +407,17 @@ TEST_F(ListFileCommands, AFailedSaveShowsItsMessage) {
 }
 
 TEST_F(ListFileCommands, AnyOtherFailureIsReportedNotThrown) {
-    auto throwing = [](auto exception) {
-        return FileDialogAsk([exception]() -> std::optional<std::wstring> { throw exception; });
-    };
-    SaveListFile(list, throwing(std::bad_alloc()), Services());
-    ReadListFile(list, throwing(std::runtime_error("x")), Services());
-    ReadListFile(list, throwing(Error(errnum::PathFileAccess, L"")), Services());
+    dialog.raise = [] { throw std::bad_alloc(); };
+    Save(L"f");
+    dialog.raise = [] { throw std::runtime_error("x"); };
+    Read(L"f");
+    dialog.raise = [] { throw Error(20476, L"The file name buffer is too small."); };
+    Read(L"f");
     ASSERT_EQ(messages.shown.size(), 3u);
-    EXPECT_EQ(messages.shown[0].text, L"数据文件格式有误或操作不当！");
-    EXPECT_EQ(messages.shown[1].text, L"数据文件格式有误或操作不当！");
-    EXPECT_EQ(messages.shown[2].text, L"读取文件被取消！");
+    for (const auto& shown : messages.shown)
+        EXPECT_EQ(shown, Shown(L"数据文件格式有误或操作不当！")[0]);
     EXPECT_EQ(list.ListCount(), 3);
+    EXPECT_EQ(files.reads + files.writes, 0);
 }
 
 TEST_F(ListFileCommands, TheListKeepsWorkingBeyond32767Entries) {
