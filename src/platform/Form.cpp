@@ -301,7 +301,7 @@ HWND Form::AddControl(const ControlDesign& d) {
     if (!d.tooltip.empty() && tooltip_) {
         TTTOOLINFOW ti{};
         ti.cbSize = sizeof ti;
-        ti.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+        ti.uFlags = TTF_IDISHWND; // mouse messages are relayed by the message loop
         ti.hwnd = hwnd_;
         ti.uId = reinterpret_cast<UINT_PTR>(h);
         ti.lpszText = const_cast<wchar_t*>(d.tooltip.c_str());
@@ -443,6 +443,7 @@ LRESULT Form::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
     case DM_GETDEFID:
         return 0; // no default button: Enter has no window-wide meaning
     case WM_DESTROY:
+        RemovePropW(hwnd_, kTooltipProp);
         if (tooltip_)
             DestroyWindow(std::exchange(tooltip_, nullptr));
         break;

@@ -62,25 +62,20 @@ void ListBoxList::Clear() {
     SendMessageW(lb_, LB_RESETCONTENT, 0, 0);
 }
 
-LRESULT ListBoxList::Direct(UINT msg, WPARAM wp, LPARAM lp) const {
-    const auto proc = reinterpret_cast<WNDPROC>(GetClassLongPtrW(lb_, GCLP_WNDPROC));
-    return proc ? CallWindowProcW(proc, lb_, msg, wp, lp) : SendMessageW(lb_, msg, wp, lp);
-}
-
 std::vector<std::wstring> ListBoxList::Items() const {
-    const LRESULT n = Direct(LB_GETCOUNT, 0, 0);
+    const LRESULT n = Send(LB_GETCOUNT, 0, 0);
     std::vector<std::wstring> out;
     out.reserve(static_cast<size_t>(std::max<LRESULT>(n, 0)));
     std::wstring buf;
     for (LRESULT i = 0; i < n; ++i) {
-        const LRESULT len = Direct(LB_GETTEXTLEN, static_cast<WPARAM>(i), 0);
+        const LRESULT len = Send(LB_GETTEXTLEN, static_cast<WPARAM>(i), 0);
         if (len == LB_ERR) {
             out.emplace_back();
             continue;
         }
         buf.assign(static_cast<size_t>(len) + 1, L'\0');
         const LRESULT got =
-            Direct(LB_GETTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(buf.data()));
+            Send(LB_GETTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(buf.data()));
         out.emplace_back(buf.data(), got == LB_ERR ? 0 : static_cast<size_t>(got));
     }
     return out;
@@ -90,12 +85,12 @@ void ListBoxList::AddAll(std::span<const std::wstring> texts) {
     size_t bytes = 0;
     for (const auto& t : texts)
         bytes += (t.size() + 1) * sizeof(wchar_t);
-    Direct(LB_INITSTORAGE, texts.size(), static_cast<LPARAM>(bytes));
+    Send(LB_INITSTORAGE, texts.size(), static_cast<LPARAM>(bytes));
     const bool sorted = (GetWindowLongW(lb_, GWL_STYLE) & LBS_SORT) != 0;
-    if (sorted && Direct(LB_GETCOUNT, 0, 0) > 0) {
+    if (sorted && Send(LB_GETCOUNT, 0, 0) > 0) {
         // Each at its place among the entries already there.
         for (const auto& t : texts)
-            if (const LRESULT r = Direct(LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(t.c_str()));
+            if (const LRESULT r = Send(LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(t.c_str()));
                 r == LB_ERR || r == LB_ERRSPACE)
                 throw Error(ErrOutOfMemory, L"Out of memory");
         return;
@@ -108,7 +103,7 @@ void ListBoxList::AddAll(std::span<const std::wstring> texts) {
     for (size_t i = 0; i < order.size(); ++i)
         order[i] = i;
     if (sorted) {
-        const LCID locale = static_cast<LCID>(Direct(LB_GETLOCALE, 0, 0));
+        const LCID locale = static_cast<LCID>(Send(LB_GETLOCALE, 0, 0));
         std::vector<std::string> keys(texts.size());
         for (size_t i = 0; i < texts.size(); ++i) {
             const wchar_t* t = texts[i].c_str();
@@ -123,8 +118,8 @@ void ListBoxList::AddAll(std::span<const std::wstring> texts) {
                          [&keys](size_t a, size_t b) { return keys[a] < keys[b]; });
     }
     for (size_t i : order)
-        if (const LRESULT r = Direct(LB_INSERTSTRING, static_cast<WPARAM>(-1),
-                                     reinterpret_cast<LPARAM>(texts[i].c_str()));
+        if (const LRESULT r = Send(LB_INSERTSTRING, static_cast<WPARAM>(-1),
+                                   reinterpret_cast<LPARAM>(texts[i].c_str()));
             r == LB_ERR || r == LB_ERRSPACE)
             throw Error(ErrOutOfMemory, L"Out of memory");
 }

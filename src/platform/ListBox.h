@@ -22,11 +22,7 @@ class ListBoxList : public DrawingList {
 
   private:
     void AddAll(std::span<const std::wstring> texts);
-    // Sends straight to the list box's own window procedure, past the
-    // subclass that its tooltip installs: bulk operations send tens of
-    // thousands of messages, and under Wine each one through a subclass
-    // costs a window property lookup in the server.
-    LRESULT Direct(UINT msg, WPARAM wp, LPARAM lp) const;
+    LRESULT Send(UINT msg, WPARAM wp, LPARAM lp) const { return SendMessageW(lb_, msg, wp, lp); }
     HWND lb_;
 };
 
