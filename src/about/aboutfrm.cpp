@@ -180,14 +180,4 @@ void aboutfrm::OnCommand(int id, int code) {
         ShellOpen(hWnd(), action.address);
 }
 
-LRESULT aboutfrm::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
-    // The button is the only control that takes the focus; it has it whenever
-    // the window is active, so Enter closes the window as a click would.
-    if (msg == WM_ACTIVATE && LOWORD(wp) != WA_INACTIVE && Control(Command1)) {
-        SetFocus(Control(Command1));
-        return 0;
-    }
-    return Form::WndProc(msg, wp, lp);
-}
-
 } // namespace varno::win

@@ -19,7 +19,6 @@ class aboutfrm : public Form {
     std::vector<ControlDesign> GetControls() const override;
     void Form_Load() override;
     void OnCommand(int id, int code) override;
-    LRESULT WndProc(UINT msg, WPARAM wp, LPARAM lp) override;
 
   private:
     aboutfrm() = default;

@@ -8,6 +8,7 @@
 #include "platform/App.h"
 #include "res/aboutres.h"
 #include "support/DialogDriver.h"
+#include "support/Screenshot.h"
 
 #include <gtest/gtest.h>
 
@@ -437,6 +438,14 @@ TEST_F(MoreSoftware, OpensTheSiteThenShowsTheAboutWindowModally) {
     EXPECT_TRUE(returned);
     EXPECT_FALSE(about.IsLoaded());
     EXPECT_TRUE(IsWindowEnabled(main.hWnd()));
+}
+
+// A person looks at this one: the about window over the main window.
+TEST_F(MoreSoftware, Screenshot) {
+    bool saved = false;
+    ClickMoreSoftware({[&] { saved = test::SaveScreenshot(about.hWnd(), L"aboutfrm"); }});
+    if (_wgetenv(L"VARNO_SCREENSHOTS"))
+        EXPECT_TRUE(saved);
 }
 
 TEST_F(MoreSoftware, OpensTheAboutWindowAllTheSameWhenTheShellDoesNothing) {
