@@ -1,5 +1,6 @@
 #include "mainwindow/varnofrm.h"
 
+#include "about/aboutfrm.h"
 #include "app/Maker.h"
 #include "app/Module1.h"
 #include "mainwindow/ListCommands.h"
@@ -154,6 +155,7 @@ void varnofrm::Help() {
 
 void varnofrm::MoreSoftware() {
     ShellOpen(hWnd(), maker::SiteAddress);
+    aboutfrm::Instance().Show(true);
 }
 
 } // namespace varno::win

@@ -178,10 +178,10 @@ void Form::Load() {
                                0, 0, 0, h, nullptr, Instance(), nullptr);
     for (const ControlDesign& c : GetControls())
         AddControl(c);
-    // Frames lie behind what they contain; they take no tab stop, so the tab
-    // order (the order of creation) stays.
+    // Frames and picture boxes lie behind what they contain; they take no tab
+    // stop, so the tab order (the order of creation) stays.
     for (auto& [id, info] : controls_) {
-        if (IsGroupBox(info.design))
+        if (IsGroupBox(info.design) || IsContainer(id))
             SetWindowPos(info.hwnd, HWND_BOTTOM, 0, 0, 0, 0,
                          SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     }
@@ -313,6 +313,11 @@ HWND Form::AddControl(const ControlDesign& d) {
     return h;
 }
 
+bool Form::IsContainer(int id) const {
+    return std::any_of(controls_.begin(), controls_.end(),
+                       [id](const auto& c) { return c.second.design.container == id; });
+}
+
 HWND Form::Control(int id) const {
     auto it = controls_.find(id);
     return it == controls_.end() ? nullptr : it->second.hwnd;
@@ -350,6 +355,14 @@ void Form::AutoSize(int id) {
     GetTextExtentPoint32W(dc, measured.c_str(), static_cast<int>(measured.size()), &sz);
     SelectObject(dc, old);
     ReleaseDC(h, dc);
+    if (it->second.design.keepRightEdge) {
+        RECT r;
+        GetWindowRect(h, &r);
+        MapWindowPoints(nullptr, hwnd_, reinterpret_cast<POINT*>(&r), 2);
+        SetWindowPos(h, nullptr, r.right - sz.cx, r.top, sz.cx, sz.cy,
+                     SWP_NOZORDER | SWP_NOACTIVATE);
+        return;
+    }
     SetWindowPos(h, nullptr, 0, 0, sz.cx, sz.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
