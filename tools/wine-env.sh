@@ -5,9 +5,11 @@ export WINEPREFIX="$VARNO_ROOT/build/wineprefix"
 export WINEARCH=win64
 export WINEDEBUG=-all
 export LOCPATH="$VARNO_ROOT/build/locale"
-export LANG=zh_CN.UTF-8
-export LC_ALL=zh_CN.UTF-8
 export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+
+# Every Wine program runs in the Chinese locale (ANSI code page 936); the
+# shell itself keeps its own.
+wine() { LANG=zh_CN.UTF-8 LC_ALL=zh_CN.UTF-8 command wine "$@"; }
 
 # A real zh_CN.UTF-8 locale, so that the ANSI code page is 936 and Chinese
 # file names survive the trip between Linux and Wine.
@@ -21,13 +23,13 @@ varno_locale() {
 # Creates the prefix on first use, with the settings the program relies on.
 varno_prefix() {
     varno_locale || { echo "varno: cannot build the zh_CN.UTF-8 locale" >&2; return 1; }
-    [ -f "$WINEPREFIX/.varno-ready" ] && return 0
+    [ -f "$WINEPREFIX/.varno-ready-2" ] && return 0
     mkdir -p "$WINEPREFIX"
     wine wineboot -i </dev/null >/dev/null 2>&1
     local k='HKCU\Software\Wine\Fonts\Replacements'
-    wine reg add "$k" /v "宋体" /d "WenQuanYi Zen Hei" /f </dev/null >/dev/null 2>&1
-    wine reg add "$k" /v "SimSun" /d "WenQuanYi Zen Hei" /f </dev/null >/dev/null 2>&1
+    wine reg add "$k" /v "宋体" /d "WenQuanYi Micro Hei" /f </dev/null >/dev/null 2>&1
+    wine reg add "$k" /v "SimSun" /d "WenQuanYi Micro Hei" /f </dev/null >/dev/null 2>&1
     wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f </dev/null >/dev/null 2>&1
     wineserver -w
-    touch "$WINEPREFIX/.varno-ready"
+    touch "$WINEPREFIX/.varno-ready-2"
 }

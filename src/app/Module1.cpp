@@ -12,7 +12,9 @@ void CentreOnScreen(Window& window, const Screen& screen) {
 
 namespace {
 // Round half to even (the default floating-point rounding mode).
-int RoundEven(double v) { return static_cast<int>(std::nearbyint(v)); }
+int RoundEven(double v) {
+    return static_cast<int>(std::nearbyint(v));
+}
 } // namespace
 
 PixelRect TopmostPixels(float left, float top, float width, float height, float twipsPerPixelX,

@@ -28,10 +28,9 @@ void DrawingList::ReplaceAll(std::span<const std::wstring> texts) {
 namespace {
 // Case-insensitive ordering, as the list box sorts.
 bool LessNoCase(std::wstring_view a, std::wstring_view b) {
-    return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(),
-                                        [](wchar_t x, wchar_t y) {
-                                            return std::towlower(x) < std::towlower(y);
-                                        });
+    return std::lexicographical_compare(
+        a.begin(), a.end(), b.begin(), b.end(),
+        [](wchar_t x, wchar_t y) { return std::towlower(x) < std::towlower(y); });
 }
 } // namespace
 
@@ -49,8 +48,9 @@ void MemoryDrawingList::SetSelected(int index, bool selected) {
 
 void MemoryDrawingList::AddItem(std::wstring_view text) {
     // After any equal entries, like the list box.
-    auto at = std::upper_bound(items_.begin(), items_.end(), text,
-                               [](std::wstring_view t, const Entry& e) { return LessNoCase(t, e.text); });
+    auto at =
+        std::upper_bound(items_.begin(), items_.end(), text,
+                         [](std::wstring_view t, const Entry& e) { return LessNoCase(t, e.text); });
     items_.insert(at, Entry{std::wstring(text), false});
 }
 

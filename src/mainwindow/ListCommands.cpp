@@ -1,5 +1,7 @@
 #include "mainwindow/ListCommands.h"
 
+#include "app/Error.h"
+
 #include <unordered_set>
 
 namespace varno {
@@ -61,6 +63,20 @@ void AddAnswer(DrawingList& list, std::wstring_view answer) {
             fresh.push_back(std::move(p));
     }
     list.AddItems(fresh);
+}
+
+void AddDrawings(FileDialog& dialog, DrawingList& list, MessageBoxes& boxes) {
+    try {
+        dialog.FileName.clear();
+        dialog.CancelError = true;
+        dialog.DialogTitle = L"Select File(s)...";
+        dialog.Flags = OfnExplorer | OfnAllowMultiSelect | OfnHideReadOnly;
+        dialog.Filter = L"图形 (*.dwg)|*.dwg";
+        dialog.ShowOpen();
+        AddAnswer(list, dialog.FileName);
+    } catch (const std::exception&) { // varno::Error, or out of memory
+        boxes.Show(L"请选择文件！", MsgCritical, L"错误");
+    }
 }
 
 std::wstring HelpFilePath(std::wstring_view programFolder) {

@@ -1,5 +1,7 @@
 #pragma once
 // The main window's commands on the drawing list, and the help file path.
+#include "app/FileDialog.h"
+#include "app/Ui.h"
 #include "mainwindow/DrawingList.h"
 
 #include <string>
@@ -21,6 +23,10 @@ std::vector<std::wstring> AnswerPaths(std::wstring_view answer);
 // Adds each path of the answer that is not yet in the list (exact,
 // case-sensitive comparison against the list as it stands).
 void AddAnswer(DrawingList& list, std::wstring_view answer);
+
+// Adding drawings: the multi-select Open dialog for "*.dwg" files, then
+// AddAnswer. Any failure, a cancel included, shows "请选择文件！".
+void AddDrawings(FileDialog& dialog, DrawingList& list, MessageBoxes& boxes);
 
 // The help file beside the program: folder + "\varno.chm", with no second
 // backslash when the folder is a drive root.

@@ -39,12 +39,12 @@ class varnofrm : public Form {
 
   private:
     varnofrm();
-    void AddDrawings();      // xpcmdbutton5
-    void DeleteSelected();   // xpcmdbutton1, List2 double-click
-    void MoreSoftware();     // xpcmdbutton2
-    void Help();             // xpcmdbutton4
-    void SaveListFile();     // xpcmdbutton8
-    void ReadListFile();     // xpcmdbutton9
+    void AddDrawings();    // xpcmdbutton5
+    void DeleteSelected(); // xpcmdbutton1, List2 double-click
+    void MoreSoftware();   // xpcmdbutton2
+    void Help();           // xpcmdbutton4
+    void SaveListFile();   // xpcmdbutton8
+    void ReadListFile();   // xpcmdbutton9
 
     ListBoxList list_{nullptr};
 };

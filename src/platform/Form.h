@@ -46,10 +46,10 @@ struct ControlDesign {
     int container = 0;
     const FontSpec* font = nullptr; // nullptr: the form's font
     std::wstring tooltip;
-    bool autoSize = false;                    // labels: size to the text
-    COLORREF foreColor = CLR_INVALID;         // labels: text colour
-    COLORREF backColor = CLR_INVALID;         // labels: background; CLR_NONE = transparent
-    HCURSOR cursor = nullptr;                 // shown over the control
+    bool autoSize = false;            // labels: size to the text
+    COLORREF foreColor = CLR_INVALID; // labels: text colour
+    COLORREF backColor = CLR_INVALID; // labels: background; CLR_NONE = transparent
+    HCURSOR cursor = nullptr;         // shown over the control
 };
 
 class Form : public Window {
@@ -76,11 +76,11 @@ class Form : public Window {
     bool IsLoaded() const { return hwnd_ != nullptr; }
     bool IsVisible() const;
 
-    void Load();                    // creates the window and controls, then Form_Load
-    void Show(bool modal = false);  // loads first if needed; modal returns once hidden or unloaded
+    void Load();                   // creates the window and controls, then Form_Load
+    void Show(bool modal = false); // loads first if needed; modal returns once hidden or unloaded
     void Hide();
-    void Unload();                  // destroys the window; the next show loads it afresh
-    void Refresh();                 // repaints the window and its controls now
+    void Unload();  // destroys the window; the next show loads it afresh
+    void Refresh(); // repaints the window and its controls now
 
     HWND Control(int id) const;
     std::wstring ControlText(int id) const;
@@ -106,7 +106,8 @@ class Form : public Window {
     virtual void Form_Load() {}
     virtual void Form_Unload() {}
     virtual void Form_DblClick() {}
-    virtual void OnCommand(int /*id*/, int /*code*/) {} // BN_CLICKED, LBN_DBLCLK, STN_CLICKED, STN_DBLCLK
+    virtual void OnCommand(int /*id*/, int /*code*/) {
+    } // BN_CLICKED, LBN_DBLCLK, STN_CLICKED, STN_DBLCLK
     virtual void OnTimer(int /*id*/) {}
     // Everything else; call the base for what it handles.
     virtual LRESULT WndProc(UINT msg, WPARAM wp, LPARAM lp);

@@ -20,6 +20,7 @@ class ListBoxList : public DrawingList {
     void ReplaceAll(std::span<const std::wstring> texts) override;
 
   private:
+    void AddAll(std::span<const std::wstring> texts);
     HWND lb_;
 };
 

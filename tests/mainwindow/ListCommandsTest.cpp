@@ -7,7 +7,9 @@ using namespace std::string_literals;
 namespace varno {
 namespace {
 
-std::vector<std::wstring> Entries(const DrawingList& l) { return l.Items(); }
+std::vector<std::wstring> Entries(const DrawingList& l) {
+    return l.Items();
+}
 
 MemoryDrawingList ListOf(std::initializer_list<const wchar_t*> texts) {
     MemoryDrawingList l;

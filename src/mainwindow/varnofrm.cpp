@@ -1,0 +1,159 @@
+#include "mainwindow/varnofrm.h"
+
+#include "app/Maker.h"
+#include "app/Module1.h"
+#include "mainwindow/ListCommands.h"
+#include "platform/App.h"
+#include "res/resource.h"
+
+#include <commctrl.h>
+
+namespace varno::win {
+
+varnofrm& varnofrm::Instance() {
+    static varnofrm form;
+    return form;
+}
+
+varnofrm::varnofrm() {
+    CommonDialog1.MaxFileSize = 32000;
+    CommonDialog4.DialogTitle = L"保存列表文件";
+    CommonDialog4.Filter = L"列表文件(*.txt)|*.txt|所有文件（*.*)|*.*";
+    CommonDialog4.MaxFileSize = 260;
+}
+
+Form::Design varnofrm::GetDesign() const {
+    Design d;
+    d.caption = L"批量清理 V2.5";
+    d.style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
+    d.clientWidth = 8295;
+    d.clientHeight = 4470;
+    d.iconId = IDI_VARNO;
+    d.font = SongTi9();
+    return d;
+}
+
+std::vector<ControlDesign> varnofrm::GetControls() const {
+    static const FontSpec buttonFont = SongTi9();
+    auto button = [](int id, const wchar_t* caption, float l, float t, float w, float h,
+                     int container = 0) {
+        ControlDesign c;
+        c.id = id;
+        c.className = WC_BUTTONW;
+        c.text = caption;
+        c.style = BS_PUSHBUTTON | WS_TABSTOP;
+        c.left = l;
+        c.top = t;
+        c.width = w;
+        c.height = h;
+        c.container = container;
+        c.font = &buttonFont;
+        return c;
+    };
+    ControlDesign frame;
+    frame.id = Frame1;
+    frame.className = WC_BUTTONW;
+    frame.text = L"初始化文件";
+    frame.style = BS_GROUPBOX;
+    frame.left = 120;
+    frame.top = 120;
+    frame.width = 8055;
+    frame.height = 3735;
+    frame.tooltip = L"双击删除单个列表";
+
+    ControlDesign list;
+    list.id = List2;
+    list.className = WC_LISTBOXW;
+    list.style = LBS_SORT | LBS_EXTENDEDSEL | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT | WS_VSCROLL |
+                 WS_HSCROLL | WS_TABSTOP;
+    list.exStyle = WS_EX_CLIENTEDGE;
+    list.left = 120;
+    list.top = 240;
+    list.width = 7755;
+    list.height = 2760;
+    list.container = Frame1;
+    list.tooltip = L"双击删除单个列表";
+
+    ControlDesign add = button(xpcmdbutton5, L"  添加文件", 240, 3180, 1215, 375, Frame1);
+    add.tooltip = L"支持资源管理器拖放文件！";
+
+    // In tab order.
+    return {
+        button(xpcmdbutton2, L"  更多软件", 4440, 3960, 1455, 375),
+        button(xpcmdbutton3, L"  退   出", 6480, 3960, 1455, 375),
+        button(Command9, L"  批量清理", 360, 3960, 1455, 375),
+        button(xpcmdbutton4, L"  帮   助", 2400, 3960, 1455, 375),
+        frame,
+        list,
+        add,
+        button(xpcmdbutton6, L"  删除全部", 3480, 3180, 1215, 375, Frame1),
+        button(xpcmdbutton1, L"  删除选择", 1860, 3180, 1215, 375, Frame1),
+        button(xpcmdbutton8, L"  保存列表", 5100, 3180, 1215, 375, Frame1),
+        button(xpcmdbutton9, L"  读取列表", 6720, 3180, 1215, 375, Frame1),
+    };
+}
+
+void varnofrm::Form_Load() {
+    list_ = ListBoxList(Control(List2));
+    CommonDialog1.Owner = hWnd();
+    CommonDialog4.Owner = hWnd();
+    SetHelpFile(HelpFilePath(ProgramFolder()));
+    CentreOnScreen(*this, TheScreen());
+}
+
+void varnofrm::OnCommand(int id, int code) {
+    if (id == List2) {
+        if (code == LBN_DBLCLK)
+            DeleteSelected();
+        return;
+    }
+    if (code != BN_CLICKED)
+        return;
+    switch (id) {
+    case xpcmdbutton5:
+        AddDrawings();
+        break;
+    case xpcmdbutton1:
+        DeleteSelected();
+        break;
+    case xpcmdbutton6:
+        list_.Clear();
+        break;
+    case xpcmdbutton4:
+        Help();
+        break;
+    case xpcmdbutton2:
+        MoreSoftware();
+        break;
+    case xpcmdbutton3:
+        EndProgram();
+    case xpcmdbutton8:
+        SaveListFile();
+        break;
+    case xpcmdbutton9:
+        ReadListFile();
+        break;
+    case Command9:
+        break;
+    default:
+        break;
+    }
+}
+
+void varnofrm::AddDrawings() {
+    varno::AddDrawings(CommonDialog1, list_, TheMessageBoxes());
+}
+
+void varnofrm::DeleteSelected() {
+    varno::DeleteSelected(list_);
+}
+
+void varnofrm::Help() {
+    ShowHelp(hWnd(), HelpFilePath(ProgramFolder()));
+}
+
+void varnofrm::MoreSoftware() {
+    ShellOpen(hWnd(), maker::SiteAddress);
+}
+
+} // namespace varno::win

@@ -1,0 +1,181 @@
+#include "platform/App.h"
+
+#include <shellapi.h>
+
+#include <algorithm>
+#include <vector>
+
+namespace varno::win {
+
+namespace {
+
+// The application-wide state of the window layer: the loaded forms and the
+// help file.
+struct AppState {
+    std::vector<HWND> forms;
+    std::wstring helpFile;
+    ShellOpenHook shellHook = nullptr;
+};
+AppState& State() {
+    static AppState state;
+    return state;
+}
+
+bool IsForm(HWND h) {
+    const auto& f = State().forms;
+    return std::find(f.begin(), f.end(), h) != f.end();
+}
+
+// Enter on a focused push button clicks it, as in a dialog.
+bool ClickFocusedButton(const MSG& msg) {
+    if (msg.message != WM_KEYDOWN || msg.wParam != VK_RETURN)
+        return false;
+    HWND focus = GetFocus();
+    wchar_t cls[16] = {};
+    if (!focus || !GetClassNameW(focus, cls, 16) || lstrcmpiW(cls, L"Button") != 0)
+        return false;
+    const LONG type = GetWindowLongW(focus, GWL_STYLE) & BS_TYPEMASK;
+    if (type != BS_PUSHBUTTON && type != BS_DEFPUSHBUTTON)
+        return false;
+    SendMessageW(focus, BM_CLICK, 0, 0);
+    return true;
+}
+
+} // namespace
+
+HINSTANCE Instance() {
+    return GetModuleHandleW(nullptr);
+}
+
+HWND OwnerWindow() {
+    static const HWND owner = [] {
+        WNDCLASSEXW wc{};
+        wc.cbSize = sizeof wc;
+        wc.lpfnWndProc = DefWindowProcW;
+        wc.hInstance = Instance();
+        wc.lpszClassName = L"VarnoOwner";
+        RegisterClassExW(&wc);
+        return CreateWindowExW(0, wc.lpszClassName, L"varno", WS_POPUP, 0, 0, 0, 0, nullptr,
+                               nullptr, Instance(), nullptr);
+    }();
+    return owner;
+}
+
+void FormLoaded(HWND form) {
+    State().forms.push_back(form);
+}
+
+void FormUnloaded(HWND form) {
+    auto& f = State().forms;
+    f.erase(std::remove(f.begin(), f.end(), form), f.end());
+    if (f.empty())
+        PostQuitMessage(0);
+}
+
+bool PumpMessage(const MSG& msg) {
+    if (msg.message == WM_QUIT)
+        return false;
+    if (msg.message == WM_KEYDOWN && msg.wParam == VK_F1 && !HelpFile().empty()) {
+        ShowHelp(GetAncestor(msg.hwnd, GA_ROOT), HelpFile());
+        return true;
+    }
+    HWND root = msg.hwnd ? GetAncestor(msg.hwnd, GA_ROOT) : nullptr;
+    if (root && IsForm(root)) {
+        if (ClickFocusedButton(msg))
+            return true;
+        if (IsDialogMessageW(root, const_cast<MSG*>(&msg)))
+            return true;
+    }
+    TranslateMessage(&msg);
+    DispatchMessageW(&msg);
+    return true;
+}
+
+int RunMessageLoop() {
+    MSG msg;
+    while (GetMessageW(&msg, nullptr, 0, 0) > 0)
+        PumpMessage(msg);
+    return static_cast<int>(msg.wParam);
+}
+
+void EndProgram() {
+    ExitProcess(0);
+}
+
+std::wstring ProgramFolder() {
+    std::wstring path(MAX_PATH, L'\0');
+    for (;;) {
+        DWORD n = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+        if (n < path.size()) {
+            path.resize(n);
+            break;
+        }
+        path.resize(path.size() * 2);
+    }
+    path.resize(path.find_last_of(L'\\') == std::wstring::npos ? 0 : path.find_last_of(L'\\'));
+    if (path.size() == 2 && path[1] == L':') // a drive root keeps its backslash
+        path += L'\\';
+    return path;
+}
+
+void SetHelpFile(std::wstring path) {
+    State().helpFile = std::move(path);
+}
+const std::wstring& HelpFile() {
+    return State().helpFile;
+}
+
+void ShowHelp(HWND caller, std::wstring_view path) {
+    using HtmlHelpAFn = HWND(WINAPI*)(HWND, LPCSTR, UINT, DWORD_PTR);
+    static const HtmlHelpAFn htmlHelp = [] {
+        HMODULE m = LoadLibraryW(L"hhctrl.ocx");
+        return m ? reinterpret_cast<HtmlHelpAFn>(
+                       reinterpret_cast<void*>(GetProcAddress(m, "HtmlHelpA")))
+                 : nullptr;
+    }();
+    if (htmlHelp)
+        htmlHelp(caller, ToAnsi(path).c_str(), 0 /*HH_DISPLAY_TOPIC*/, 0);
+}
+
+void ShellOpen(HWND owner, std::wstring_view address) {
+    if (State().shellHook) {
+        State().shellHook(owner, address);
+        return;
+    }
+    ShellExecuteA(owner, "Open", ToAnsi(address).c_str(), nullptr, nullptr, 0);
+}
+
+void SetShellOpenHook(ShellOpenHook hook) {
+    State().shellHook = hook;
+}
+
+std::wstring TimeOfDayText() {
+    wchar_t buf[64] = {};
+    if (!GetTimeFormatW(LOCALE_USER_DEFAULT, 0, nullptr, nullptr, buf, 64))
+        return {};
+    return buf;
+}
+
+std::string ToAnsi(std::wstring_view text) {
+    if (text.empty())
+        return {};
+    const int n = WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()),
+                                      nullptr, 0, nullptr, nullptr);
+    std::string out(static_cast<size_t>(n), '\0');
+    WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), out.data(), n,
+                        nullptr, nullptr);
+    return out;
+}
+
+void Win32MessageBoxes::Show(std::wstring_view text, unsigned style, std::wstring_view title) {
+    // Modal to the whole program, like a message box of the runtime.
+    MessageBoxW(nullptr, std::wstring(text).c_str(),
+                std::wstring(title.empty() ? AppTitle : title).c_str(), style | MB_TASKMODAL);
+}
+
+MessageBoxes& TheMessageBoxes() {
+    static Win32MessageBoxes boxes;
+    return boxes;
+}
+
+} // namespace varno::win

@@ -1,0 +1,449 @@
+#include "platform/Form.h"
+
+#include "platform/App.h"
+
+#include <commctrl.h>
+
+#include <algorithm>
+#include <cmath>
+
+namespace varno::win {
+
+namespace {
+
+constexpr wchar_t kFormClass[] = L"VarnoForm";
+
+int Dpi() {
+    static const int dpi = [] {
+        HDC dc = GetDC(nullptr);
+        int d = GetDeviceCaps(dc, LOGPIXELSX);
+        ReleaseDC(nullptr, dc);
+        return d > 0 ? d : 96;
+    }();
+    return dpi;
+}
+
+int Round(float v) {
+    return static_cast<int>(std::lround(v));
+}
+
+bool SameFont(const FontSpec& a, const FontSpec& b) {
+    return a.face == b.face && a.points == b.points && a.bold == b.bold && a.italic == b.italic &&
+           a.underline == b.underline && a.charset == b.charset;
+}
+
+bool IsGroupBox(const ControlDesign& d) {
+    return std::wstring_view(d.className) == WC_BUTTONW && (d.style & 0xF) == BS_GROUPBOX;
+}
+
+bool IsLabel(const ControlDesign& d) {
+    return std::wstring_view(d.className) == WC_STATICW;
+}
+
+void RegisterFormClass(WNDPROC proc) {
+    static const bool done = [proc] {
+        WNDCLASSEXW wc{};
+        wc.cbSize = sizeof wc;
+        wc.style = CS_DBLCLKS;
+        wc.lpfnWndProc = proc;
+        wc.hInstance = Instance();
+        wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+        wc.lpszClassName = kFormClass;
+        return RegisterClassExW(&wc) != 0;
+    }();
+    (void)done;
+}
+
+} // namespace
+
+Screen TheScreen() {
+    const float tpp = 1440.0f / static_cast<float>(Dpi());
+    Screen s;
+    s.TwipsPerPixelX = tpp;
+    s.TwipsPerPixelY = tpp;
+    s.Width = static_cast<float>(GetSystemMetrics(SM_CXSCREEN)) * tpp;
+    s.Height = static_cast<float>(GetSystemMetrics(SM_CYSCREEN)) * tpp;
+    return s;
+}
+
+int TwipsToPixelsX(float twips) {
+    return Round(twips * static_cast<float>(Dpi()) / 1440.0f);
+}
+int TwipsToPixelsY(float twips) {
+    return TwipsToPixelsX(twips);
+}
+
+FontSpec SongTi9() {
+    FontSpec f;
+    f.face = L"宋体";
+    f.points = 9;
+    f.charset = GB2312_CHARSET;
+    return f;
+}
+
+Form::Form() = default;
+
+Form::~Form() {
+    if (hwnd_) {
+        SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);
+        DestroyWindow(hwnd_);
+    }
+}
+
+// ---- geometry (outer rectangle, twips) ----
+
+namespace {
+RECT OuterRect(HWND h) {
+    RECT r{};
+    if (h)
+        GetWindowRect(h, &r);
+    return r;
+}
+float Twips(LONG px) {
+    return static_cast<float>(px) * 1440.0f / static_cast<float>(Dpi());
+}
+} // namespace
+
+float Form::Left() const {
+    return Twips(OuterRect(hwnd_).left);
+}
+float Form::Top() const {
+    return Twips(OuterRect(hwnd_).top);
+}
+float Form::Width() const {
+    RECT r = OuterRect(hwnd_);
+    return Twips(r.right - r.left);
+}
+float Form::Height() const {
+    RECT r = OuterRect(hwnd_);
+    return Twips(r.bottom - r.top);
+}
+
+void Form::Move(float left, float top) {
+    if (hwnd_)
+        SetWindowPos(hwnd_, nullptr, TwipsToPixelsX(left), TwipsToPixelsY(top), 0, 0,
+                     SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+void Form::SetLeft(float left) {
+    Move(left, Top());
+}
+void Form::SetTop(float top) {
+    Move(Left(), top);
+}
+
+int Form::WindowState() const {
+    if (!hwnd_)
+        return 0;
+    return IsIconic(hwnd_) ? 1 : IsZoomed(hwnd_) ? 2 : 0;
+}
+
+void Form::SetWindowState(int state) {
+    Load();
+    ShowWindow(hwnd_, state == 1 ? SW_MINIMIZE : state == 2 ? SW_MAXIMIZE : SW_RESTORE);
+}
+
+bool Form::IsVisible() const {
+    return hwnd_ && IsWindowVisible(hwnd_);
+}
+
+// ---- lifetime ----
+
+void Form::Load() {
+    if (hwnd_)
+        return;
+    RegisterFormClass(&Form::StaticWndProc);
+    design_ = GetDesign();
+    DWORD ex = design_.exStyle;
+    if (design_.showInTaskbar)
+        ex |= WS_EX_APPWINDOW;
+    RECT r{0, 0, TwipsToPixelsX(design_.clientWidth), TwipsToPixelsY(design_.clientHeight)};
+    AdjustWindowRectEx(&r, design_.style, FALSE, ex);
+    if (design_.backColor != CLR_INVALID)
+        backBrush_.reset(CreateSolidBrush(design_.backColor));
+    HWND h =
+        CreateWindowExW(ex, kFormClass, design_.caption.c_str(), design_.style & ~WS_VISIBLE,
+                        TwipsToPixelsX(design_.left), TwipsToPixelsY(design_.top), r.right - r.left,
+                        r.bottom - r.top, OwnerWindow(), nullptr, Instance(), this);
+    if (!h)
+        return;
+    if (design_.iconId) {
+        auto icon = [&](int cx) {
+            return reinterpret_cast<LPARAM>(LoadImageW(Instance(), MAKEINTRESOURCEW(design_.iconId),
+                                                       IMAGE_ICON, cx, cx, LR_SHARED));
+        };
+        SendMessageW(h, WM_SETICON, ICON_BIG, icon(GetSystemMetrics(SM_CXICON)));
+        SendMessageW(h, WM_SETICON, ICON_SMALL, icon(GetSystemMetrics(SM_CXSMICON)));
+    }
+    tooltip_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP, 0,
+                               0, 0, 0, h, nullptr, Instance(), nullptr);
+    for (const ControlDesign& c : GetControls())
+        AddControl(c);
+    // Frames lie behind what they contain; they take no tab stop, so the tab
+    // order (the order of creation) stays.
+    for (auto& [id, info] : controls_) {
+        if (IsGroupBox(info.design))
+            SetWindowPos(info.hwnd, HWND_BOTTOM, 0, 0, 0, 0,
+                         SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    }
+    FormLoaded(h);
+    Form_Load();
+}
+
+void Form::Show(bool modal) {
+    Load();
+    if (!hwnd_)
+        return;
+    ShowWindow(hwnd_, IsIconic(hwnd_) ? SW_RESTORE : SW_SHOW);
+    if (modal)
+        RunModal();
+}
+
+void Form::Hide() {
+    if (hwnd_)
+        ShowWindow(hwnd_, SW_HIDE);
+}
+
+void Form::Unload() {
+    if (!hwnd_)
+        return;
+    Form_Unload();
+    if (hwnd_)
+        DestroyWindow(hwnd_);
+}
+
+void Form::Refresh() {
+    if (hwnd_)
+        RedrawWindow(hwnd_, nullptr, nullptr,
+                     RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+}
+
+void Form::SetTimer(int id, unsigned intervalMs) {
+    if (!hwnd_)
+        return;
+    if (intervalMs == 0)
+        KillTimer(hwnd_, static_cast<UINT_PTR>(id));
+    else
+        ::SetTimer(hwnd_, static_cast<UINT_PTR>(id), intervalMs, nullptr);
+}
+
+void Form::RunModal() {
+    // Like a modal show without an owner: every other window of the
+    // program takes no input until this one is hidden or unloaded.
+    struct Ctx {
+        HWND self;
+        std::vector<HWND> disabled;
+    } ctx{hwnd_, {}};
+    EnumThreadWindows(
+        GetCurrentThreadId(),
+        [](HWND w, LPARAM p) -> BOOL {
+            auto* c = reinterpret_cast<Ctx*>(p);
+            if (w != c->self && w != OwnerWindow() && IsWindowVisible(w) && IsWindowEnabled(w)) {
+                EnableWindow(w, FALSE);
+                c->disabled.push_back(w);
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&ctx));
+    MSG msg;
+    while (hwnd_ && IsWindowVisible(hwnd_)) {
+        const BOOL got = GetMessageW(&msg, nullptr, 0, 0);
+        if (got <= 0) {
+            PostQuitMessage(static_cast<int>(msg.wParam));
+            break;
+        }
+        PumpMessage(msg);
+    }
+    for (HWND w : ctx.disabled) {
+        if (IsWindow(w))
+            EnableWindow(w, TRUE);
+    }
+}
+
+// ---- controls ----
+
+HFONT Form::FontFor(const FontSpec* spec) {
+    const FontSpec& f = spec ? *spec : design_.font;
+    for (auto& [s, font] : fonts_) {
+        if (SameFont(s, f))
+            return font.get();
+    }
+    LOGFONTW lf{};
+    lf.lfHeight = -Round(f.points * static_cast<float>(Dpi()) / 72.0f);
+    lf.lfWeight = f.bold ? FW_BOLD : FW_NORMAL;
+    lf.lfItalic = f.italic;
+    lf.lfUnderline = f.underline;
+    lf.lfCharSet = f.charset;
+    lf.lfQuality = DEFAULT_QUALITY;
+    lstrcpynW(lf.lfFaceName, f.face.c_str(), LF_FACESIZE);
+    fonts_.emplace_back(f, GdiObject<HFONT>(CreateFontIndirectW(&lf)));
+    return fonts_.back().second.get();
+}
+
+HWND Form::AddControl(const ControlDesign& d) {
+    float left = d.left, top = d.top;
+    if (d.container) {
+        auto it = controls_.find(d.container);
+        if (it != controls_.end()) {
+            left += it->second.design.left;
+            top += it->second.design.top;
+        }
+    }
+    DWORD style = d.style | WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS;
+    if (IsLabel(d))
+        style |= SS_NOTIFY | SS_NOPREFIX;
+    HWND h = CreateWindowExW(d.exStyle, d.className, d.text.c_str(), style, TwipsToPixelsX(left),
+                             TwipsToPixelsY(top), TwipsToPixelsX(d.width), TwipsToPixelsY(d.height),
+                             hwnd_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(d.id)), Instance(),
+                             nullptr);
+    if (!h)
+        return nullptr;
+    SendMessageW(h, WM_SETFONT, reinterpret_cast<WPARAM>(FontFor(d.font)), FALSE);
+    if (!d.tooltip.empty() && tooltip_) {
+        TTTOOLINFOW ti{};
+        ti.cbSize = sizeof ti;
+        ti.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+        ti.hwnd = hwnd_;
+        ti.uId = reinterpret_cast<UINT_PTR>(h);
+        ti.lpszText = const_cast<wchar_t*>(d.tooltip.c_str());
+        SendMessageW(tooltip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&ti));
+    }
+    controls_[d.id] = ControlInfo{h, d};
+    if (d.autoSize)
+        AutoSize(d.id);
+    return h;
+}
+
+HWND Form::Control(int id) const {
+    auto it = controls_.find(id);
+    return it == controls_.end() ? nullptr : it->second.hwnd;
+}
+
+std::wstring Form::ControlText(int id) const {
+    HWND h = Control(id);
+    if (!h)
+        return {};
+    std::wstring s(static_cast<size_t>(GetWindowTextLengthW(h)) + 1, L'\0');
+    s.resize(static_cast<size_t>(GetWindowTextW(h, s.data(), static_cast<int>(s.size()))));
+    return s;
+}
+
+void Form::SetControlText(int id, std::wstring_view text) {
+    HWND h = Control(id);
+    if (!h)
+        return;
+    SetWindowTextW(h, std::wstring(text).c_str());
+    auto it = controls_.find(id);
+    if (it->second.design.autoSize)
+        AutoSize(id);
+}
+
+void Form::AutoSize(int id) {
+    auto it = controls_.find(id);
+    if (it == controls_.end())
+        return;
+    HWND h = it->second.hwnd;
+    std::wstring text = ControlText(id);
+    HDC dc = GetDC(h);
+    HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(h, WM_GETFONT, 0, 0)));
+    SIZE sz{};
+    const std::wstring measured = text.empty() ? L" " : text; // an empty label keeps one space
+    GetTextExtentPoint32W(dc, measured.c_str(), static_cast<int>(measured.size()), &sz);
+    SelectObject(dc, old);
+    ReleaseDC(h, dc);
+    SetWindowPos(h, nullptr, 0, 0, sz.cx, sz.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+// ---- messages ----
+
+LRESULT CALLBACK Form::StaticWndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+    if (msg == WM_NCCREATE) {
+        auto* self = static_cast<Form*>(reinterpret_cast<CREATESTRUCTW*>(lp)->lpCreateParams);
+        self->hwnd_ = hwnd;
+        SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+    }
+    auto* self = reinterpret_cast<Form*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    if (!self)
+        return DefWindowProcW(hwnd, msg, wp, lp);
+    return self->WndProc(msg, wp, lp);
+}
+
+LRESULT Form::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
+    switch (msg) {
+    case WM_COMMAND:
+        if (lp) // from a control
+            OnCommand(LOWORD(wp), HIWORD(wp));
+        return 0;
+    case WM_TIMER:
+        OnTimer(static_cast<int>(wp));
+        return 0;
+    case WM_LBUTTONDBLCLK:
+        Form_DblClick();
+        return 0;
+    case WM_CLOSE:
+        Unload();
+        return 0;
+    case WM_ERASEBKGND: {
+        RECT r;
+        GetClientRect(hwnd_, &r);
+        FillRect(reinterpret_cast<HDC>(wp), &r,
+                 backBrush_ ? backBrush_.get() : GetSysColorBrush(COLOR_BTNFACE));
+        return 1;
+    }
+    case WM_CTLCOLORSTATIC:
+    case WM_CTLCOLORBTN: {
+        HDC dc = reinterpret_cast<HDC>(wp);
+        HWND child = reinterpret_cast<HWND>(lp);
+        COLORREF back =
+            design_.backColor != CLR_INVALID ? design_.backColor : GetSysColor(COLOR_BTNFACE);
+        for (auto& [id, info] : controls_) {
+            if (info.hwnd != child)
+                continue;
+            if (info.design.foreColor != CLR_INVALID)
+                SetTextColor(dc, info.design.foreColor);
+            if (info.design.backColor != CLR_INVALID)
+                back = info.design.backColor;
+            break;
+        }
+        SetBkColor(dc, back);
+        if (back ==
+            (design_.backColor != CLR_INVALID ? design_.backColor : GetSysColor(COLOR_BTNFACE)))
+            return reinterpret_cast<LRESULT>(backBrush_ ? backBrush_.get()
+                                                        : GetSysColorBrush(COLOR_BTNFACE));
+        auto& brush = brushes_[back];
+        if (!brush)
+            brush.reset(CreateSolidBrush(back));
+        return reinterpret_cast<LRESULT>(brush.get());
+    }
+    case WM_SETCURSOR: {
+        HWND over = reinterpret_cast<HWND>(wp);
+        for (auto& [id, info] : controls_) {
+            if (info.hwnd == over && info.design.cursor) {
+                SetCursor(info.design.cursor);
+                return TRUE;
+            }
+        }
+        break;
+    }
+    case DM_GETDEFID:
+        return 0; // no default button: Enter has no window-wide meaning
+    case WM_DESTROY:
+        if (tooltip_)
+            DestroyWindow(std::exchange(tooltip_, nullptr));
+        break;
+    case WM_NCDESTROY: {
+        HWND h = std::exchange(hwnd_, nullptr);
+        controls_.clear();
+        fonts_.clear();
+        brushes_.clear();
+        backBrush_.reset();
+        SetWindowLongPtrW(h, GWLP_USERDATA, 0);
+        FormUnloaded(h);
+        return DefWindowProcW(h, msg, wp, lp);
+    }
+    default:
+        break;
+    }
+    return DefWindowProcW(hwnd_, msg, wp, lp);
+}
+
+} // namespace varno::win
