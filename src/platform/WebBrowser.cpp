@@ -73,8 +73,8 @@ class BrowserSite final : public IOleClientSite, public IOleInPlaceSite, public 
     STDMETHODIMP CanInPlaceActivate() override { return S_OK; }
     STDMETHODIMP OnInPlaceActivate() override { return S_OK; }
     STDMETHODIMP OnUIActivate() override { return S_OK; }
-    STDMETHODIMP GetWindowContext(IOleInPlaceFrame** frame, IOleInPlaceUIWindow** doc,
-                                  LPRECT pos, LPRECT clip, LPOLEINPLACEFRAMEINFO info) override {
+    STDMETHODIMP GetWindowContext(IOleInPlaceFrame** frame, IOleInPlaceUIWindow** doc, LPRECT pos,
+                                  LPRECT clip, LPOLEINPLACEFRAMEINFO info) override {
         if (!frame || !doc || !pos || !clip || !info)
             return E_POINTER;
         *frame = this;
@@ -118,7 +118,10 @@ class BrowserSite final : public IOleClientSite, public IOleInPlaceSite, public 
     RECT rect_;
 };
 
-WebBrowser::~WebBrowser() { Destroy(); }
+WebBrowser::WebBrowser() = default;
+WebBrowser::~WebBrowser() {
+    Destroy();
+}
 
 bool WebBrowser::Create(HWND parent, const RECT& rect) {
     Destroy();
@@ -188,6 +191,8 @@ std::wstring WebBrowser::LocationURL() const {
     return url.Str();
 }
 
-void WebBrowser::SetNavigateHook(NavigateHook hook) { g_navigateHook = hook; }
+void WebBrowser::SetNavigateHook(NavigateHook hook) {
+    g_navigateHook = hook;
+}
 
 } // namespace varno::win

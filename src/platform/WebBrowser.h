@@ -16,7 +16,7 @@ class BrowserSite;
 
 class WebBrowser {
   public:
-    WebBrowser() = default;
+    WebBrowser();
     ~WebBrowser();
     WebBrowser(const WebBrowser&) = delete;
     WebBrowser& operator=(const WebBrowser&) = delete;
