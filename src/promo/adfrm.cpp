@@ -32,7 +32,7 @@ RECT Pixels(const TwipRect& t) {
 // The form as a docking tick reads and moves it.
 class FormDocking final : public promo::DockingWindow {
   public:
-    explicit FormDocking(Form& form) : form_(form) {}
+    FormDocking(Form& form, float screenWidth) : form_(form), screenWidth_(screenWidth) {}
     promo::DockInput ReadDockInput() override {
         POINT p{};
         RECT r{};
@@ -46,7 +46,7 @@ class FormDocking final : public promo::DockingWindow {
         in.top = form_.Top();
         in.width = form_.Width();
         in.height = form_.Height();
-        in.screenWidth = TheScreen().Width;
+        in.screenWidth = screenWidth_;
         return in;
     }
     std::int32_t LeftPixelsFor(float twips) const override { return TwipsToPixelsX(twips); }
@@ -58,6 +58,7 @@ class FormDocking final : public promo::DockingWindow {
 
   private:
     Form& form_;
+    float screenWidth_;
 };
 
 class LoadTarget final : public promo::PromoLoadTarget {
@@ -116,8 +117,10 @@ void PromoForm::Form_Load() {
     minimisePicture_ = Picture::FromResource(IDR_AD_MINIMISE);
     WebBrowser1_.Create(hWnd(), Pixels(kWebBrowser1));
     SetTimer(Timer2, 5000);
+    const Screen screen = TheScreen();
+    screenWidth_ = screen.Width;
     LoadTarget target(hWnd(), WebBrowser1_);
-    promo::LoadPromo(*this, TheScreen(), kind_, target);
+    promo::LoadPromo(*this, screen, kind_, target);
 }
 
 void PromoForm::OnCommand(int id, int code) {
@@ -145,7 +148,7 @@ void PromoForm::Label1_DblClick() {
 }
 
 void PromoForm::Timer1_Timer() {
-    FormDocking window(*this);
+    FormDocking window(*this, screenWidth_);
     promo::RunDockTick(window);
 }
 
@@ -191,6 +194,11 @@ LRESULT PromoForm::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
         }
         return 0;
     }
+    case WM_DISPLAYCHANGE:
+        // The screen width changes only with the display mode; reading it on
+        // every docking tick would cost a trip to the window server.
+        screenWidth_ = TheScreen().Width;
+        break;
     case WM_DESTROY:
         WebBrowser1_.Destroy();
         closePicture_ = Picture();

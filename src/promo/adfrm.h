@@ -52,6 +52,7 @@ class PromoForm : public Form {
     Picture closePicture_;
     Picture minimisePicture_;
     int pressedImage_ = 0;
+    float screenWidth_ = 0; // twips, kept up to date by WM_DISPLAYCHANGE
 };
 
 // Right edge, "/gdownload.htm".
