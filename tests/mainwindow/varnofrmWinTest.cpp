@@ -1,0 +1,265 @@
+// The main window under Wine: its real geometry, styles and controls, the
+// list box's own ordering, and the add-drawings dialog.
+#include "mainwindow/varnofrm.h"
+
+#include "support/ChildProcess.h"
+#include "support/DialogDriver.h"
+#include "support/Screenshot.h"
+
+#include <gtest/gtest.h>
+
+#include <commctrl.h>
+
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+
+namespace varno::win {
+namespace {
+
+using test::DialogWatcher;
+
+class MainWindow : public testing::Test {
+  protected:
+    void SetUp() override {
+        form.Show();
+        list().Clear();
+    }
+    void Click(int id) { SendMessageW(form.Control(id), BM_CLICK, 0, 0); }
+    ListBoxList& list() { return form.DrawingList2(); }
+    std::vector<std::wstring> entries() { return list().Items(); }
+    varnofrm& form = varnofrm::Instance();
+};
+
+TEST_F(MainWindow, HasItsDesignGeometryAndStyles) {
+    HWND h = form.hWnd();
+    EXPECT_EQ(test::WindowText(h), L"批量清理 V2.5");
+    RECT client;
+    GetClientRect(h, &client);
+    EXPECT_EQ(client.right, std::lround(8295 / 15.0)); // 96 DPI: 15 twips per pixel
+    EXPECT_EQ(client.bottom, 298);
+    const LONG style = GetWindowLongW(h, GWL_STYLE);
+    EXPECT_TRUE(style & WS_MINIMIZEBOX);
+    EXPECT_FALSE(style & WS_MAXIMIZEBOX);
+    EXPECT_FALSE(style & WS_THICKFRAME);
+    EXPECT_TRUE(style & WS_SYSMENU);
+    EXPECT_TRUE(GetWindowLongW(h, GWL_EXSTYLE) & WS_EX_APPWINDOW);
+    EXPECT_NE(SendMessageW(h, WM_GETICON, ICON_BIG, 0), 0);
+
+    // Centred across, a third of the free height above.
+    const Screen s = TheScreen();
+    EXPECT_NEAR(form.Left(), (s.Width - form.Width()) / 2, 15);
+    EXPECT_NEAR(form.Top(), (s.Height - form.Height()) / 3, 15);
+
+    const LONG lb = GetWindowLongW(form.Control(varnofrm::List2), GWL_STYLE);
+    EXPECT_TRUE(lb & LBS_SORT);
+    EXPECT_TRUE(lb & LBS_EXTENDEDSEL);
+}
+
+TEST_F(MainWindow, ButtonsCarryTheirCaptionsInTabOrder) {
+    const std::pair<int, const wchar_t*> expected[] = {
+        {varnofrm::xpcmdbutton2, L"  更多软件"},
+        {varnofrm::xpcmdbutton3, L"  退   出"},
+        {varnofrm::Command9, L"  批量清理"},
+        {varnofrm::xpcmdbutton4, L"  帮   助"},
+        {varnofrm::List2, L""},
+        {varnofrm::xpcmdbutton5, L"  添加文件"},
+        {varnofrm::xpcmdbutton6, L"  删除全部"},
+        {varnofrm::xpcmdbutton1, L"  删除选择"},
+        {varnofrm::xpcmdbutton8, L"  保存列表"},
+        {varnofrm::xpcmdbutton9, L"  读取列表"},
+    };
+    HWND at = nullptr;
+    for (const auto& [id, caption] : expected) {
+        at = GetNextDlgTabItem(form.hWnd(), at, FALSE);
+        ASSERT_EQ(GetDlgCtrlID(at), id);
+        EXPECT_EQ(test::WindowText(at), caption);
+    }
+    EXPECT_EQ(test::WindowText(form.Control(varnofrm::Frame1)), L"初始化文件");
+    // Frame1 holds the list: its position is relative to the frame.
+    RECT frame, lb;
+    GetWindowRect(form.Control(varnofrm::Frame1), &frame);
+    GetWindowRect(form.Control(varnofrm::List2), &lb);
+    EXPECT_EQ(lb.left - frame.left, 120 / 15);
+    EXPECT_EQ(lb.top - frame.top, 240 / 15);
+}
+
+TEST_F(MainWindow, TooltipsNameTheDoubleClickAndTheDrop) {
+    HWND tips = nullptr;
+    EnumThreadWindows(
+        GetCurrentThreadId(),
+        [](HWND h, LPARAM p) -> BOOL {
+            wchar_t cls[32] = {};
+            GetClassNameW(h, cls, 32);
+            if (std::wstring(cls) == TOOLTIPS_CLASSW &&
+                GetWindow(h, GW_OWNER) == varnofrm::Instance().hWnd())
+                *reinterpret_cast<HWND*>(p) = h;
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&tips));
+    ASSERT_TRUE(tips);
+    std::map<int, std::wstring> texts;
+    const int n = static_cast<int>(SendMessageW(tips, TTM_GETTOOLCOUNT, 0, 0));
+    for (int i = 0; i < n; ++i) {
+        wchar_t buf[256] = {};
+        TTTOOLINFOW ti{};
+        ti.cbSize = sizeof ti;
+        ti.lpszText = buf;
+        SendMessageW(tips, TTM_ENUMTOOLSW, i, reinterpret_cast<LPARAM>(&ti));
+        texts[GetDlgCtrlID(reinterpret_cast<HWND>(ti.uId))] = buf;
+    }
+    EXPECT_EQ(texts,
+              (std::map<int, std::wstring>{{varnofrm::Frame1, L"双击删除单个列表"},
+                                           {varnofrm::List2, L"双击删除单个列表"},
+                                           {varnofrm::xpcmdbutton5, L"支持资源管理器拖放文件！"}}));
+}
+
+TEST_F(MainWindow, ListBoxSortsIgnoringCaseAndDeletesSelections) {
+    list().AddItem(L"b.dwg");
+    list().AddItem(L"A.dwg");
+    EXPECT_EQ(entries(), (std::vector<std::wstring>{L"A.dwg", L"b.dwg"}));
+
+    list().Clear();
+    for (const wchar_t* t : {L"0", L"1", L"2", L"3", L"4", L"5"})
+        list().AddItem(t);
+    HWND lb = form.Control(varnofrm::List2);
+    for (int i : {1, 3, 4})
+        SendMessageW(lb, LB_SETSEL, TRUE, i);
+    Click(varnofrm::xpcmdbutton1);
+    EXPECT_EQ(entries(), (std::vector<std::wstring>{L"0", L"2", L"5"}));
+
+    Click(varnofrm::xpcmdbutton1); // nothing selected: nothing changes
+    EXPECT_EQ(entries().size(), 3u);
+
+    // A double-click removes whatever is selected, wherever the pointer was.
+    SendMessageW(lb, LB_SETSEL, TRUE, 0);
+    SendMessageW(lb, LB_SETSEL, TRUE, 2);
+    SendMessageW(form.hWnd(), WM_COMMAND, MAKEWPARAM(varnofrm::List2, LBN_DBLCLK),
+                 reinterpret_cast<LPARAM>(lb));
+    EXPECT_EQ(entries(), (std::vector<std::wstring>{L"2"}));
+
+    Click(varnofrm::xpcmdbutton6);
+    EXPECT_EQ(list().ListCount(), 0);
+}
+
+TEST_F(MainWindow, CancellingTheFileDialogShowsTheStopMessage) {
+    list().AddItem(L"keep.dwg");
+    DialogWatcher dialog(L"Select File(s)...", test::CancelDialog);
+    test::SeenBox box;
+    auto closer = test::CloseMessageBox(L"错误", box);
+    Click(varnofrm::xpcmdbutton5);
+    ASSERT_TRUE(dialog.Join());
+    ASSERT_TRUE(closer->Join());
+    EXPECT_EQ(box.info.text, L"请选择文件！");
+    EXPECT_TRUE(box.info.hasIcon);
+    EXPECT_EQ(entries(), (std::vector<std::wstring>{L"keep.dwg"}));
+}
+
+TEST_F(MainWindow, AddsDrawingsPickedInTheRealDialogOnce) {
+    namespace fs = std::filesystem;
+    const fs::path dir = fs::temp_directory_path() / L"varno 添加";
+    fs::create_directories(dir);
+    for (const wchar_t* n : {L"a.dwg", L"site plan 2.dwg", L"c.dwg"})
+        std::ofstream(dir / n) << "x";
+    wchar_t old[MAX_PATH];
+    GetCurrentDirectoryW(MAX_PATH, old);
+    SetCurrentDirectoryW(dir.c_str()); // the dialog opens in the current folder
+
+    const std::wstring folder = dir.wstring();
+    {
+        DialogWatcher dialog(L"Select File(s)...",
+                             [&](HWND h) { test::AnswerFileDialog(h, folder + L"\\a.dwg"); });
+        Click(varnofrm::xpcmdbutton5);
+        ASSERT_TRUE(dialog.Join());
+    }
+    {
+        DialogWatcher dialog(L"Select File(s)...", [](HWND h) {
+            test::AnswerFileDialog(h, L"\"a.dwg\" \"site plan 2.dwg\" \"c.dwg\"");
+        });
+        Click(varnofrm::xpcmdbutton5);
+        ASSERT_TRUE(dialog.Join());
+    }
+    SetCurrentDirectoryW(old);
+    EXPECT_EQ(entries(), (std::vector<std::wstring>{folder + L"\\a.dwg", folder + L"\\c.dwg",
+                                                    folder + L"\\site plan 2.dwg"}));
+    fs::remove_all(dir);
+}
+
+// Ending and closing act on the whole process: they run in varno.exe itself.
+TEST(MainWindowProcess, ExitEndsTheProgramAtOnce) {
+    test::ChildProcess app(test::VarnoExe());
+    ASSERT_TRUE(app.Started());
+    HWND main = app.WaitForWindow(L"批量清理 V2.5");
+    ASSERT_TRUE(main);
+    PostMessageW(GetDlgItem(main, varnofrm::xpcmdbutton3), BM_CLICK, 0, 0);
+    EXPECT_TRUE(app.WaitForExit(10000));
+}
+
+TEST(MainWindowProcess, ClosingTheLastWindowEndsTheProgram) {
+    test::ChildProcess app(test::VarnoExe());
+    HWND main = app.WaitForWindow(L"批量清理 V2.5");
+    ASSERT_TRUE(main);
+    PostMessageW(main, WM_CLOSE, 0, 0);
+    DWORD code = 1;
+    EXPECT_TRUE(app.WaitForExit(10000, &code));
+    EXPECT_EQ(code, 0u);
+}
+
+} // namespace
+} // namespace varno::win
+
+namespace varno::win {
+namespace {
+
+// A person looks at this one: the main window with a few entries.
+TEST(MainWindowLook, ScreenshotWithAFewEntries) {
+    auto& form = varnofrm::Instance();
+    form.Show();
+    auto& list = form.DrawingList2();
+    list.Clear();
+    for (const wchar_t* t : {L"D:\\图纸\\一层平面图.dwg", L"D:\\图纸\\site plan 2.dwg",
+                             L"D:\\图纸\\B-立面.dwg", L"E:\\projects\\tower\\a01.dwg"})
+        list.AddItem(t);
+    SendMessageW(form.Control(varnofrm::List2), LB_SETSEL, TRUE, 1);
+    SetForegroundWindow(form.hWnd());
+    // The first control in tab order holds the focus.
+    EXPECT_EQ(GetFocus(), form.Control(varnofrm::xpcmdbutton2));
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE))
+        DispatchMessageW(&msg);
+    EXPECT_EQ(list.ListCount(), 4);
+    test::SaveScreenshot(form.hWnd(), L"varnofrm");
+    list.Clear();
+}
+
+// At 144 DPI the window lays out at 10 twips per pixel: same twips, more pixels.
+TEST(MainWindowProcess, LaysOutAtTenTwipsPerPixelAt144Dpi) {
+    HKEY key;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, L"Control Panel\\Desktop", 0, nullptr, 0,
+                              KEY_ALL_ACCESS, nullptr, &key, nullptr),
+              ERROR_SUCCESS);
+    DWORD dpi = 144;
+    RegSetValueExW(key, L"LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&dpi),
+                   sizeof dpi);
+    struct Restore {
+        HKEY key;
+        ~Restore() {
+            RegDeleteValueW(key, L"LogPixels");
+            RegCloseKey(key);
+        }
+    } restore{key};
+
+    test::ChildProcess app(test::VarnoExe());
+    HWND main = app.WaitForWindow(L"批量清理 V2.5");
+    ASSERT_TRUE(main);
+    RECT client;
+    GetClientRect(main, &client);
+    EXPECT_NEAR(client.right, 8295 / 10.0, 0.5);
+    EXPECT_EQ(client.bottom, 4470 / 10);
+    RECT button;
+    GetWindowRect(GetDlgItem(main, varnofrm::xpcmdbutton2), &button);
+    EXPECT_EQ(button.right - button.left, 1455 / 10 + 1); // 145.5 rounds up
+}
+
+} // namespace
+} // namespace varno::win

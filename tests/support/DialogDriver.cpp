@@ -1,0 +1,102 @@
+#include "support/DialogDriver.h"
+
+#include <memory>
+
+namespace varno::test {
+
+std::wstring WindowText(HWND h) {
+    wchar_t buf[4096] = {};
+    // WM_GETTEXT works across threads and processes.
+    SendMessageTimeoutW(h, WM_GETTEXT, 4096, reinterpret_cast<LPARAM>(buf), SMTO_BLOCK, 2000,
+                        nullptr);
+    return buf;
+}
+
+HWND FindDialog(const std::wstring& title, DWORD processId) {
+    struct Ctx {
+        const std::wstring* title;
+        DWORD pid;
+        HWND found;
+    } ctx{&title, processId, nullptr};
+    EnumWindows(
+        [](HWND h, LPARAM p) -> BOOL {
+            auto* c = reinterpret_cast<Ctx*>(p);
+            DWORD pid = 0;
+            GetWindowThreadProcessId(h, &pid);
+            wchar_t cls[16] = {};
+            GetClassNameW(h, cls, 16);
+            if (pid != c->pid || !IsWindowVisible(h) || std::wstring(cls) != L"#32770")
+                return TRUE;
+            if (!c->title->empty() && WindowText(h) != *c->title)
+                return TRUE;
+            c->found = h;
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&ctx));
+    return ctx.found;
+}
+
+DialogWatcher::DialogWatcher(std::wstring title, std::function<void(HWND)> act, DWORD timeoutMs)
+    : thread_([this, title = std::move(title), act = std::move(act), timeoutMs] {
+          const ULONGLONG end = GetTickCount64() + timeoutMs;
+          while (GetTickCount64() < end) {
+              if (HWND h = FindDialog(title)) {
+                  Sleep(50); // let the dialog finish initialising
+                  act(h);
+                  found_ = true;
+                  return;
+              }
+              Sleep(20);
+          }
+      }) {}
+
+DialogWatcher::~DialogWatcher() {
+    if (thread_.joinable())
+        thread_.join();
+}
+
+bool DialogWatcher::Join() {
+    if (thread_.joinable())
+        thread_.join();
+    return found_;
+}
+
+MessageBoxInfo ReadMessageBox(HWND box) {
+    MessageBoxInfo info;
+    info.title = WindowText(box);
+    info.text = WindowText(GetDlgItem(box, 0xFFFF));
+    EnumChildWindows(
+        box,
+        [](HWND h, LPARAM p) -> BOOL {
+            wchar_t cls[16] = {};
+            GetClassNameW(h, cls, 16);
+            if (lstrcmpiW(cls, L"Static") == 0 && SendMessageW(h, STM_GETICON, 0, 0))
+                *reinterpret_cast<bool*>(p) = true;
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&info.hasIcon));
+    return info;
+}
+
+void AnswerFileDialog(HWND dialog, const std::wstring& name) {
+    HWND box = GetDlgItem(dialog, 0x47c); // the file name combo box (edt1 in old dialogs)
+    if (!box)
+        box = GetDlgItem(dialog, 0x480);
+    HWND edit = FindWindowExW(box, nullptr, L"Edit", nullptr);
+    SendMessageW(edit ? edit : box, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(name.c_str()));
+    PostMessageW(dialog, WM_COMMAND, IDOK, 0);
+}
+
+void CancelDialog(HWND dialog) {
+    PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+}
+
+std::unique_ptr<DialogWatcher> CloseMessageBox(const std::wstring& title, SeenBox& seen) {
+    return std::make_unique<DialogWatcher>(title, [&seen](HWND h) {
+        seen.info = ReadMessageBox(h);
+        seen.seen = true;
+        PostMessageW(h, WM_COMMAND, IDOK, 0);
+    });
+}
+
+} // namespace varno::test

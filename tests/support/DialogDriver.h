@@ -1,0 +1,51 @@
+#pragma once
+// Driving the program's modal dialogs and message boxes from a helper
+// thread while the test thread sits inside them.
+#include <windows.h>
+
+#include <atomic>
+#include <functional>
+#include <string>
+#include <thread>
+
+namespace varno::test {
+
+// Waits (up to a timeout) for a visible dialog window (#32770) of this
+// process whose title is `title` (any title when empty) and runs `act` on it,
+// on the helper thread. Join() waits for it; Found() says whether it came.
+class DialogWatcher {
+  public:
+    DialogWatcher(std::wstring title, std::function<void(HWND)> act, DWORD timeoutMs = 15000);
+    ~DialogWatcher();
+    DialogWatcher(const DialogWatcher&) = delete;
+    DialogWatcher& operator=(const DialogWatcher&) = delete;
+    bool Join(); // true when the dialog was found and handled
+
+  private:
+    std::thread thread_;
+    std::atomic<bool> found_{false};
+};
+
+HWND FindDialog(const std::wstring& title, DWORD processId = GetCurrentProcessId());
+std::wstring WindowText(HWND h);
+
+struct MessageBoxInfo {
+    std::wstring title;
+    std::wstring text;
+    bool hasIcon = false;
+};
+MessageBoxInfo ReadMessageBox(HWND box);
+
+// Types a name into a file dialog's name box and presses OK.
+void AnswerFileDialog(HWND dialog, const std::wstring& name);
+void CancelDialog(HWND dialog);
+
+// A message box seen by a watcher, then closed.
+struct SeenBox {
+    MessageBoxInfo info;
+    bool seen = false;
+};
+// Starts watching for a message box titled `title`, records it and closes it.
+std::unique_ptr<DialogWatcher> CloseMessageBox(const std::wstring& title, SeenBox& seen);
+
+} // namespace varno::test
