@@ -321,6 +321,40 @@ TEST_F(PromoForms, ClickOutsideThePicturesDoesNothing) {
     EXPECT_TRUE(form.IsVisible());
 }
 
+TEST_F(PromoForms, UnderTheBrowserLieTheStretchedPicturesAndTheLabelOnTheBackColour) {
+    ShowBoth();
+    PromoForm& form = ad1frm::Instance();
+    HWND h = form.hWnd();
+    ShowWindow(form.Browser().Window(), SW_HIDE);
+    RedrawWindow(h, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+    Pump(100);
+    HDC dc = GetDC(h);
+    auto at = [&](int id, int x128, int y128) {
+        // A point of the 128 x 128 picture, scaled to the control.
+        const RECT r = form.ImageRect(id);
+        return GetPixel(dc, r.left + x128 * (r.right - r.left) / 128,
+                        r.top + y128 * (r.bottom - r.top) / 128);
+    };
+    const COLORREF red = at(PromoForm::Image2, 64, 20);
+    const COLORREF cross = at(PromoForm::Image2, 64, 64);
+    const COLORREF blue = at(PromoForm::Image1, 64, 24);
+    const COLORREF bar = at(PromoForm::Image1, 64, 64);
+    RECT label{};
+    GetWindowRect(form.Control(PromoForm::Label1), &label);
+    MapWindowPoints(nullptr, h, reinterpret_cast<POINT*>(&label), 2);
+    const COLORREF labelBack = GetPixel(dc, label.left + 5, label.top + 5);
+    const COLORREF formBack = GetPixel(dc, 10, 200);
+    ReleaseDC(h, dc);
+    EXPECT_GT(GetRValue(red), 150);
+    EXPECT_LT(GetGValue(red), 90);
+    EXPECT_GT(GetBValue(blue), 150);
+    EXPECT_LT(GetRValue(blue), 90);
+    EXPECT_GT(GetGValue(cross), 200); // the white cross and bar
+    EXPECT_GT(GetRValue(bar), 200);
+    EXPECT_EQ(labelBack, RGB(197, 210, 240));
+    EXPECT_EQ(formBack, RGB(197, 210, 240));
+}
+
 using PromoFormsDeathTest = PromoForms;
 
 TEST_F(PromoFormsDeathTest, Image2EndsTheWholeProgram) {
