@@ -15,12 +15,18 @@ class ListBoxList : public DrawingList {
     void AddItem(std::wstring_view text) override;
     void RemoveItem(int index) override;
     void Clear() override;
-    // Bulk adds without a repaint per entry.
+    // Bulk reads and adds without a repaint per entry.
+    std::vector<std::wstring> Items() const override;
     void AddItems(std::span<const std::wstring> texts) override;
     void ReplaceAll(std::span<const std::wstring> texts) override;
 
   private:
     void AddAll(std::span<const std::wstring> texts);
+    // Sends straight to the list box's own window procedure, past the
+    // subclass that its tooltip installs: bulk operations send tens of
+    // thousands of messages, and under Wine each one through a subclass
+    // costs a window property lookup in the server.
+    LRESULT Direct(UINT msg, WPARAM wp, LPARAM lp) const;
     HWND lb_;
 };
 
