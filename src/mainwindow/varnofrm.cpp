@@ -5,6 +5,7 @@
 #include "app/Module1.h"
 #include "mainwindow/ListCommands.h"
 #include "platform/App.h"
+#include "promo/adfrm.h"
 #include "res/resource.h"
 
 #include <commctrl.h>
@@ -98,6 +99,8 @@ void varnofrm::Form_Load() {
     list_ = ListBoxList(Control(List2));
     CommonDialog1.Owner = hWnd();
     CommonDialog4.Owner = hWnd();
+    adfrm::Instance().Show();
+    ad1frm::Instance().Show();
     SetHelpFile(HelpFilePath(ProgramFolder()));
     CentreOnScreen(*this, TheScreen());
 }

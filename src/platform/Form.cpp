@@ -174,8 +174,6 @@ void Form::Load() {
         SendMessageW(h, WM_SETICON, ICON_BIG, icon(GetSystemMetrics(SM_CXICON)));
         SendMessageW(h, WM_SETICON, ICON_SMALL, icon(GetSystemMetrics(SM_CXSMICON)));
     }
-    tooltip_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP, 0,
-                               0, 0, 0, h, nullptr, Instance(), nullptr);
     for (const ControlDesign& c : GetControls())
         AddControl(c);
     // Frames and picture boxes lie behind what they contain; they take no tab
@@ -298,6 +296,13 @@ HWND Form::AddControl(const ControlDesign& d) {
     if (!h)
         return nullptr;
     SendMessageW(h, WM_SETFONT, reinterpret_cast<WPARAM>(FontFor(d.font)), FALSE);
+    // The tooltip window is made only for a form whose controls have tips:
+    // a topmost window owned by the form keeps Wine from making the form
+    // itself topmost.
+    if (!d.tooltip.empty() && !tooltip_)
+        tooltip_ =
+            CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP, 0, 0,
+                            0, 0, hwnd_, nullptr, Instance(), nullptr);
     if (!d.tooltip.empty() && tooltip_) {
         TTTOOLINFOW ti{};
         ti.cbSize = sizeof ti;
