@@ -1,10 +1,12 @@
 #include "mainwindow/varnofrm.h"
 
+#include "about/aboutfrm.h"
 #include "app/Maker.h"
 #include "app/Module1.h"
 #include "batch/Form3.h"
 #include "mainwindow/ListCommands.h"
 #include "platform/App.h"
+#include "promo/adfrm.h"
 #include "res/resource.h"
 
 #include <commctrl.h>
@@ -98,6 +100,8 @@ void varnofrm::Form_Load() {
     list_ = ListBoxList(Control(List2));
     CommonDialog1.Owner = hWnd();
     CommonDialog4.Owner = hWnd();
+    adfrm::Instance().Show();
+    ad1frm::Instance().Show();
     SetHelpFile(HelpFilePath(ProgramFolder()));
     CentreOnScreen(*this, TheScreen());
 }
@@ -156,6 +160,7 @@ void varnofrm::Help() {
 
 void varnofrm::MoreSoftware() {
     ShellOpen(hWnd(), maker::SiteAddress);
+    aboutfrm::Instance().Show(true);
 }
 
 } // namespace varno::win
