@@ -166,12 +166,22 @@ TEST_F(HostRun, EmptyListLaunchesTheHostAndPreparesItOnly) {
                          L"FullName", L"Documents", L"Add|" + Template(), L"ActiveDocument"}));
     EXPECT_EQ(Count(L"SendCommand|PROXYNOTICE 0\\r|@"), 1);
     EXPECT_EQ(Count(L"Open|"), 0);
-    // The host's window is shown and in front; the progress window above it.
-    HWND host = FindWindowW(nullptr, vcad::kCaption);
-    ASSERT_TRUE(host);
-    EXPECT_TRUE(IsWindowVisible(host));
+    HWND window = FindWindowW(nullptr, vcad::kCaption);
+    ASSERT_TRUE(window);
+    EXPECT_TRUE(IsWindowVisible(window));
     EXPECT_TRUE(Form3::Instance().IsVisible());
     EXPECT_TRUE(GetWindowLongW(Form3::Instance().hWnd(), GWL_EXSTYLE) & WS_EX_TOPMOST);
+    // The host's window is in front, and the progress window above it (in
+    // the window manager's order; Wine without a window manager does not
+    // carry a topmost window of one process above another process's
+    // foreground window on the X screen).
+    EXPECT_EQ(GetForegroundWindow(), window);
+    {
+        HWND w = GetTopWindow(nullptr);
+        while (w && w != window && w != Form3::Instance().hWnd())
+            w = GetWindow(w, GW_HWNDNEXT);
+        EXPECT_EQ(w, Form3::Instance().hWnd());
+    }
     EXPECT_FALSE(main.IsVisible());
     EXPECT_EQ(Label(Form3::Label1), L"正在替换第   页  共   页");
     EXPECT_FALSE(Label(Form3::Label3).empty());
