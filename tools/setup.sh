@@ -54,6 +54,7 @@ varno_stop_display() {
 varno_start_wine() {
     varno_prefix || return 1
     [ "$(type -t varno_register_host)" = function ] && varno_register_host
+    wineserver -k </dev/null >/dev/null 2>&1 # nothing of ours may run in the prefix now
     wineserver -p </dev/null >/dev/null 2>&1
     wine wineboot </dev/null >/dev/null 2>&1
     return 0

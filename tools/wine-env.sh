@@ -30,6 +30,5 @@ varno_prefix() {
     wine reg add "$k" /v "宋体" /d "WenQuanYi Micro Hei" /f </dev/null >/dev/null 2>&1
     wine reg add "$k" /v "SimSun" /d "WenQuanYi Micro Hei" /f </dev/null >/dev/null 2>&1
     wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f </dev/null >/dev/null 2>&1
-    wineserver -w
     touch "$WINEPREFIX/.varno-ready-2"
 }

@@ -424,6 +424,22 @@ LRESULT Form::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
         }
         break;
     }
+    case WM_ACTIVATE:
+        // Keep the keyboard focus on a control: the last one that had it, or
+        // the first in tab order when the window is first activated.
+        if (LOWORD(wp) == WA_INACTIVE) {
+            HWND focus = GetFocus();
+            if (focus && IsChild(hwnd_, focus))
+                lastFocus_ = focus;
+        } else if (!HIWORD(wp)) {
+            HWND target = lastFocus_ && IsWindow(lastFocus_)
+                              ? lastFocus_
+                              : GetNextDlgTabItem(hwnd_, nullptr, FALSE);
+            if (target)
+                SetFocus(target);
+            return 0;
+        }
+        break;
     case DM_GETDEFID:
         return 0; // no default button: Enter has no window-wide meaning
     case WM_DESTROY:
@@ -432,6 +448,7 @@ LRESULT Form::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
         break;
     case WM_NCDESTROY: {
         HWND h = std::exchange(hwnd_, nullptr);
+        lastFocus_ = nullptr;
         controls_.clear();
         fonts_.clear();
         brushes_.clear();

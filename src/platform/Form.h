@@ -128,6 +128,7 @@ class Form : public Window {
     };
     HWND hwnd_ = nullptr;
     HWND tooltip_ = nullptr;
+    HWND lastFocus_ = nullptr;
     Design design_;
     std::map<int, ControlInfo> controls_;
     std::vector<std::pair<FontSpec, GdiObject<HFONT>>> fonts_;

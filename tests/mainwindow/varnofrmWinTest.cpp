@@ -4,6 +4,7 @@
 
 #include "support/ChildProcess.h"
 #include "support/DialogDriver.h"
+#include "support/Screenshot.h"
 
 #include <gtest/gtest.h>
 
@@ -202,6 +203,62 @@ TEST(MainWindowProcess, ClosingTheLastWindowEndsTheProgram) {
     DWORD code = 1;
     EXPECT_TRUE(app.WaitForExit(10000, &code));
     EXPECT_EQ(code, 0u);
+}
+
+} // namespace
+} // namespace varno::win
+
+namespace varno::win {
+namespace {
+
+// A person looks at this one: the main window with a few entries.
+TEST(MainWindowLook, ScreenshotWithAFewEntries) {
+    auto& form = varnofrm::Instance();
+    form.Show();
+    auto& list = form.DrawingList2();
+    list.Clear();
+    for (const wchar_t* t : {L"D:\\图纸\\一层平面图.dwg", L"D:\\图纸\\site plan 2.dwg",
+                             L"D:\\图纸\\B-立面.dwg", L"E:\\projects\\tower\\a01.dwg"})
+        list.AddItem(t);
+    SendMessageW(form.Control(varnofrm::List2), LB_SETSEL, TRUE, 1);
+    SetForegroundWindow(form.hWnd());
+    // The first control in tab order holds the focus.
+    EXPECT_EQ(GetFocus(), form.Control(varnofrm::xpcmdbutton2));
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE))
+        DispatchMessageW(&msg);
+    EXPECT_EQ(list.ListCount(), 4);
+    test::SaveScreenshot(form.hWnd(), L"varnofrm");
+    list.Clear();
+}
+
+// At 144 DPI the window lays out at 10 twips per pixel: same twips, more pixels.
+TEST(MainWindowProcess, LaysOutAtTenTwipsPerPixelAt144Dpi) {
+    HKEY key;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, L"Control Panel\\Desktop", 0, nullptr, 0,
+                              KEY_ALL_ACCESS, nullptr, &key, nullptr),
+              ERROR_SUCCESS);
+    DWORD dpi = 144;
+    RegSetValueExW(key, L"LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&dpi),
+                   sizeof dpi);
+    struct Restore {
+        HKEY key;
+        ~Restore() {
+            RegDeleteValueW(key, L"LogPixels");
+            RegCloseKey(key);
+        }
+    } restore{key};
+
+    test::ChildProcess app(test::VarnoExe());
+    HWND main = app.WaitForWindow(L"批量清理 V2.5");
+    ASSERT_TRUE(main);
+    RECT client;
+    GetClientRect(main, &client);
+    EXPECT_NEAR(client.right, 8295 / 10.0, 0.5);
+    EXPECT_EQ(client.bottom, 4470 / 10);
+    RECT button;
+    GetWindowRect(GetDlgItem(main, varnofrm::xpcmdbutton2), &button);
+    EXPECT_EQ(button.right - button.left, 1455 / 10 + 1); // 145.5 rounds up
 }
 
 } // namespace
