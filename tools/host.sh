@@ -19,7 +19,12 @@ varno_register_host() {
         return 0
     fi
     varno_prefix || return 1
-    [ -f "$stamp" ] && [ "$(cat "$stamp")" = "$VARNO_HOST_CLSID $exe" ] && return 0
+    # The stamp, and the registration still in the prefix's registry file (a
+    # test that took it out for a while and crashed leaves it out).
+    [ -f "$stamp" ] && [ "$(cat "$stamp")" = "$VARNO_HOST_CLSID $exe" ] &&
+        grep -A2 -F "[Software\\\\Classes\\\\$VARNO_HOST_PROGID\\\\CLSID]" \
+            "$WINEPREFIX/system.reg" 2>/dev/null | grep -qF "@=\"$VARNO_HOST_CLSID\"" &&
+        return 0
     local win reg
     win=$(winepath -w "$exe" 2>/dev/null </dev/null) || return 1
     [ -n "$win" ] || return 1

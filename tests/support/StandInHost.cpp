@@ -39,16 +39,25 @@ bool Wait(HANDLE h, DWORD ms) {
     return SUCCEEDED(CoWaitForMultipleHandles(0, ms, 1, &h, &index));
 }
 
-void Quit(IUnknown* app) {
-    ComPtr<IDispatch> d;
-    if (FAILED(app->QueryInterface(IID_IDispatch, d.PutVoid())))
-        return;
-    LPOLESTR name = const_cast<LPOLESTR>(L"Quit");
-    DISPID id = 0;
-    DISPPARAMS none{};
-    if (SUCCEEDED(d->GetIDsOfNames(IID_NULL, &name, 1, LOCALE_USER_DEFAULT, &id)))
-        d->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &none, nullptr, nullptr,
-                  nullptr);
+// Asks the running host to quit, from a thread of its own: a host that
+// hangs must not hang the test too.
+DWORD WINAPI QuitRunningHost(void*) {
+    CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+    {
+        ComPtr<IUnknown> app;
+        ComPtr<IDispatch> d;
+        if (SUCCEEDED(GetActiveObject(vcad::kClsid, nullptr, app.Put())) &&
+            SUCCEEDED(app->QueryInterface(IID_IDispatch, d.PutVoid()))) {
+            LPOLESTR name = const_cast<LPOLESTR>(L"Quit");
+            DISPID id = 0;
+            DISPPARAMS none{};
+            if (SUCCEEDED(d->GetIDsOfNames(IID_NULL, &name, 1, LOCALE_USER_DEFAULT, &id)))
+                d->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &none, nullptr,
+                          nullptr, nullptr);
+        }
+    }
+    CoUninitialize();
+    return 0;
 }
 
 } // namespace
@@ -158,10 +167,9 @@ bool StandInHost::WaitForExit(DWORD timeoutMs) {
 bool StandInHost::EndAll(DWORD waitMs) {
     if (!ProcessId())
         return false;
-    {
-        ComPtr<IUnknown> app;
-        if (SUCCEEDED(GetActiveObject(vcad::kClsid, nullptr, app.Put())))
-            Quit(app.Get());
+    if (HANDLE t = CreateThread(nullptr, 0, QuitRunningHost, nullptr, 0, nullptr)) {
+        Wait(t, 5000);
+        CloseHandle(t);
     }
     if (WaitForExit(waitMs))
         return false;
@@ -198,6 +206,30 @@ void StandInHost::RestartRpcss() {
         CloseServiceHandle(svc);
     if (scm)
         CloseServiceHandle(scm);
+}
+
+HostUnregistered::HostUnregistered() {
+    wchar_t buf[64];
+    DWORD size = sizeof buf;
+    if (RegGetValueW(HKEY_CLASSES_ROOT, L"AutoCAD.Application\\CLSID", nullptr, RRF_RT_REG_SZ,
+                     nullptr, buf, &size) == ERROR_SUCCESS)
+        clsid_ = buf;
+    RegDeleteTreeW(HKEY_CLASSES_ROOT, L"AutoCAD.Application");
+}
+
+HostUnregistered::~HostUnregistered() {
+    if (clsid_.empty())
+        return;
+    HKEY key = nullptr;
+    if (RegCreateKeyExW(HKEY_CLASSES_ROOT, L"AutoCAD.Application\\CLSID", 0, nullptr, 0,
+                        KEY_SET_VALUE, nullptr, &key, nullptr) != ERROR_SUCCESS)
+        return;
+    RegSetValueExW(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(clsid_.c_str()),
+                   static_cast<DWORD>((clsid_.size() + 1) * sizeof(wchar_t)));
+    RegCloseKey(key);
+    const std::wstring name = L"vcad stand-in CAD host";
+    RegSetKeyValueW(HKEY_CLASSES_ROOT, L"AutoCAD.Application", nullptr, REG_SZ, name.c_str(),
+                    static_cast<DWORD>((name.size() + 1) * sizeof(wchar_t)));
 }
 
 } // namespace varno::test

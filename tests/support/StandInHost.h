@@ -60,4 +60,18 @@ class StandInHost {
     std::wstring folder_, journal_, switches_;
 };
 
+// While it lives, "AutoCAD.Application" is not registered: the ProgID's key is
+// taken out of the prefix's registry and put back by the destructor, as on a
+// machine without the CAD host.
+class HostUnregistered {
+  public:
+    HostUnregistered();
+    ~HostUnregistered();
+    HostUnregistered(const HostUnregistered&) = delete;
+    HostUnregistered& operator=(const HostUnregistered&) = delete;
+
+  private:
+    std::wstring clsid_;
+};
+
 } // namespace varno::test

@@ -212,6 +212,17 @@ TEST_F(CadHost, IsRegisteredUnderTheCadProgId) {
     EXPECT_TRUE(IsEqualCLSID(clsid, vcad::kClsid));
 }
 
+TEST_F(CadHost, CanBeUnregisteredForATestAndComesBack) {
+    {
+        varno::test::HostUnregistered none;
+        CLSID clsid{};
+        EXPECT_EQ(CLSIDFromProgID(vcad::kProgId, &clsid), CO_E_CLASSSTRING);
+    }
+    CLSID clsid{};
+    EXPECT_EQ(CLSIDFromProgID(vcad::kProgId, &clsid), S_OK);
+    EXPECT_TRUE(IsEqualCLSID(clsid, vcad::kClsid));
+}
+
 TEST_F(CadHost, LaunchesThroughComAndASecondClientAttaches) {
     ComPtr<IUnknown> none;
     EXPECT_EQ(GetActiveObject(vcad::kClsid, nullptr, none.Put()), MK_E_UNAVAILABLE);

@@ -96,6 +96,7 @@ class Server {
     static LRESULT CALLBACK WndProc(HWND, UINT, WPARAM, LPARAM);
     bool CreateMainWindow();
     void CheckExit();
+    void Stop();
     void Shutdown();
 
     std::wstring exePath_, journalPath_, switchesPath_;

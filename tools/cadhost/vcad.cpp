@@ -34,10 +34,11 @@
 //   Error|0x80070002|<description>   the call above failed (DISP_E_EXCEPTION
 //                                    with this scode), or Error|<HRESULT>|<member>
 //                                    for a malformed call
-//   Unknown|PurgeAll                 GetIDsOfNames of a name that does not exist
+//   Unknown|PurgeAll|@Z:\x\a.dwg     GetIDsOfNames of a name that does not exist
 //   Rejected                         an incoming call refused while busy
 //   Crash                            the host dies now (crash-open)
-//   Exit                             the host ends
+//   Exit                             the host ends (Exit|forced: ... when its
+//                                    shutdown hung and a watchdog ended it)
 // In texts CR, LF and TAB are written as \r, \n, \t, other control
 // characters as \xNN.
 //
@@ -55,6 +56,7 @@
 #include "Host.h"
 
 #include <algorithm>
+#include <thread>
 #include <utility>
 
 namespace vcad {
@@ -65,6 +67,7 @@ constexpr UINT_PTR kTimer = 1;
 // A host launched by COM whose client never connects gives up after this.
 constexpr std::uint64_t kNoClientMs = 30000;
 constexpr int kListLines = 1000;
+constexpr DWORD kShutdownMs = 10000;
 
 std::wstring Env(const wchar_t* name) {
     wchar_t buf[1024];
@@ -186,7 +189,7 @@ void Server::Journal(std::wstring_view line) {
         WriteFile(f, bytes.data(), static_cast<DWORD>(bytes.size()), &put, nullptr);
         CloseHandle(f);
     }
-    if (list_) {
+    if (list_ && GetCurrentThreadId() == GetWindowThreadProcessId(list_, nullptr)) {
         const std::wstring text(line);
         if (SendMessageW(list_, LB_GETCOUNT, 0, 0) >= kListLines)
             SendMessageW(list_, LB_DELETESTRING, 0, 0);
@@ -304,7 +307,19 @@ void Server::CheckExit() {
         return;
     if (!everConnected_ && GetTickCount64() - startTick_ < kNoClientMs)
         return;
-    DestroyWindow(window_);
+    Stop();
+}
+
+// Leaves the message loop; the window stays (hidden) until the host has
+// withdrawn its registrations, so that a hung shutdown can still be found.
+void Server::Stop() {
+    if (stopping_)
+        return;
+    stopping_ = true;
+    visible_ = false;
+    if (window_)
+        ShowWindow(window_, SW_HIDE);
+    PostQuitMessage(0);
 }
 
 LRESULT CALLBACK Server::WndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
@@ -324,14 +339,14 @@ LRESULT CALLBACK Server::WndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
             self->CheckExit();
         return 0;
     case WM_CLOSE:
-        DestroyWindow(hwnd);
+        if (self)
+            self->Stop();
         return 0;
     case WM_DESTROY:
         if (self) {
             self->list_ = nullptr;
             self->window_ = nullptr;
         }
-        PostQuitMessage(0);
         return 0;
     default:
         return DefWindowProcW(hwnd, msg, wp, lp);
@@ -398,9 +413,22 @@ int Server::Run(std::wstring_view commandLine) {
     } else {
         code = 2;
     }
+    // Whatever happens while the host withdraws from COM, it ends in time.
+    HANDLE done = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    std::thread watchdog([this, done] {
+        if (WaitForSingleObject(done, kShutdownMs) == WAIT_TIMEOUT) {
+            Journal(L"Exit|forced: the shutdown took too long");
+            TerminateProcess(GetCurrentProcess(), 4);
+        }
+    });
     Shutdown();
     CoRegisterMessageFilter(nullptr, nullptr);
     CoUninitialize();
+    if (window_)
+        DestroyWindow(window_);
+    SetEvent(done);
+    watchdog.join();
+    CloseHandle(done);
     Journal(L"Exit");
     return code;
 }
