@@ -23,12 +23,16 @@ varno_locale() {
 # Creates the prefix on first use, with the settings the program relies on.
 varno_prefix() {
     varno_locale || { echo "varno: cannot build the zh_CN.UTF-8 locale" >&2; return 1; }
-    [ -f "$WINEPREFIX/.varno-ready-2" ] && return 0
+    [ -f "$WINEPREFIX/.varno-ready-3" ] && return 0
     mkdir -p "$WINEPREFIX"
     wine wineboot -i </dev/null >/dev/null 2>&1
+    # This Wine build does not read its own font folder: the prefix gets
+    # copies of Wine's fonts (Tahoma; Marlett draws the caption buttons).
+    cp -n /usr/share/wine/fonts/*.ttf "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null
     local k='HKCU\Software\Wine\Fonts\Replacements'
     wine reg add "$k" /v "宋体" /d "WenQuanYi Micro Hei" /f </dev/null >/dev/null 2>&1
     wine reg add "$k" /v "SimSun" /d "WenQuanYi Micro Hei" /f </dev/null >/dev/null 2>&1
+    wine reg add "$k" /v "Verdana" /d "DejaVu Sans" /f </dev/null >/dev/null 2>&1
     wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f </dev/null >/dev/null 2>&1
-    touch "$WINEPREFIX/.varno-ready-2"
+    touch "$WINEPREFIX/.varno-ready-3"
 }

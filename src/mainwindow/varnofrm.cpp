@@ -1,9 +1,11 @@
 #include "mainwindow/varnofrm.h"
 
+#include "about/aboutfrm.h"
 #include "app/Maker.h"
 #include "app/Module1.h"
 #include "mainwindow/ListCommands.h"
 #include "platform/App.h"
+#include "promo/adfrm.h"
 #include "res/resource.h"
 
 #include <commctrl.h>
@@ -97,6 +99,8 @@ void varnofrm::Form_Load() {
     list_ = ListBoxList(Control(List2));
     CommonDialog1.Owner = hWnd();
     CommonDialog4.Owner = hWnd();
+    adfrm::Instance().Show();
+    ad1frm::Instance().Show();
     SetHelpFile(HelpFilePath(ProgramFolder()));
     CentreOnScreen(*this, TheScreen());
 }
@@ -154,6 +158,7 @@ void varnofrm::Help() {
 
 void varnofrm::MoreSoftware() {
     ShellOpen(hWnd(), maker::SiteAddress);
+    aboutfrm::Instance().Show(true);
 }
 
 } // namespace varno::win

@@ -1,9 +1,22 @@
 // Saving and reading list files (xpcmdbutton8, xpcmdbutton9).
 #include "mainwindow/varnofrm.h"
 
+#include "mainwindow/ListFile.h"
+#include "platform/App.h"
+#include "platform/TextFile.h"
+
 namespace varno::win {
 
-void varnofrm::SaveListFile() {}
-void varnofrm::ReadListFile() {}
+void varnofrm::SaveListFile() {
+    Win32ListFileStore files;
+    const AnsiCodePage ansi;
+    varno::SaveListFile(CommonDialog4, list_, {files, ansi, TheMessageBoxes()});
+}
+
+void varnofrm::ReadListFile() {
+    Win32ListFileStore files;
+    const AnsiCodePage ansi;
+    varno::ReadListFile(CommonDialog4, list_, {files, ansi, TheMessageBoxes()});
+}
 
 } // namespace varno::win

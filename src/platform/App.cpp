@@ -1,5 +1,6 @@
 #include "platform/App.h"
 
+#include <commctrl.h>
 #include <shellapi.h>
 
 #include <algorithm>
@@ -81,6 +82,10 @@ bool PumpMessage(const MSG& msg) {
     }
     HWND root = msg.hwnd ? GetAncestor(msg.hwnd, GA_ROOT) : nullptr;
     if (root && IsForm(root)) {
+        if (msg.message >= WM_MOUSEFIRST && msg.message <= WM_MOUSELAST) {
+            if (auto tip = static_cast<HWND>(GetPropW(root, kTooltipProp)))
+                SendMessageW(tip, TTM_RELAYEVENT, 0, reinterpret_cast<LPARAM>(&msg));
+        }
         if (ClickFocusedButton(msg))
             return true;
         if (IsDialogMessageW(root, const_cast<MSG*>(&msg)))

@@ -174,14 +174,12 @@ void Form::Load() {
         SendMessageW(h, WM_SETICON, ICON_BIG, icon(GetSystemMetrics(SM_CXICON)));
         SendMessageW(h, WM_SETICON, ICON_SMALL, icon(GetSystemMetrics(SM_CXSMICON)));
     }
-    tooltip_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP, 0,
-                               0, 0, 0, h, nullptr, Instance(), nullptr);
     for (const ControlDesign& c : GetControls())
         AddControl(c);
-    // Frames lie behind what they contain; they take no tab stop, so the tab
-    // order (the order of creation) stays.
+    // Frames and picture boxes lie behind what they contain; they take no tab
+    // stop, so the tab order (the order of creation) stays.
     for (auto& [id, info] : controls_) {
-        if (IsGroupBox(info.design))
+        if (IsGroupBox(info.design) || IsContainer(id))
             SetWindowPos(info.hwnd, HWND_BOTTOM, 0, 0, 0, 0,
                          SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     }
@@ -298,10 +296,17 @@ HWND Form::AddControl(const ControlDesign& d) {
     if (!h)
         return nullptr;
     SendMessageW(h, WM_SETFONT, reinterpret_cast<WPARAM>(FontFor(d.font)), FALSE);
+    // The tooltip window is made only for a form whose controls have tips:
+    // a topmost window owned by the form keeps Wine from making the form
+    // itself topmost.
+    if (!d.tooltip.empty() && !tooltip_)
+        tooltip_ =
+            CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP, 0, 0,
+                            0, 0, hwnd_, nullptr, Instance(), nullptr);
     if (!d.tooltip.empty() && tooltip_) {
         TTTOOLINFOW ti{};
         ti.cbSize = sizeof ti;
-        ti.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+        ti.uFlags = TTF_IDISHWND; // mouse messages are relayed by the message loop
         ti.hwnd = hwnd_;
         ti.uId = reinterpret_cast<UINT_PTR>(h);
         ti.lpszText = const_cast<wchar_t*>(d.tooltip.c_str());
@@ -311,6 +316,11 @@ HWND Form::AddControl(const ControlDesign& d) {
     if (d.autoSize)
         AutoSize(d.id);
     return h;
+}
+
+bool Form::IsContainer(int id) const {
+    return std::any_of(controls_.begin(), controls_.end(),
+                       [id](const auto& c) { return c.second.design.container == id; });
 }
 
 HWND Form::Control(int id) const {
@@ -350,6 +360,14 @@ void Form::AutoSize(int id) {
     GetTextExtentPoint32W(dc, measured.c_str(), static_cast<int>(measured.size()), &sz);
     SelectObject(dc, old);
     ReleaseDC(h, dc);
+    if (it->second.design.keepRightEdge) {
+        RECT r;
+        GetWindowRect(h, &r);
+        MapWindowPoints(nullptr, hwnd_, reinterpret_cast<POINT*>(&r), 2);
+        SetWindowPos(h, nullptr, r.right - sz.cx, r.top, sz.cx, sz.cy,
+                     SWP_NOZORDER | SWP_NOACTIVATE);
+        return;
+    }
     SetWindowPos(h, nullptr, 0, 0, sz.cx, sz.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
@@ -443,6 +461,7 @@ LRESULT Form::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
     case DM_GETDEFID:
         return 0; // no default button: Enter has no window-wide meaning
     case WM_DESTROY:
+        RemovePropW(hwnd_, kTooltipProp);
         if (tooltip_)
             DestroyWindow(std::exchange(tooltip_, nullptr));
         break;

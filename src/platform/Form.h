@@ -47,6 +47,7 @@ struct ControlDesign {
     const FontSpec* font = nullptr; // nullptr: the form's font
     std::wstring tooltip;
     bool autoSize = false;            // labels: size to the text
+    bool keepRightEdge = false;       // auto-size: the right edge stays at left + width
     COLORREF foreColor = CLR_INVALID; // labels: text colour
     COLORREF backColor = CLR_INVALID; // labels: background; CLR_NONE = transparent
     HCURSOR cursor = nullptr;         // shown over the control
@@ -121,6 +122,7 @@ class Form : public Window {
     static LRESULT CALLBACK StaticWndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
     void RunModal();
     HFONT FontFor(const FontSpec* spec);
+    bool IsContainer(int id) const; // some control names it as its container
 
     struct ControlInfo {
         HWND hwnd = nullptr;

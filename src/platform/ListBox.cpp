@@ -2,6 +2,10 @@
 
 #include "app/Error.h"
 
+#include <algorithm>
+#include <string>
+#include <vector>
+
 namespace varno::win {
 
 namespace {
@@ -58,13 +62,66 @@ void ListBoxList::Clear() {
     SendMessageW(lb_, LB_RESETCONTENT, 0, 0);
 }
 
+std::vector<std::wstring> ListBoxList::Items() const {
+    const LRESULT n = Send(LB_GETCOUNT, 0, 0);
+    std::vector<std::wstring> out;
+    out.reserve(static_cast<size_t>(std::max<LRESULT>(n, 0)));
+    std::wstring buf;
+    for (LRESULT i = 0; i < n; ++i) {
+        const LRESULT len = Send(LB_GETTEXTLEN, static_cast<WPARAM>(i), 0);
+        if (len == LB_ERR) {
+            out.emplace_back();
+            continue;
+        }
+        buf.assign(static_cast<size_t>(len) + 1, L'\0');
+        const LRESULT got =
+            Send(LB_GETTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(buf.data()));
+        out.emplace_back(buf.data(), got == LB_ERR ? 0 : static_cast<size_t>(got));
+    }
+    return out;
+}
+
 void ListBoxList::AddAll(std::span<const std::wstring> texts) {
     size_t bytes = 0;
     for (const auto& t : texts)
         bytes += (t.size() + 1) * sizeof(wchar_t);
-    SendMessageW(lb_, LB_INITSTORAGE, texts.size(), static_cast<LPARAM>(bytes));
-    for (const auto& t : texts)
-        AddItem(t);
+    Send(LB_INITSTORAGE, texts.size(), static_cast<LPARAM>(bytes));
+    const bool sorted = (GetWindowLongW(lb_, GWL_STYLE) & LBS_SORT) != 0;
+    if (sorted && Send(LB_GETCOUNT, 0, 0) > 0) {
+        // Each at its place among the entries already there.
+        for (const auto& t : texts)
+            if (const LRESULT r = Send(LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(t.c_str()));
+                r == LB_ERR || r == LB_ERRSPACE)
+                throw Error(ErrOutOfMemory, L"Out of memory");
+        return;
+    }
+    // Into an empty list: sorted here by the list box's own collation (its
+    // locale, case ignored) through sort keys, then appended in that order;
+    // the list box would spend a string comparison per halving step of every
+    // add. Entries that compare equal keep the order they came in.
+    std::vector<size_t> order(texts.size());
+    for (size_t i = 0; i < order.size(); ++i)
+        order[i] = i;
+    if (sorted) {
+        const LCID locale = static_cast<LCID>(Send(LB_GETLOCALE, 0, 0));
+        std::vector<std::string> keys(texts.size());
+        for (size_t i = 0; i < texts.size(); ++i) {
+            const wchar_t* t = texts[i].c_str();
+            const int size =
+                LCMapStringW(locale, LCMAP_SORTKEY | NORM_IGNORECASE, t, -1, nullptr, 0);
+            keys[i].resize(static_cast<size_t>(std::max(size, 0)));
+            if (size > 0)
+                LCMapStringW(locale, LCMAP_SORTKEY | NORM_IGNORECASE, t, -1,
+                             reinterpret_cast<LPWSTR>(keys[i].data()), size);
+        }
+        std::stable_sort(order.begin(), order.end(),
+                         [&keys](size_t a, size_t b) { return keys[a] < keys[b]; });
+    }
+    for (size_t i : order)
+        if (const LRESULT r = Send(LB_INSERTSTRING, static_cast<WPARAM>(-1),
+                                   reinterpret_cast<LPARAM>(texts[i].c_str()));
+            r == LB_ERR || r == LB_ERRSPACE)
+            throw Error(ErrOutOfMemory, L"Out of memory");
 }
 
 void ListBoxList::AddItems(std::span<const std::wstring> texts) {

@@ -15,12 +15,14 @@ class ListBoxList : public DrawingList {
     void AddItem(std::wstring_view text) override;
     void RemoveItem(int index) override;
     void Clear() override;
-    // Bulk adds without a repaint per entry.
+    // Bulk reads and adds without a repaint per entry.
+    std::vector<std::wstring> Items() const override;
     void AddItems(std::span<const std::wstring> texts) override;
     void ReplaceAll(std::span<const std::wstring> texts) override;
 
   private:
     void AddAll(std::span<const std::wstring> texts);
+    LRESULT Send(UINT msg, WPARAM wp, LPARAM lp) const { return SendMessageW(lb_, msg, wp, lp); }
     HWND lb_;
 };
 

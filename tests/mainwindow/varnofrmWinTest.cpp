@@ -1,6 +1,7 @@
 // The main window under Wine: its real geometry, styles and controls, the
 // list box's own ordering, and the add-drawings dialog.
 #include "mainwindow/varnofrm.h"
+#include "promo/adfrm.h"
 
 #include "support/ChildProcess.h"
 #include "support/DialogDriver.h"
@@ -13,6 +14,8 @@
 #include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <string_view>
+#include <vector>
 
 namespace varno::win {
 namespace {
@@ -199,7 +202,31 @@ TEST(MainWindowProcess, ClosingTheLastWindowEndsTheProgram) {
     test::ChildProcess app(test::VarnoExe());
     HWND main = app.WaitForWindow(L"批量清理 V2.5");
     ASSERT_TRUE(main);
+    // The two promotional windows stay loaded after the main window closes.
+    struct Ctx {
+        DWORD pid;
+        std::vector<HWND> promos;
+    } ctx{app.Id(), {}};
+    EnumWindows(
+        [](HWND h, LPARAM p) -> BOOL {
+            auto* c = reinterpret_cast<Ctx*>(p);
+            DWORD pid = 0;
+            wchar_t title[32] = {};
+            GetWindowThreadProcessId(h, &pid);
+            GetWindowTextW(h, title, 32);
+            if (pid == c->pid && std::wstring_view(title) == L"休息一下，马上回来！")
+                c->promos.push_back(h);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&ctx));
+    ASSERT_EQ(ctx.promos.size(), 2u);
     PostMessageW(main, WM_CLOSE, 0, 0);
+    EXPECT_FALSE(app.WaitForExit(1000));
+    EXPECT_FALSE(IsWindow(main));
+    // A double-click on Label1 unloads a promotional window; the last one
+    // ends the program.
+    for (HWND promo : ctx.promos)
+        PostMessageW(GetDlgItem(promo, PromoForm::Label1), WM_LBUTTONDBLCLK, MK_LBUTTON, 0);
     DWORD code = 1;
     EXPECT_TRUE(app.WaitForExit(10000, &code));
     EXPECT_EQ(code, 0u);

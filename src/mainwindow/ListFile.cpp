@@ -1,0 +1,331 @@
+#include "mainwindow/ListFile.h"
+
+#include "app/FileError.h"
+
+#include <algorithm>
+#include <new>
+
+namespace varno {
+
+namespace {
+
+constexpr bool Wide16 = sizeof(wchar_t) == 2;
+constexpr std::string_view Utf8Bom = "\xEF\xBB\xBF";
+constexpr std::string_view Utf16LeBom = "\xFF\xFE";
+constexpr long InternalError = 51;
+
+unsigned char Byte(std::string_view s, size_t i) {
+    return static_cast<unsigned char>(s[i]);
+}
+
+bool HasNonAscii(std::string_view s) {
+    return std::any_of(s.begin(), s.end(), [](char c) { return (c & 0x80) != 0; });
+}
+
+bool IsSurrogate(char32_t c) {
+    return c >= 0xD800 && c <= 0xDFFF;
+}
+
+// A character of the program's text as an unsigned value.
+char32_t Unit(wchar_t c) {
+    return static_cast<char32_t>(c) & (Wide16 ? 0xFFFF : 0xFFFFFFFF);
+}
+
+// CJK unified ideographs (with extension A) and compatibility ideographs.
+bool IsIdeograph(wchar_t c) {
+    const char32_t u = Unit(c);
+    return (u >= 0x3400 && u <= 0x9FFF) || (u >= 0xF900 && u <= 0xFAFF);
+}
+
+// The code point at s[i] and its length in bytes; 0 when the bytes there are
+// not a valid UTF-8 sequence (overlong forms, surrogates and values beyond
+// U+10FFFF included).
+size_t Utf8At(std::string_view s, size_t i, char32_t& cp) {
+    const unsigned c0 = Byte(s, i);
+    if (c0 < 0x80) {
+        cp = c0;
+        return 1;
+    }
+    size_t len = 0;
+    if (c0 >= 0xC2 && c0 <= 0xDF) {
+        len = 2;
+        cp = c0 & 0x1F;
+    } else if (c0 >= 0xE0 && c0 <= 0xEF) {
+        len = 3;
+        cp = c0 & 0x0F;
+    } else if (c0 >= 0xF0 && c0 <= 0xF4) {
+        len = 4;
+        cp = c0 & 0x07;
+    } else {
+        return 0;
+    }
+    if (s.size() - i < len)
+        return 0;
+    for (size_t k = 1; k < len; ++k) {
+        const unsigned c = Byte(s, i + k);
+        if ((c & 0xC0) != 0x80)
+            return 0;
+        cp = (cp << 6) | (c & 0x3F);
+    }
+    if ((len == 3 && cp < 0x800) || (len == 4 && (cp < 0x10000 || cp > 0x10FFFF)) ||
+        IsSurrogate(cp))
+        return 0;
+    return len;
+}
+
+void AppendCodePoint(std::wstring& out, char32_t cp) {
+    if (Wide16 && cp >= 0x10000) {
+        cp -= 0x10000;
+        out.push_back(static_cast<wchar_t>(0xD800 + (cp >> 10)));
+        out.push_back(static_cast<wchar_t>(0xDC00 + (cp & 0x3FF)));
+    } else {
+        out.push_back(static_cast<wchar_t>(cp));
+    }
+}
+
+void AppendUtf8(std::string& out, char32_t cp) {
+    if (cp < 0x80) {
+        out.push_back(static_cast<char>(cp));
+    } else if (cp < 0x800) {
+        out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
+        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    } else if (cp < 0x10000) {
+        out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
+        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    } else {
+        out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
+        out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    }
+}
+
+// UTF-16 LE bytes (without their byte-order mark) as text; nothing for an odd
+// number of bytes. Unpaired surrogates are kept as they are, like the file
+// system keeps them in names.
+std::optional<std::wstring> Utf16LeToWide(std::string_view bytes) {
+    if (bytes.size() % 2 != 0)
+        return std::nullopt;
+    std::wstring out;
+    out.reserve(bytes.size() / 2);
+    for (size_t i = 0; i < bytes.size(); i += 2) {
+        char32_t unit = Byte(bytes, i) | (char32_t{Byte(bytes, i + 1)} << 8);
+        if (!Wide16 && unit >= 0xD800 && unit <= 0xDBFF && i + 3 < bytes.size()) {
+            const char32_t low = Byte(bytes, i + 2) | (char32_t{Byte(bytes, i + 3)} << 8);
+            if (low >= 0xDC00 && low <= 0xDFFF) {
+                unit = 0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00);
+                i += 2;
+            }
+        }
+        out.push_back(static_cast<wchar_t>(unit));
+    }
+    return out;
+}
+
+// UTF-16 LE bytes of any text the program can hold; nothing only for values
+// that no UTF-16 text can carry (possible where wchar_t has 32 bits).
+std::optional<std::string> WideToUtf16Le(std::wstring_view text) {
+    std::string out;
+    out.reserve(text.size() * 2);
+    auto unit = [&out](char32_t u) {
+        out.push_back(static_cast<char>(u & 0xFF));
+        out.push_back(static_cast<char>(u >> 8));
+    };
+    for (wchar_t w : text) {
+        char32_t c = Unit(w);
+        if (c > 0x10FFFF)
+            return std::nullopt;
+        if (c >= 0x10000) {
+            c -= 0x10000;
+            unit(0xD800 + (c >> 10));
+            unit(0xDC00 + (c & 0x3FF));
+        } else {
+            unit(c);
+        }
+    }
+    return out;
+}
+
+std::wstring JoinLines(std::span<const std::wstring> entries) {
+    size_t size = 0;
+    for (const auto& e : entries)
+        size += e.size() + 2;
+    std::wstring text;
+    text.reserve(size);
+    for (const auto& e : entries) {
+        text += e;
+        text += L"\r\n";
+    }
+    return text;
+}
+
+} // namespace
+
+bool IsValidUtf8(std::string_view bytes) {
+    char32_t cp = 0;
+    for (size_t i = 0; i < bytes.size();) {
+        if (Byte(bytes, i) < 0x80) {
+            ++i;
+            continue;
+        }
+        const size_t len = Utf8At(bytes, i, cp);
+        if (len == 0)
+            return false;
+        i += len;
+    }
+    return true;
+}
+
+std::optional<std::wstring> Utf8ToWide(std::string_view bytes) {
+    std::wstring out;
+    out.reserve(bytes.size());
+    char32_t cp = 0;
+    for (size_t i = 0; i < bytes.size();) {
+        const size_t len = Utf8At(bytes, i, cp);
+        if (len == 0)
+            return std::nullopt;
+        AppendCodePoint(out, cp);
+        i += len;
+    }
+    return out;
+}
+
+std::optional<std::string> WideToUtf8(std::wstring_view text) {
+    std::string out;
+    out.reserve(text.size() + text.size() / 2);
+    for (size_t i = 0; i < text.size(); ++i) {
+        char32_t c = Unit(text[i]);
+        if (Wide16 && c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size()) {
+            const char32_t low = Unit(text[i + 1]);
+            if (low >= 0xDC00 && low <= 0xDFFF) {
+                c = 0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00);
+                ++i;
+            }
+        }
+        if (IsSurrogate(c) || c > 0x10FFFF)
+            return std::nullopt;
+        AppendUtf8(out, c);
+    }
+    return out;
+}
+
+std::string EncodeListFile(std::span<const std::wstring> entries, const CodePage& ansi) {
+    const std::wstring text = JoinLines(entries);
+    // CR and LF are the same bytes in every ANSI code page, so the whole text
+    // converts in one call. Bytes that would be read back as something else
+    // (taken for UTF-8, or starting like a byte-order mark) are not used.
+    if (auto bytes = ansi.Encode(text)) {
+        if (!HasNonAscii(*bytes) || DecodeText(*bytes, ansi) == text)
+            return std::move(*bytes);
+    }
+    if (auto bytes = WideToUtf8(text))
+        return std::string(Utf8Bom) + *bytes;
+    if (auto bytes = WideToUtf16Le(text))
+        return std::string(Utf16LeBom) + *bytes;
+    throw Error(errnum::InvalidFileFormat, L"The entries cannot be written as text");
+}
+
+std::vector<std::wstring> SplitLines(std::wstring_view text) {
+    std::vector<std::wstring> lines;
+    size_t start = 0;
+    while (start < text.size()) {
+        const size_t cr = text.find(L'\r', start);
+        if (cr == std::wstring_view::npos) {
+            lines.emplace_back(text.substr(start));
+            break;
+        }
+        lines.emplace_back(text.substr(start, cr - start));
+        start = cr + 1;
+        if (start < text.size() && text[start] == L'\n')
+            ++start;
+    }
+    return lines;
+}
+
+std::optional<std::wstring> DecodeText(std::string_view bytes, const CodePage& ansi) {
+    if (bytes.starts_with(Utf8Bom))
+        return Utf8ToWide(bytes.substr(Utf8Bom.size()));
+    if (bytes.starts_with(Utf16LeBom))
+        return Utf16LeToWide(bytes.substr(Utf16LeBom.size()));
+    if (!HasNonAscii(bytes) || !IsValidUtf8(bytes))
+        return ansi.Decode(bytes);
+    std::optional<std::wstring> utf8 = Utf8ToWide(bytes);
+    // Chinese text in UTF-8 is made of three-byte sequences. Text that has
+    // only two-byte ones may just as well be the ANSI code page's double-byte
+    // characters (the 936 bytes of "图纸" are valid UTF-8): it is the ANSI
+    // text when that reading is Chinese and the UTF-8 one has no Chinese.
+    if (std::any_of(utf8->begin(), utf8->end(), [](wchar_t c) { return Unit(c) >= 0x800; }))
+        return utf8;
+    std::optional<std::wstring> text = ansi.Decode(bytes);
+    if (text && std::any_of(text->begin(), text->end(), IsIdeograph))
+        return text;
+    return utf8;
+}
+
+std::vector<std::wstring> DecodeListFile(std::string_view bytes, const CodePage& ansi) {
+    const std::optional<std::wstring> text = DecodeText(bytes, ansi);
+    // A NUL has no place in a path and would cut the entry short in the list.
+    if (!text || text->find(L'\0') != std::wstring::npos)
+        throw Error(errnum::InvalidFileFormat, L"The file is not a list file");
+    return SplitLines(*text);
+}
+
+std::wstring_view ListFileCancelText(ListFileCommand command) {
+    return command == ListFileCommand::Save ? L"保存文件被取消！" : L"读取文件被取消！";
+}
+
+std::wstring_view ListFileFailureText(ListFileCommand command, long errorNumber) {
+    if (errorNumber == errnum::PathFileAccess)
+        return ListFileCancelText(command);
+    return L"数据文件格式有误或操作不当！";
+}
+
+namespace {
+
+// Runs one command under its error trap: any failure shows one message box
+// chosen by its error number.
+template <class Body> void Trapped(ListFileCommand command, MessageBoxes& messages, Body&& body) {
+    long number = 0;
+    try {
+        body();
+        return;
+    } catch (const Error& e) {
+        number = e.Number();
+    } catch (const std::bad_alloc&) {
+        number = errnum::OutOfMemory;
+    } catch (const std::exception&) {
+        number = InternalError;
+    }
+    messages.Show(ListFileFailureText(command, number), MsgCritical | MsgOkOnly,
+                  ListFileErrorTitle);
+}
+
+void ShowCancelled(ListFileCommand command, MessageBoxes& messages) {
+    messages.Show(ListFileCancelText(command), MsgCritical | MsgOkOnly, ListFileErrorTitle);
+}
+
+} // namespace
+
+void SaveListFile(FileDialog& dialog, const DrawingList& list, ListFileServices services) {
+    Trapped(ListFileCommand::Save, services.messages, [&] {
+        dialog.DialogTitle = ListFileSaveTitle;
+        if (!dialog.ShowSave())
+            return ShowCancelled(ListFileCommand::Save, services.messages);
+        const std::vector<std::wstring> entries = list.Items();
+        services.files.ReplaceWith(dialog.FileName, EncodeListFile(entries, services.ansi));
+    });
+}
+
+void ReadListFile(FileDialog& dialog, DrawingList& list, ListFileServices services) {
+    Trapped(ListFileCommand::Read, services.messages, [&] {
+        dialog.DialogTitle = ListFileReadTitle;
+        if (!dialog.ShowOpen())
+            return ShowCancelled(ListFileCommand::Read, services.messages);
+        const std::vector<std::wstring> entries = DecodeListFile(
+            services.files.ReadAll(dialog.FileName, MaxListFileBytes), services.ansi);
+        list.ReplaceAll(entries);
+    });
+}
+
+} // namespace varno

@@ -1,0 +1,103 @@
+#pragma once
+// The list file: the drawing list as plain text, one entry per line, each
+// line ended by CR LF, in the system's ANSI code page; and the save and read
+// commands of the main window built on it.
+#include "app/FileDialog.h"
+#include "app/Ui.h"
+#include "mainwindow/DrawingList.h"
+
+#include <cstddef>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace varno {
+
+// A code page's conversions of text to and from bytes.
+class CodePage {
+  public:
+    virtual ~CodePage() = default;
+    // The text in this code page, or nothing when some character has no
+    // exact representation in it (no best-fit substitutes, no "?").
+    virtual std::optional<std::string> Encode(std::wstring_view text) const = 0;
+    // The bytes as text, or nothing when they are not valid in this code page.
+    virtual std::optional<std::wstring> Decode(std::string_view bytes) const = 0;
+};
+
+// The bytes of a list file holding these entries, in order. Every entry is
+// followed by CR LF; no entries give no bytes. The text is in the ANSI code
+// page when every entry has an exact representation there and those bytes
+// read back as the same text; otherwise it is UTF-8 with a byte-order mark (or, for text that is
+// not valid Unicode, UTF-16 LE with one), so that reading the file gives back exactly the same
+// entries.
+std::string EncodeListFile(std::span<const std::wstring> entries, const CodePage& ansi);
+
+// The text of a list file. A UTF-8 or UTF-16 LE byte-order mark decides the
+// encoding; without one, bytes that are valid UTF-8 and not all ASCII are
+// UTF-8 (unless they read as Chinese text in the ANSI code page and have no
+// Chinese as UTF-8), everything else is the ANSI code page. Nothing when the
+// bytes are not valid in their encoding.
+std::optional<std::wstring> DecodeText(std::string_view bytes, const CodePage& ansi);
+
+// The entries of a list file, its text as DecodeText reads it. A line ends at CR, and an LF
+// right after the CR belongs to the terminator; a last line without a
+// terminator counts, a terminator at the very end makes no extra line, and
+// empty lines and spaces are kept. Raises errnum::InvalidFileFormat when the
+// bytes are not text in their encoding or hold a NUL character.
+std::vector<std::wstring> DecodeListFile(std::string_view bytes, const CodePage& ansi);
+
+// Splits decoded text into lines by the rules above.
+std::vector<std::wstring> SplitLines(std::wstring_view text);
+
+// UTF-8 conversions of the program's text (UTF-16 where wchar_t has 16 bits,
+// UTF-32 elsewhere). Nothing when the input is not valid.
+bool IsValidUtf8(std::string_view bytes);
+std::optional<std::wstring> Utf8ToWide(std::string_view bytes);
+std::optional<std::string> WideToUtf8(std::wstring_view text);
+
+// The file system as the list file commands use it. Both raise varno::Error
+// with the runtime error number of the failure.
+class ListFileStore {
+  public:
+    virtual ~ListFileStore() = default;
+    // The whole file; a file larger than maxBytes fails with errnum::OutOfMemory.
+    virtual std::string ReadAll(const std::wstring& path, std::size_t maxBytes) = 0;
+    // Replaces the file (or creates it) with exactly these bytes, in one step:
+    // on failure the old file is left as it was.
+    virtual void ReplaceWith(const std::wstring& path, std::string_view bytes) = 0;
+};
+
+// The largest list file that is read: far beyond any real drawing list.
+constexpr std::size_t MaxListFileBytes = std::size_t{256} << 20;
+
+enum class ListFileCommand { Save, Read };
+
+inline constexpr std::wstring_view ListFileSaveTitle = L"保存列表文件";
+inline constexpr std::wstring_view ListFileReadTitle = L"读取列表文件";
+inline constexpr std::wstring_view ListFileErrorTitle = L"错误";
+
+// The message for a failed command: the cancel message for error 75 (and
+// for a cancelled dialog), the format message for every other number.
+std::wstring_view ListFileFailureText(ListFileCommand command, long errorNumber);
+std::wstring_view ListFileCancelText(ListFileCommand command);
+
+struct ListFileServices {
+    ListFileStore& files;
+    const CodePage& ansi;
+    MessageBoxes& messages;
+};
+
+// Saves the drawing list to the file named in the Save As dialog. A
+// cancelled dialog shows the cancel message and writes nothing (whatever
+// name the dialog still holds); a failure shows its message and leaves any
+// existing file as it was.
+void SaveListFile(FileDialog& dialog, const DrawingList& list, ListFileServices services);
+
+// Replaces the drawing list with the entries of the file picked in the Open
+// dialog, in one step once the whole file has been read. A cancelled dialog
+// or a failure shows its message and leaves the list as it was.
+void ReadListFile(FileDialog& dialog, DrawingList& list, ListFileServices services);
+
+} // namespace varno

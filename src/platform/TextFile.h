@@ -1,0 +1,43 @@
+#pragma once
+// Whole text files for the list file: read in one go, and replaced in one
+// step through a new file in the same folder; and the system's ANSI code page.
+#include "mainwindow/ListFile.h"
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace varno::win {
+
+// The whole file. Raises varno::Error: 75 for an empty name, a folder, a
+// device or a file that cannot be opened for reading, 53 when it does not
+// exist, 76 when its folder does not, 7 when it is larger than maxBytes.
+std::string ReadWholeFile(const std::wstring& path, std::size_t maxBytes);
+
+// Writes the bytes to a new file in the target's folder, flushes it to disk
+// and moves it over the target in one step. On any failure the target is left
+// as it was and the new file is removed. Raises varno::Error: 75 for an empty
+// name, a folder, a read-only file or a file in use, 76 for a missing folder,
+// 61 for a full disk.
+void ReplaceFileWith(const std::wstring& path, std::string_view bytes);
+
+class Win32ListFileStore : public ListFileStore {
+  public:
+    std::string ReadAll(const std::wstring& path, std::size_t maxBytes) override {
+        return ReadWholeFile(path, maxBytes);
+    }
+    void ReplaceWith(const std::wstring& path, std::string_view bytes) override {
+        ReplaceFileWith(path, bytes);
+    }
+};
+
+// The system's ANSI code page (CP_ACP) through WideCharToMultiByte and
+// MultiByteToWideChar: no best-fit characters on the way out, no invalid
+// sequences on the way in.
+class AnsiCodePage : public CodePage {
+  public:
+    std::optional<std::string> Encode(std::wstring_view text) const override;
+    std::optional<std::wstring> Decode(std::string_view bytes) const override;
+};
+
+} // namespace varno::win

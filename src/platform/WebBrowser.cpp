@@ -1,0 +1,198 @@
+#include "platform/WebBrowser.h"
+
+#include <atomic>
+#include <new>
+
+namespace varno::win {
+
+namespace {
+WebBrowser::NavigateHook g_navigateHook = nullptr;
+} // namespace
+
+// The container side of the control: client site, in-place site and a
+// frame without menus, tool space or accelerators. Owned by COM reference
+// counting (the host holds one reference through a ComPtr, the control its
+// own while the site is set).
+class BrowserSite final : public IOleClientSite, public IOleInPlaceSite, public IOleInPlaceFrame {
+  public:
+    static ComPtr<BrowserSite> Make(HWND parent, const RECT& rect) {
+        return ComPtr<BrowserSite>::Attach(new (std::nothrow) BrowserSite(parent, rect));
+    }
+
+    // IUnknown
+    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
+        if (!ppv)
+            return E_POINTER;
+        if (riid == IID_IUnknown || riid == IID_IOleClientSite)
+            *ppv = static_cast<IOleClientSite*>(this);
+        else if (riid == IID_IOleWindow || riid == IID_IOleInPlaceSite)
+            *ppv = static_cast<IOleInPlaceSite*>(this);
+        else if (riid == IID_IOleInPlaceUIWindow || riid == IID_IOleInPlaceFrame)
+            *ppv = static_cast<IOleInPlaceFrame*>(this);
+        else {
+            *ppv = nullptr;
+            return E_NOINTERFACE;
+        }
+        AddRef();
+        return S_OK;
+    }
+    STDMETHODIMP_(ULONG) AddRef() override { return ++refs_; }
+    STDMETHODIMP_(ULONG) Release() override {
+        const ULONG n = --refs_;
+        if (n == 0)
+            delete this;
+        return n;
+    }
+
+    // IOleClientSite
+    STDMETHODIMP SaveObject() override { return E_NOTIMPL; }
+    STDMETHODIMP GetMoniker(DWORD, DWORD, IMoniker** mk) override {
+        if (mk)
+            *mk = nullptr;
+        return E_NOTIMPL;
+    }
+    STDMETHODIMP GetContainer(IOleContainer** c) override {
+        if (c)
+            *c = nullptr;
+        return E_NOINTERFACE;
+    }
+    STDMETHODIMP ShowObject() override { return S_OK; }
+    STDMETHODIMP OnShowWindow(BOOL) override { return S_OK; }
+    STDMETHODIMP RequestNewObjectLayout() override { return E_NOTIMPL; }
+
+    // IOleWindow
+    STDMETHODIMP GetWindow(HWND* h) override {
+        if (!h)
+            return E_POINTER;
+        *h = parent_;
+        return S_OK;
+    }
+    STDMETHODIMP ContextSensitiveHelp(BOOL) override { return E_NOTIMPL; }
+
+    // IOleInPlaceSite
+    STDMETHODIMP CanInPlaceActivate() override { return S_OK; }
+    STDMETHODIMP OnInPlaceActivate() override { return S_OK; }
+    STDMETHODIMP OnUIActivate() override { return S_OK; }
+    STDMETHODIMP GetWindowContext(IOleInPlaceFrame** frame, IOleInPlaceUIWindow** doc, LPRECT pos,
+                                  LPRECT clip, LPOLEINPLACEFRAMEINFO info) override {
+        if (!frame || !doc || !pos || !clip || !info)
+            return E_POINTER;
+        *frame = this;
+        AddRef();
+        *doc = nullptr;
+        *pos = rect_;
+        GetClientRect(parent_, clip);
+        info->fMDIApp = FALSE;
+        info->hwndFrame = parent_;
+        info->haccel = nullptr;
+        info->cAccelEntries = 0;
+        return S_OK;
+    }
+    STDMETHODIMP Scroll(SIZE) override { return E_NOTIMPL; }
+    STDMETHODIMP OnUIDeactivate(BOOL) override { return S_OK; }
+    STDMETHODIMP OnInPlaceDeactivate() override { return S_OK; }
+    STDMETHODIMP DiscardUndoState() override { return E_NOTIMPL; }
+    STDMETHODIMP DeactivateAndUndo() override { return E_NOTIMPL; }
+    STDMETHODIMP OnPosRectChange(LPCRECT) override { return S_OK; }
+
+    // IOleInPlaceUIWindow
+    STDMETHODIMP GetBorder(LPRECT) override { return INPLACE_E_NOTOOLSPACE; }
+    STDMETHODIMP RequestBorderSpace(LPCBORDERWIDTHS) override { return INPLACE_E_NOTOOLSPACE; }
+    STDMETHODIMP SetBorderSpace(LPCBORDERWIDTHS) override { return S_OK; }
+    STDMETHODIMP SetActiveObject(IOleInPlaceActiveObject*, LPCOLESTR) override { return S_OK; }
+
+    // IOleInPlaceFrame
+    STDMETHODIMP InsertMenus(HMENU, LPOLEMENUGROUPWIDTHS) override { return E_NOTIMPL; }
+    STDMETHODIMP SetMenu(HMENU, HOLEMENU, HWND) override { return S_OK; }
+    STDMETHODIMP RemoveMenus(HMENU) override { return E_NOTIMPL; }
+    STDMETHODIMP SetStatusText(LPCOLESTR) override { return S_OK; }
+    STDMETHODIMP EnableModeless(BOOL) override { return S_OK; }
+    STDMETHODIMP TranslateAccelerator(LPMSG, WORD) override { return S_FALSE; }
+
+  private:
+    BrowserSite(HWND parent, const RECT& rect) : parent_(parent), rect_(rect) {}
+    ~BrowserSite() = default;
+
+    std::atomic<ULONG> refs_{1};
+    HWND parent_;
+    RECT rect_;
+};
+
+WebBrowser::WebBrowser() = default;
+WebBrowser::~WebBrowser() {
+    Destroy();
+}
+
+bool WebBrowser::Create(HWND parent, const RECT& rect) {
+    Destroy();
+    parent_ = parent;
+    site_ = BrowserSite::Make(parent, rect);
+    if (!site_)
+        return false;
+    ComPtr<IOleObject> object;
+    if (FAILED(CoCreateInstance(CLSID_WebBrowser, nullptr, CLSCTX_INPROC_SERVER, IID_IOleObject,
+                                object.PutVoid())) ||
+        FAILED(object->SetClientSite(site_.Get()))) {
+        site_.Reset();
+        return false;
+    }
+    object_ = object;
+    OleSetContainedObject(object_.Get(), TRUE);
+    RECT pos = rect;
+    if (FAILED(object_->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, site_.Get(), 0, parent, &pos)) ||
+        FAILED(object_->QueryInterface(IID_IWebBrowser2, browser_.PutVoid()))) {
+        Destroy();
+        return false;
+    }
+    // The browser lies over every other child of the window.
+    if (HWND child = Window())
+        SetWindowPos(child, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    return true;
+}
+
+void WebBrowser::Destroy() {
+    browser_.Reset();
+    if (object_) {
+        if (auto inPlace = object_.As<IOleInPlaceObject>())
+            inPlace->InPlaceDeactivate();
+        object_->Close(OLECLOSE_NOSAVE);
+        object_->SetClientSite(nullptr);
+        object_.Reset();
+    }
+    site_.Reset();
+}
+
+void WebBrowser::Navigate(std::wstring_view address) {
+    if (g_navigateHook) {
+        g_navigateHook(parent_, address);
+        return;
+    }
+    if (!browser_)
+        return;
+    Bstr url(address);
+    VARIANT omitted;
+    VariantInit(&omitted);
+    browser_->Navigate(url.Get(), &omitted, &omitted, &omitted, &omitted);
+}
+
+HWND WebBrowser::Window() const {
+    HWND h = nullptr;
+    if (object_) {
+        if (auto window = object_.As<IOleWindow>())
+            window->GetWindow(&h);
+    }
+    return h;
+}
+
+std::wstring WebBrowser::LocationURL() const {
+    Bstr url;
+    if (browser_)
+        browser_->get_LocationURL(url.Put());
+    return url.Str();
+}
+
+void WebBrowser::SetNavigateHook(NavigateHook hook) {
+    g_navigateHook = hook;
+}
+
+} // namespace varno::win

@@ -1,0 +1,61 @@
+#pragma once
+// Edge docking of the promotional windows: each tick of a window's docking
+// timer tucks the window away behind the screen edge it touches while the
+// mouse is elsewhere, and brings it back when the mouse comes onto the strip
+// that stays visible. The tick keeps no state; the window's position is its
+// only state.
+#include <cstdint>
+
+namespace varno::promo {
+
+// Top and left edges: a window rectangle within this many pixels of the edge
+// (or beyond it) touches it.
+inline constexpr std::int32_t EdgeDistancePixels = 4;
+// Right edge: left + width within this many twips of the screen width.
+inline constexpr float RightEdgeDistanceTwips = 4.0f;
+// What stays on screen of a docked window.
+inline constexpr float VisibleStripTwips = 40.0f;
+// How far a window brought back still lies behind its edge.
+inline constexpr float OverhangTwips = 10.0f;
+
+inline constexpr std::int16_t WindowStateMinimised = 1;
+
+struct PointPx {
+    std::int32_t x = 0, y = 0;
+};
+// The outer window rectangle; right and bottom lie just outside the window.
+struct RectPx {
+    std::int32_t left = 0, top = 0, right = 0, bottom = 0;
+};
+
+// What one tick reads. Cursor and rectangle are screen pixels (zero when the
+// system calls fail); the rest is twips in single precision.
+struct DockInput {
+    PointPx cursor;
+    RectPx rect;
+    std::int16_t windowState = 0; // 0 normal, 1 minimised, 2 maximised
+    float left = 0, top = 0, width = 0, height = 0;
+    float screenWidth = 0;
+};
+
+enum class DockWrite : std::uint8_t { None, Top, Left };
+
+// What one tick writes: at most one coordinate (twips), then maybe a show.
+struct DockAction {
+    DockWrite write = DockWrite::None;
+    float value = 0;
+    bool show = false;
+};
+
+// The mouse is over the window only strictly inside its rectangle: the
+// leftmost column and topmost row count as outside.
+constexpr bool CursorOver(const PointPx& p, const RectPx& r) {
+    return r.left < p.x && p.x < r.right && r.top < p.y && p.y < r.bottom;
+}
+
+// One tick's decision. Mouse away: dock at the top, else the left, else the
+// right edge. Mouse over: bring back from behind the top, else the left, else
+// the right edge, and show the window. A minimised window is left alone.
+DockAction DockTick(const DockInput& in);
+
+} // namespace varno::promo

@@ -1,0 +1,225 @@
+#include "promo/adfrm.h"
+
+#include "platform/App.h"
+#include "promo/DockingTick.h"
+#include "res/promo.h"
+
+#include <commctrl.h>
+
+#include <utility>
+
+namespace varno::win {
+
+namespace {
+
+constexpr COLORREF kBackColor = 0x00F0D2C5;
+
+// Design rectangles in twips, relative to the client area.
+struct TwipRect {
+    float left, top, width, height;
+};
+constexpr TwipRect kWebBrowser1{-100, -200, 2400, 9690};
+constexpr TwipRect kImage2{1680, 600, 435, 435};
+constexpr TwipRect kImage1{1155, 600, 435, 435};
+constexpr TwipRect kLabel1{0, 8760, 495, 420};
+
+RECT Pixels(const TwipRect& t) {
+    const int x = TwipsToPixelsX(t.left);
+    const int y = TwipsToPixelsY(t.top);
+    return RECT{x, y, x + TwipsToPixelsX(t.width), y + TwipsToPixelsY(t.height)};
+}
+
+// The form as a docking tick reads and moves it.
+class FormDocking final : public promo::DockingWindow {
+  public:
+    FormDocking(Form& form, float screenWidth) : form_(form), screenWidth_(screenWidth) {}
+    promo::DockInput ReadDockInput() override {
+        POINT p{};
+        RECT r{};
+        GetCursorPos(&p);
+        GetWindowRect(form_.hWnd(), &r);
+        promo::DockInput in;
+        in.cursor = {p.x, p.y};
+        in.rect = {r.left, r.top, r.right, r.bottom};
+        in.windowState = static_cast<std::int16_t>(form_.WindowState());
+        in.left = form_.Left();
+        in.top = form_.Top();
+        in.width = form_.Width();
+        in.height = form_.Height();
+        in.screenWidth = screenWidth_;
+        return in;
+    }
+    std::int32_t LeftPixelsFor(float twips) const override { return TwipsToPixelsX(twips); }
+    std::int32_t TopPixelsFor(float twips) const override { return TwipsToPixelsY(twips); }
+    void SetLeft(float twips) override { form_.SetLeft(twips); }
+    void SetTop(float twips) override { form_.SetTop(twips); }
+    bool IsVisible() const override { return form_.IsVisible(); }
+    void Show() override { form_.Show(); }
+
+  private:
+    Form& form_;
+    float screenWidth_;
+};
+
+class LoadTarget final : public promo::PromoLoadTarget {
+  public:
+    LoadTarget(HWND hwnd, WebBrowser& browser) : hwnd_(hwnd), browser_(browser) {}
+    void SetTopmost(const PixelRect& p) override {
+        SetWindowPos(hwnd_, HWND_TOPMOST, p.x, p.y, p.cx, p.cy, 0);
+    }
+    void Navigate(std::wstring_view address) override { browser_.Navigate(address); }
+
+  private:
+    HWND hwnd_;
+    WebBrowser& browser_;
+};
+
+} // namespace
+
+PromoForm::PromoForm(const promo::PromoKind& kind) : kind_(kind) {}
+
+Form::Design PromoForm::GetDesign() const {
+    Design d;
+    d.caption = L"休息一下，马上回来！";
+    d.style = WS_POPUP | WS_CLIPCHILDREN;
+    d.showInTaskbar = false;
+    d.backColor = kBackColor;
+    d.iconId = IDI_ADFRM;
+    d.clientWidth = 1965;
+    d.clientHeight = 9135;
+    return d;
+}
+
+std::vector<ControlDesign> PromoForm::GetControls() const {
+    // WebBrowser1 is made by the load; Image1 and Image2 are drawn on the
+    // window itself.
+    ControlDesign label;
+    label.id = Label1;
+    label.className = WC_STATICW;
+    label.left = kLabel1.left;
+    label.top = kLabel1.top;
+    label.width = kLabel1.width;
+    label.height = kLabel1.height;
+    label.backColor = kBackColor;
+    return {label};
+}
+
+void PromoForm::CenterForm1(Window& window) {
+    promo::CenterForm1(window, TheScreen(), kind_.side);
+}
+
+RECT PromoForm::ImageRect(int id) const {
+    return Pixels(id == Image2 ? kImage2 : kImage1);
+}
+
+void PromoForm::Form_Load() {
+    closePicture_ = Picture::FromResource(IDR_AD_CLOSE);
+    minimisePicture_ = Picture::FromResource(IDR_AD_MINIMISE);
+    WebBrowser1_.Create(hWnd(), Pixels(kWebBrowser1));
+    SetTimer(Timer2, 5000);
+    const Screen screen = TheScreen();
+    screenWidth_ = screen.Width;
+    LoadTarget target(hWnd(), WebBrowser1_);
+    promo::LoadPromo(*this, screen, kind_, target);
+}
+
+void PromoForm::OnCommand(int id, int code) {
+    if (id == Label1 && code == STN_DBLCLK)
+        Label1_DblClick();
+}
+
+void PromoForm::OnTimer(int id) {
+    if (id == Timer1)
+        Timer1_Timer();
+    else if (id == Timer2)
+        Timer2_Timer();
+}
+
+void PromoForm::Image1_Click() {
+    SetWindowState(1);
+}
+
+void PromoForm::Image2_Click() {
+    EndProgram();
+}
+
+void PromoForm::Label1_DblClick() {
+    Unload();
+}
+
+void PromoForm::Timer1_Timer() {
+    FormDocking window(*this, screenWidth_);
+    promo::RunDockTick(window);
+}
+
+void PromoForm::Timer2_Timer() {
+    SetTimer(Timer1, 1);
+}
+
+int PromoForm::ImageAt(POINT client) const {
+    // Image1 lies above Image2 where they would meet (later in the design).
+    for (int id : {Image1, Image2}) {
+        const RECT r = ImageRect(id);
+        if (PtInRect(&r, client))
+            return id;
+    }
+    return 0;
+}
+
+void PromoForm::Paint() {
+    PAINTSTRUCT ps;
+    HDC dc = BeginPaint(hWnd(), &ps);
+    closePicture_.Draw(dc, ImageRect(Image2));
+    minimisePicture_.Draw(dc, ImageRect(Image1));
+    EndPaint(hWnd(), &ps);
+}
+
+LRESULT PromoForm::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
+    switch (msg) {
+    case WM_PAINT:
+        Paint();
+        return 0;
+    case WM_LBUTTONDOWN:
+        pressedImage_ =
+            ImageAt(POINT{static_cast<short>(LOWORD(lp)), static_cast<short>(HIWORD(lp))});
+        break;
+    case WM_LBUTTONUP: {
+        const int pressed = std::exchange(pressedImage_, 0);
+        if (pressed && pressed == ImageAt(POINT{static_cast<short>(LOWORD(lp)),
+                                                static_cast<short>(HIWORD(lp))})) {
+            if (pressed == Image1)
+                Image1_Click();
+            else
+                Image2_Click();
+        }
+        return 0;
+    }
+    case WM_DISPLAYCHANGE:
+        // The screen width changes only with the display mode; reading it on
+        // every docking tick would cost a trip to the window server.
+        screenWidth_ = TheScreen().Width;
+        break;
+    case WM_DESTROY:
+        WebBrowser1_.Destroy();
+        closePicture_ = Picture();
+        minimisePicture_ = Picture();
+        break;
+    default:
+        break;
+    }
+    return Form::WndProc(msg, wp, lp);
+}
+
+adfrm::adfrm() : PromoForm(promo::adfrmKind) {}
+adfrm& adfrm::Instance() {
+    static adfrm form;
+    return form;
+}
+
+ad1frm::ad1frm() : PromoForm(promo::ad1frmKind) {}
+ad1frm& ad1frm::Instance() {
+    static ad1frm form;
+    return form;
+}
+
+} // namespace varno::win

@@ -1,0 +1,76 @@
+#pragma once
+// The promotional windows: one design, PromoForm, built twice. adfrm stands
+// at the right screen edge, ad1frm at the left; each shows one page of the
+// maker's site in an embedded browser and docks at the edge it touches.
+#include "platform/Form.h"
+#include "platform/Picture.h"
+#include "platform/WebBrowser.h"
+#include "promo/PromoWindow.h"
+
+namespace varno::win {
+
+class PromoForm : public Form {
+  public:
+    enum ControlId : int {
+        Timer2 = 1, // 5000 ms: starts the docking timer
+        Timer1,     // the docking tick, no events until Timer2 sets 1 ms
+        WebBrowser1,
+        Image2, // ends the program
+        Image1, // minimises the window
+        Label1, // a double-click unloads the window
+    };
+
+    // Places a window against this window's screen edge.
+    void CenterForm1(Window& window);
+
+    const WebBrowser& Browser() const { return WebBrowser1_; }
+    // Client rectangle (pixels) of a windowless image control.
+    RECT ImageRect(int id) const;
+
+  protected:
+    explicit PromoForm(const promo::PromoKind& kind);
+
+    Design GetDesign() const override;
+    std::vector<ControlDesign> GetControls() const override;
+    void Form_Load() override;
+    void OnCommand(int id, int code) override;
+    void OnTimer(int id) override;
+    LRESULT WndProc(UINT msg, WPARAM wp, LPARAM lp) override;
+
+  private:
+    void Image1_Click();
+    void Image2_Click();
+    void Label1_DblClick();
+    void Timer1_Timer();
+    void Timer2_Timer();
+
+    void Paint();
+    int ImageAt(POINT client) const;
+
+    promo::PromoKind kind_;
+    WebBrowser WebBrowser1_;
+    Picture closePicture_;
+    Picture minimisePicture_;
+    int pressedImage_ = 0;
+    float screenWidth_ = 0; // twips, kept up to date by WM_DISPLAYCHANGE
+};
+
+// Right edge, "/gdownload.htm".
+class adfrm : public PromoForm {
+  public:
+    static adfrm& Instance();
+
+  private:
+    adfrm();
+};
+
+// Left edge, "/bdownload.htm".
+class ad1frm : public PromoForm {
+  public:
+    static ad1frm& Instance();
+
+  private:
+    ad1frm();
+};
+
+} // namespace varno::win

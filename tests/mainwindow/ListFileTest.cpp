@@ -1,0 +1,436 @@
+#include "mainwindow/ListFile.h"
+
+#include "app/FileError.h"
+#include "support/IconvCodePage.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <map>
+#include <random>
+
+using namespace std::string_literals;
+using namespace std::string_view_literals;
+
+namespace varno {
+namespace {
+
+using Lines = std::vector<std::wstring>;
+
+const test::IconvCodePage& Gbk() {
+    static const test::IconvCodePage cp("CP936");
+    return cp;
+}
+
+Lines Decode(std::string_view bytes) {
+    return DecodeListFile(bytes, Gbk());
+}
+std::string Encode(const Lines& entries) {
+    return EncodeListFile(entries, Gbk());
+}
+
+long DecodeError(std::string_view bytes) {
+    try {
+        Decode(bytes);
+    } catch (const Error& e) {
+        return e.Number();
+    }
+    return 0;
+}
+
+// "D:\图纸\一层平面.dwg" in code page 936.
+const std::string GbkPath = "D:\\\xcd\xbc\xd6\xbd\\\xd2\xbb\xb2\xe3\xc6\xbd\xc3\xe6.dwg";
+const std::wstring WidePath = L"D:\\图纸\\一层平面.dwg";
+
+TEST(ListFileFormat, WritesEveryEntryFollowedByCrLf) {
+    EXPECT_EQ(Encode({L"A.dwg", L"b.dwg"}), "A.dwg\r\nb.dwg\r\n");
+    EXPECT_EQ(Encode({}), "");
+    EXPECT_EQ(Encode({L""}), "\r\n");
+    EXPECT_EQ(Encode({L"", L"  C:\\a b\\c.dwg  ", L""}), "\r\n  C:\\a b\\c.dwg  \r\n\r\n");
+}
+
+TEST(ListFileFormat, ReadsLinesByTheTerminatorRules) {
+    EXPECT_EQ(Decode(""), Lines{});
+    EXPECT_EQ(Decode("A.dwg\r\nb.dwg\r\n"), (Lines{L"A.dwg", L"b.dwg"}));
+    // A last line without terminator still counts; a final terminator adds no line.
+    EXPECT_EQ(Decode("A.dwg\r\nb.dwg"), (Lines{L"A.dwg", L"b.dwg"}));
+    EXPECT_EQ(Decode("only"), (Lines{L"only"}));
+    // Empty lines are entries, spaces are kept.
+    EXPECT_EQ(Decode("\r\n"), (Lines{L""}));
+    EXPECT_EQ(Decode("\r\n\r\n"), (Lines{L"", L""}));
+    EXPECT_EQ(Decode("a\r\n\r\nb\r\n"), (Lines{L"a", L"", L"b"}));
+    EXPECT_EQ(Decode("  a \r\n\tb\t\r\n "), (Lines{L"  a ", L"\tb\t", L" "}));
+    // A CR alone ends a line; an LF alone is part of the line.
+    EXPECT_EQ(Decode("a\rb\r"), (Lines{L"a", L"b"}));
+    EXPECT_EQ(Decode("a\r\r\nb"), (Lines{L"a", L"", L"b"}));
+    EXPECT_EQ(Decode("a\nb\r\n"), (Lines{L"a\nb"}));
+    EXPECT_EQ(Decode("a\r\n\nb"), (Lines{L"a", L"\nb"}));
+}
+
+TEST(ListFileFormat, ChinesePathsTravelInCodePage936) {
+    EXPECT_EQ(Encode({WidePath, L"x.dwg"}), GbkPath + "\r\nx.dwg\r\n");
+    EXPECT_EQ(Decode(GbkPath + "\r\nx.dwg\r\n"), (Lines{WidePath, L"x.dwg"}));
+    EXPECT_EQ(Decode(Encode({WidePath})), Lines{WidePath});
+}
+
+TEST(ListFileFormat, EntriesTheCodePageCannotHoldAreWrittenAsUtf8) {
+    const Lines entries{WidePath, L"C:\\한국\\도면.dwg", L"e.dwg"};
+    const std::string bytes = Encode(entries);
+    ASSERT_TRUE(bytes.starts_with("\xEF\xBB\xBF"));
+    EXPECT_EQ(bytes.substr(3), "D:\\\xE5\x9B\xBE\xE7\xBA\xB8\\\xE4\xB8\x80\xE5\xB1\x82\xE5\xB9\xB3"
+                               "\xE9\x9D\xA2.dwg\r\nC:\\\xED\x95\x9C\xEA\xB5\xAD\\\xEB\x8F\x84"
+                               "\xEB\xA9\xB4.dwg\r\ne.dwg\r\n");
+    EXPECT_EQ(Decode(bytes), entries);
+    // Characters beyond the basic plane too.
+    const Lines emoji{L"C:\\\U0001F600.dwg"};
+    EXPECT_EQ(Decode(Encode(emoji)), emoji);
+}
+
+TEST(ListFileFormat, AnsiBytesThatWouldReadBackAsOtherTextAreWrittenAsUtf8) {
+    // The 936 bytes of "鍥剧焊" are the UTF-8 bytes of "图纸".
+    const Lines mojibake{L"鍥剧焊"};
+    std::string bytes = Encode(mojibake);
+    EXPECT_EQ(bytes, "\xEF\xBB\xBF\xE9\x8D\xA5\xE5\x89\xA7\xE7\x84\x8A\r\n");
+    EXPECT_EQ(Decode(bytes), mojibake);
+    // The 936 bytes of "锘靠" start like a UTF-8 byte-order mark.
+    const Lines markLike{L"锘靠.dwg"};
+    bytes = Encode(markLike);
+    EXPECT_TRUE(bytes.starts_with("\xEF\xBB\xBF\xE9\x94\x98"));
+    EXPECT_EQ(Decode(bytes), markLike);
+    // Chinese text whose 936 bytes happen to be valid UTF-8 stays ANSI.
+    EXPECT_EQ(Encode({L"模"}), "\xC4\xA3\r\n");
+}
+
+TEST(ListFileFormat, TextThatIsNotUnicodeIsWrittenAsUtf16) {
+    // An unpaired surrogate (a name the file system can hold) has no UTF-8 form.
+    const Lines entries{L"a.dwg", std::wstring(1, static_cast<wchar_t>(0xD800)) + L".dwg"};
+    const std::string bytes = Encode(entries);
+    EXPECT_TRUE(bytes.starts_with("\xFF\xFE"));
+    EXPECT_EQ(Decode(bytes), entries);
+}
+
+TEST(ListFileFormat, ReadsByteOrderMarksAndDetectsUtf8) {
+    EXPECT_EQ(Decode("\xEF\xBB\xBF"), Lines{});
+    EXPECT_EQ(Decode("\xEF\xBB\xBF"
+                     "a\r\n\xE5\x9B\xBE.dwg"),
+              (Lines{L"a", L"图.dwg"}));
+    EXPECT_EQ(Decode("\xFF\xFE"
+                     "a\0\r\0\n\0\xFE\x56\r\0"s),
+              (Lines{L"a", L"图"}));
+    EXPECT_EQ(Decode("\xFF\xFE"), Lines{});
+    // No mark: valid UTF-8 with non-ASCII bytes is UTF-8, anything else ANSI.
+    EXPECT_EQ(Decode("C:\\\xE5\x9B\xBE\xE7\xBA\xB8\\a.dwg\r\n"), Lines{L"C:\\图纸\\a.dwg"});
+    EXPECT_EQ(Decode("C:\\\xCD\xBC\xD6\xBD\\a.dwg\r\n"), Lines{L"C:\\图纸\\a.dwg"});
+    EXPECT_EQ(Decode("C:\\\xCD\xBC\xD6\xBD\xB0\xA1\\a.dwg\r\n"), Lines{L"C:\\图纸啊\\a.dwg"});
+    EXPECT_EQ(Decode("plain.dwg"), Lines{L"plain.dwg"});
+}
+
+TEST(ListFileFormat, TwoByteUtf8IsTheAnsiTextWhenThatReadsAsChinese) {
+    // "图纸" in 936 is also valid UTF-8 (U+037C U+05BD): the Chinese reading wins.
+    EXPECT_EQ(Decode("D:\\\xCD\xBC\xD6\xBD\\1.dwg"), Lines{L"D:\\图纸\\1.dwg"});
+    // Every two-byte UTF-8 sequence is a character of 936, so accented Latin
+    // text in UTF-8 without a mark reads as 936 there ...
+    EXPECT_EQ(Decode("caf\xC3\xA9.dwg"), Lines{L"caf茅.dwg"});
+    // ... but as UTF-8 where the ANSI reading is no Chinese.
+    const test::IconvCodePage western("CP1252");
+    EXPECT_EQ(DecodeListFile("caf\xC3\xA9.dwg", western), Lines{L"café.dwg"});
+    EXPECT_EQ(DecodeListFile("caf\xE9.dwg", western), Lines{L"café.dwg"});
+    EXPECT_EQ(EncodeListFile({{L"café.dwg"}}, western), "caf\xE9.dwg\r\n");
+}
+
+TEST(ListFileFormat, BytesThatAreNotTextFailWithTheFormatError) {
+    constexpr long bad = errnum::InvalidFileFormat;
+    EXPECT_EQ(DecodeError("a\0b\r\n"s), bad); // NUL
+    EXPECT_EQ(DecodeError("\xFF\xFE"
+                          "a\0\0\0"s),
+              bad);                                          // NUL in UTF-16
+    EXPECT_EQ(DecodeError("a.dwg\r\n\xFF"), bad);            // not in code page 936
+    EXPECT_EQ(DecodeError("a.dwg\r\n\xCD"), bad);            // lead byte cut off
+    EXPECT_EQ(DecodeError("\xCD\r\n"), bad);                 // lead byte before CR
+    EXPECT_EQ(DecodeError("\xEF\xBB\xBF\xB0\xA1"), bad);     // marked UTF-8 that is not
+    EXPECT_EQ(DecodeError("\xEF\xBB\xBF\xED\xA0\x80"), bad); // UTF-8 surrogate
+    EXPECT_EQ(DecodeError("\xEF\xBB\xBF\xC0\xAF"), bad);     // overlong UTF-8
+    EXPECT_EQ(DecodeError("\xFF\xFE"
+                          "a"),
+              bad); // odd UTF-16
+}
+
+TEST(ListFileFormat, ArbitraryBytesReadTheSameWayEveryTime) {
+    std::mt19937 random(4);
+    for (int round = 0; round < 200; ++round) {
+        std::string bytes(random() % 64, '\0');
+        for (auto& b : bytes)
+            b = static_cast<char>(random() % 4 == 0 ? "\r\n\0 "[random() % 4] : random());
+        long error = 0;
+        Lines first;
+        try {
+            first = Decode(bytes);
+        } catch (const Error& e) {
+            error = e.Number();
+        }
+        if (error) {
+            EXPECT_EQ(error, errnum::InvalidFileFormat);
+            EXPECT_EQ(DecodeError(bytes), error);
+            continue;
+        }
+        EXPECT_EQ(Decode(bytes), first);
+        // What was read is written and read back unchanged.
+        EXPECT_EQ(Decode(Encode(first)), first);
+    }
+}
+
+TEST(ListFileFormat, LargeFilesAndLongLines) {
+    const std::wstring longLine(1 << 20, L'x');
+    const std::string bytes = "a\r\n" + std::string(1 << 20, 'x') + "\r\nb";
+    EXPECT_EQ(Decode(bytes), (Lines{L"a", longLine, L"b"}));
+
+    std::string many;
+    for (int i = 0; i < 100000; ++i)
+        many += "C:\\d\\" + std::to_string(100000 + i) + ".dwg\r\n";
+    const Lines lines = Decode(many);
+    ASSERT_EQ(lines.size(), 100000u);
+    EXPECT_EQ(lines.back(), L"C:\\d\\199999.dwg");
+    EXPECT_EQ(Encode(lines), many);
+}
+
+TEST(FileErrorNumber, MapsSystemErrorsToRuntimeNumbers) {
+    using namespace win32err;
+    EXPECT_EQ(FileErrorNumber(FileNotFound), 53);
+    EXPECT_EQ(FileErrorNumber(PathNotFound), 76);
+    EXPECT_EQ(FileErrorNumber(BadNetPath), 76);
+    for (unsigned long access : {AccessDenied, SharingViolation, LockViolation, InvalidName,
+                                 BadPathName, FileNameExcedRange})
+        EXPECT_EQ(FileErrorNumber(access), 75) << access;
+    EXPECT_EQ(FileErrorNumber(DiskFull), 61);
+    EXPECT_EQ(FileErrorNumber(HandleDiskFull), 61);
+    // Everything else has a number of its own, never the access error.
+    for (unsigned long other : {0ul, 1ul, ReadFault, WriteFault, 1117ul, 0xFFFFFFFFul})
+        EXPECT_EQ(FileErrorNumber(other), errnum::DeviceIO) << other;
+}
+
+TEST(ListFileMessages, AccessErrorShowsTheCancelMessageEverythingElseTheFormatMessage) {
+    EXPECT_EQ(ListFileFailureText(ListFileCommand::Save, 75), L"保存文件被取消！");
+    EXPECT_EQ(ListFileFailureText(ListFileCommand::Read, 75), L"读取文件被取消！");
+    EXPECT_EQ(ListFileCancelText(ListFileCommand::Save), L"保存文件被取消！");
+    EXPECT_EQ(ListFileCancelText(ListFileCommand::Read), L"读取文件被取消！");
+    for (long n : {53L, 76L, 61L, 57L, 7L, 321L, 32755L, 0L}) {
+        EXPECT_EQ(ListFileFailureText(ListFileCommand::Save, n), L"数据文件格式有误或操作不当！");
+        EXPECT_EQ(ListFileFailureText(ListFileCommand::Read, n), L"数据文件格式有误或操作不当！");
+    }
+}
+
+// The commands, with a file system in memory and recorded message boxes.
+struct ShownMessage {
+    std::wstring text;
+    unsigned style;
+    std::wstring title;
+    bool operator==(const ShownMessage&) const = default;
+};
+
+class RecordedMessages : public MessageBoxes {
+  public:
+    void Show(std::wstring_view text, unsigned style, std::wstring_view title) override {
+        shown.push_back({std::wstring(text), style, std::wstring(title)});
+    }
+    std::vector<ShownMessage> shown;
+};
+
+class MemoryFiles : public ListFileStore {
+  public:
+    std::string ReadAll(const std::wstring& path, std::size_t maxBytes) override {
+        ++reads;
+        if (failure)
+            throw Error(failure, L"");
+        auto it = files.find(path);
+        if (it == files.end())
+            throw FileError(win32err::FileNotFound);
+        if (it->second.size() > maxBytes)
+            throw Error(errnum::OutOfMemory, L"");
+        return it->second;
+    }
+    void ReplaceWith(const std::wstring& path, std::string_view bytes) override {
+        ++writes;
+        if (failure)
+            throw Error(failure, L"");
+        files[path] = bytes;
+    }
+    std::map<std::wstring, std::string> files;
+    long failure = 0;
+    int reads = 0, writes = 0;
+};
+
+// A file dialog that answers with a name or is cancelled. Like the real
+// one, it keeps the name it returned last and starts with it, also after a
+// cancel.
+class ScriptedDialog : public FileDialog {
+  public:
+    bool ShowOpen() override { return Show(false); }
+    bool ShowSave() override { return Show(true); }
+    std::optional<std::wstring> answer; // nothing: the user cancels
+    std::vector<std::wstring> titles;
+    std::vector<bool> saves;
+    std::function<void()> raise;
+
+  private:
+    bool Show(bool save) {
+        titles.push_back(DialogTitle);
+        saves.push_back(save);
+        if (raise)
+            raise();
+        if (!answer)
+            return false;
+        FileName = *answer;
+        return true;
+    }
+};
+
+class ListFileCommands : public ::testing::Test {
+  protected:
+    ListFileServices Services() { return {files, Gbk(), messages}; }
+    void Save(std::optional<std::wstring> name) {
+        dialog.answer = std::move(name);
+        SaveListFile(dialog, list, Services());
+    }
+    void Read(std::optional<std::wstring> name) {
+        dialog.answer = std::move(name);
+        ReadListFile(dialog, list, Services());
+    }
+    std::vector<ShownMessage> Shown(std::wstring_view text) {
+        return {{std::wstring(text), 16u, L"错误"}};
+    }
+    static MemoryDrawingList ListOf(const Lines& entries) {
+        MemoryDrawingList l;
+        for (const auto& e : entries)
+            l.AddItem(e);
+        return l;
+    }
+
+    MemoryDrawingList list = ListOf({L"b.dwg", L"A.dwg", WidePath});
+    MemoryFiles files;
+    RecordedMessages messages;
+    ScriptedDialog dialog;
+};
+
+TEST_F(ListFileCommands, SaveThenReadGivesBackTheSameList) {
+    const Lines before = list.Items();
+    Save(L"C:\\lists\\l.txt");
+    EXPECT_EQ(files.files[L"C:\\lists\\l.txt"], "A.dwg\r\nb.dwg\r\n" + GbkPath + "\r\n");
+    list.Clear();
+    list.AddItem(L"other.dwg");
+    Read(L"C:\\lists\\l.txt");
+    EXPECT_EQ(list.Items(), before);
+    EXPECT_TRUE(messages.shown.empty());
+}
+
+TEST_F(ListFileCommands, ReadingSortsTheEntriesAndKeepsEmptyOnes) {
+    files.files[L"f"] = "C:\\x\\2.dwg\r\n\r\nC:\\x\\1.dwg\r\n";
+    Read(L"f");
+    EXPECT_EQ(list.Items(), (Lines{L"", L"C:\\x\\1.dwg", L"C:\\x\\2.dwg"}));
+    files.files[L"empty"] = "";
+    Read(L"empty");
+    EXPECT_EQ(list.ListCount(), 0);
+    EXPECT_TRUE(messages.shown.empty());
+}
+
+TEST_F(ListFileCommands, SavingAnEmptyListWritesZeroBytesOverTheOldContent) {
+    files.files[L"f"] = "old\r\n";
+    list.Clear();
+    Save(L"f");
+    EXPECT_EQ(files.files[L"f"], "");
+    EXPECT_TRUE(messages.shown.empty());
+}
+
+TEST_F(ListFileCommands, ShowsTheDialogWithTheCommandsTitle) {
+    Save(L"f");
+    Read(L"f");
+    EXPECT_EQ(dialog.titles, (std::vector<std::wstring>{L"保存列表文件", L"读取列表文件"}));
+    EXPECT_EQ(dialog.saves, (std::vector<bool>{true, false}));
+}
+
+TEST_F(ListFileCommands, ACancelledDialogShowsTheCancelMessageAndTouchesNothing) {
+    const Lines before = list.Items();
+    // Without an earlier name.
+    Save(std::nullopt);
+    Read(std::nullopt);
+    EXPECT_EQ(messages.shown[0], Shown(L"保存文件被取消！")[0]);
+    EXPECT_EQ(messages.shown[1], Shown(L"读取文件被取消！")[0]);
+    EXPECT_EQ(files.reads + files.writes, 0);
+    EXPECT_EQ(list.Items(), before);
+
+    // With an earlier name still held by the dialog: it is neither written
+    // over nor read again.
+    Save(L"earlier");
+    const std::string saved = files.files[L"earlier"];
+    list.AddItem(L"new.dwg");
+    const Lines changed = list.Items();
+    Save(std::nullopt);
+    EXPECT_EQ(dialog.FileName, L"earlier");
+    EXPECT_EQ(files.files[L"earlier"], saved);
+    files.files[L"earlier"] = "other.dwg\r\n";
+    Read(std::nullopt);
+    EXPECT_EQ(list.Items(), changed);
+    EXPECT_EQ(files.writes, 1);
+    EXPECT_EQ(files.reads, 0);
+    ASSERT_EQ(messages.shown.size(), 4u);
+    EXPECT_EQ(messages.shown[2], Shown(L"保存文件被取消！")[0]);
+    EXPECT_EQ(messages.shown[3], Shown(L"读取文件被取消！")[0]);
+}
+
+TEST_F(ListFileCommands, AFailedReadLeavesTheListAsItWas) {
+    const Lines before = list.Items();
+    Read(L"missing.txt"); // 53
+    EXPECT_EQ(messages.shown, Shown(L"数据文件格式有误或操作不当！"));
+    files.files[L"binary"] = "\x01\x02\xFF\xFE\x00"s;
+    files.files[L"binary2"] = "ok\r\n\x81"s;
+    Read(L"binary");
+    Read(L"binary2");
+    files.failure = errnum::PathFileAccess;
+    Read(L"locked");
+    ASSERT_EQ(messages.shown.size(), 4u);
+    EXPECT_EQ(messages.shown[1].text, L"数据文件格式有误或操作不当！");
+    EXPECT_EQ(messages.shown[2].text, L"数据文件格式有误或操作不当！");
+    EXPECT_EQ(messages.shown[3], Shown(L"读取文件被取消！")[0]);
+    EXPECT_EQ(list.Items(), before);
+}
+
+TEST_F(ListFileCommands, AFailedSaveShowsItsMessage) {
+    files.failure = errnum::PathFileAccess; // read-only target, file in use
+    Save(L"ro.txt");
+    files.failure = errnum::DiskFull;
+    Save(L"full.txt");
+    files.failure = errnum::PathNotFound;
+    Save(L"X:\\no\\such\\folder\\l.txt");
+    EXPECT_EQ(messages.shown[0], Shown(L"保存文件被取消！")[0]);
+    EXPECT_EQ(messages.shown[1], Shown(L"数据文件格式有误或操作不当！")[0]);
+    EXPECT_EQ(messages.shown[2], Shown(L"数据文件格式有误或操作不当！")[0]);
+    EXPECT_EQ(messages.shown.size(), 3u);
+}
+
+TEST_F(ListFileCommands, AnyOtherFailureIsReportedNotThrown) {
+    dialog.raise = [] { throw std::bad_alloc(); };
+    Save(L"f");
+    dialog.raise = [] { throw std::runtime_error("x"); };
+    Read(L"f");
+    dialog.raise = [] { throw Error(20476, L"The file name buffer is too small."); };
+    Read(L"f");
+    ASSERT_EQ(messages.shown.size(), 3u);
+    for (const auto& shown : messages.shown)
+        EXPECT_EQ(shown, Shown(L"数据文件格式有误或操作不当！")[0]);
+    EXPECT_EQ(list.ListCount(), 3);
+    EXPECT_EQ(files.reads + files.writes, 0);
+}
+
+TEST_F(ListFileCommands, TheListKeepsWorkingBeyond32767Entries) {
+    std::string bytes;
+    for (int i = 0; i < 40000; ++i)
+        bytes += "D:\\" + std::to_string(100000 + i) + ".dwg\r\n";
+    files.files[L"big"] = bytes;
+    Read(L"big");
+    ASSERT_EQ(list.ListCount(), 40000);
+    EXPECT_EQ(list.List(39999), L"D:\\139999.dwg");
+    Save(L"copy");
+    EXPECT_EQ(files.files[L"copy"], bytes);
+}
+
+} // namespace
+} // namespace varno

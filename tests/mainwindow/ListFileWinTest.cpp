@@ -1,0 +1,407 @@
+// List files under Wine: the file layer and the code page over the real
+// Win32 calls, and the save and read commands of the main window with their
+// real dialogs and message boxes answered from a helper thread.
+#include "mainwindow/varnofrm.h"
+
+#include "app/FileError.h"
+#include "platform/TextFile.h"
+#include "support/DialogDriver.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <random>
+#include <thread>
+
+namespace varno::win {
+namespace {
+
+namespace fs = std::filesystem;
+using Lines = std::vector<std::wstring>;
+
+// "D:\图纸\一层平面.dwg" in code page 936.
+const std::string GbkPath = "D:\\\xcd\xbc\xd6\xbd\\\xd2\xbb\xb2\xe3\xc6\xbd\xc3\xe6.dwg";
+const std::wstring WidePath = L"D:\\图纸\\一层平面.dwg";
+
+std::string Contents(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+void Write(const fs::path& p, std::string_view bytes) {
+    std::ofstream(p, std::ios::binary) << bytes;
+}
+
+long ErrorOf(const std::function<void()>& f) {
+    try {
+        f();
+    } catch (const Error& e) {
+        return e.Number();
+    }
+    return 0;
+}
+
+// A folder of its own for each test, with a Chinese name.
+class ListFileFolder : public testing::Test {
+  protected:
+    void SetUp() override {
+        cwd = fs::current_path();
+        dir = fs::temp_directory_path() / L"varno 列表文件";
+        fs::remove_all(dir);
+        fs::create_directories(dir);
+    }
+    void TearDown() override {
+        fs::current_path(cwd); // the file dialogs make the chosen folder the current one
+        for (const auto& e : fs::directory_iterator(dir))
+            SetFileAttributesW(e.path().c_str(), FILE_ATTRIBUTE_NORMAL);
+        fs::remove_all(dir);
+    }
+    // Names in the folder, to see that no new file was left behind.
+    std::vector<std::wstring> Names() const {
+        std::vector<std::wstring> names;
+        for (const auto& e : fs::directory_iterator(dir))
+            names.push_back(e.path().filename().wstring());
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+    std::wstring At(const wchar_t* name) const { return (dir / name).wstring(); }
+    fs::path dir;
+    fs::path cwd;
+};
+
+using TextFileTest = ListFileFolder;
+
+TEST(AnsiCodePage, IsCodePage936WithoutSubstitutes) {
+    ASSERT_EQ(GetACP(), 936u) << "the tests run with a Chinese system code page";
+    const AnsiCodePage ansi;
+    EXPECT_EQ(ansi.Encode(WidePath), GbkPath);
+    EXPECT_EQ(ansi.Decode(GbkPath), WidePath);
+    EXPECT_EQ(ansi.Encode(L""), "");
+    EXPECT_EQ(ansi.Decode(""), L"");
+    // No "?" and no best-fit look-alikes.
+    EXPECT_EQ(ansi.Encode(L"C:\\한국.dwg"), std::nullopt);
+    EXPECT_EQ(ansi.Encode(L"\u0100"), std::nullopt); // Ā: best fit would give "A"
+    EXPECT_EQ(ansi.Encode(std::wstring(1, wchar_t(0xD800))), std::nullopt);
+    // Bytes that are not text in 936.
+    EXPECT_EQ(ansi.Decode("a\xFF"), std::nullopt);
+    EXPECT_EQ(ansi.Decode("a\xCD"), std::nullopt);
+    EXPECT_EQ(ansi.Decode("\xCD\r\n"), std::nullopt);
+}
+
+TEST_F(TextFileTest, ReplacesTheWholeFileAndReadsItBack) {
+    const std::wstring f = At(L"列表.txt");
+    ReplaceFileWith(f, "first\r\nsecond\r\n");
+    EXPECT_EQ(ReadWholeFile(f, 1000), "first\r\nsecond\r\n");
+    ReplaceFileWith(f, "x\r\n"); // shorter: nothing of the old content stays
+    EXPECT_EQ(Contents(f), "x\r\n");
+    ReplaceFileWith(f, "");
+    EXPECT_EQ(fs::file_size(f), 0u);
+    EXPECT_EQ(ReadWholeFile(f, 1000), "");
+    EXPECT_EQ(Names(), Lines{L"列表.txt"});
+
+    const std::string big(3 << 20, 'y');
+    ReplaceFileWith(f, big);
+    EXPECT_EQ(ReadWholeFile(f, big.size()), big);
+    EXPECT_EQ(ErrorOf([&] { ReadWholeFile(f, big.size() - 1); }), errnum::OutOfMemory);
+}
+
+TEST_F(TextFileTest, AFailedSaveLeavesTheOldFileAndNoNewOne) {
+    const std::wstring ro = At(L"只读.txt");
+    Write(ro, "old\r\n");
+    SetFileAttributesW(ro.c_str(), FILE_ATTRIBUTE_READONLY);
+    EXPECT_EQ(ErrorOf([&] { ReplaceFileWith(ro, "new\r\n"); }), errnum::PathFileAccess);
+    EXPECT_EQ(Contents(ro), "old\r\n");
+
+    // Held open by another program that does not share it.
+    const std::wstring held = At(L"held.txt");
+    Write(held, "old\r\n");
+    HANDLE h = CreateFileW(held.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
+                           nullptr);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(ErrorOf([&] { ReplaceFileWith(held, "new\r\n"); }), errnum::PathFileAccess);
+    EXPECT_EQ(ErrorOf([&] { ReadWholeFile(held, 100); }), 0); // shared for reading
+    CloseHandle(h);
+    EXPECT_EQ(Contents(held), "old\r\n");
+
+    fs::create_directory(dir / L"sub");
+    EXPECT_EQ(ErrorOf([&] { ReplaceFileWith(At(L"sub"), "x"); }), errnum::PathFileAccess);
+    EXPECT_EQ(ErrorOf([&] { ReplaceFileWith(At(L"no such folder\\l.txt"), "x"); }),
+              errnum::PathNotFound);
+    EXPECT_EQ(ErrorOf([] { ReplaceFileWith(L"", "x"); }), errnum::PathFileAccess);
+    EXPECT_EQ(Names(), (Lines{L"held.txt", L"sub", L"只读.txt"}));
+}
+
+TEST_F(TextFileTest, ReadingFailuresCarryTheirNumbers) {
+    EXPECT_EQ(ErrorOf([&] { ReadWholeFile(At(L"missing.txt"), 100); }), errnum::FileNotFound);
+    EXPECT_EQ(ErrorOf([&] { ReadWholeFile(At(L"no such folder\\l.txt"), 100); }),
+              errnum::PathNotFound);
+    EXPECT_EQ(ErrorOf([&] { ReadWholeFile(dir.wstring(), 100); }), errnum::PathFileAccess);
+    EXPECT_EQ(ErrorOf([] { ReadWholeFile(L"", 100); }), errnum::PathFileAccess);
+    const std::wstring locked = At(L"locked.txt");
+    Write(locked, "x");
+    HANDLE h = CreateFileW(locked.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(ErrorOf([&] { ReadWholeFile(locked, 100); }), errnum::PathFileAccess);
+    CloseHandle(h);
+}
+
+// Closes every message box titled "错误" that the commands show, until stopped.
+class MessageBoxCloser {
+  public:
+    MessageBoxCloser()
+        : thread_([this] {
+              while (!stop_) {
+                  if (HWND box = test::FindDialog(L"错误")) {
+                      seen.push_back(test::ReadMessageBox(box));
+                      PostMessageW(box, WM_COMMAND, IDOK, 0);
+                      while (IsWindow(box) && !stop_)
+                          Sleep(10);
+                  }
+                  Sleep(10);
+              }
+          }) {}
+    // The boxes shown; call once the command has returned (its boxes are
+    // modal, so by then every one of them has been shown and closed).
+    std::vector<test::MessageBoxInfo> Stop() {
+        stop_ = true;
+        thread_.join();
+        return seen;
+    }
+    ~MessageBoxCloser() {
+        if (thread_.joinable())
+            Stop();
+    }
+
+  private:
+    std::vector<test::MessageBoxInfo> seen;
+    std::atomic<bool> stop_{false};
+    std::thread thread_;
+};
+
+class ListFileCommands : public ListFileFolder {
+  protected:
+    void SetUp() override {
+        ListFileFolder::SetUp();
+        form.Show();
+        list().Clear();
+        form.CommonDialog4.FileName.clear(); // as after start-up
+    }
+    ListBoxList& list() { return form.DrawingList2(); }
+    void Fill(const Lines& entries) {
+        list().Clear();
+        list().AddItems(entries);
+    }
+
+    // Clicks the button; the helper thread answers its file dialog with the
+    // name (or cancels it) and closes the message box that may follow.
+    // Returns the message shown, "" for none.
+    std::wstring Run(int button, std::optional<std::wstring> answer,
+                     std::function<void(HWND)> inspect = {}) {
+        const wchar_t* title = button == varnofrm::xpcmdbutton8 ? L"保存列表文件" : L"读取列表文件";
+        test::DialogWatcher dialog(title, [&](HWND h) {
+            if (inspect)
+                inspect(h);
+            if (answer)
+                test::AnswerFileDialog(h, *answer);
+            else
+                test::CancelDialog(h);
+        });
+        MessageBoxCloser closer;
+        SendMessageW(form.Control(button), BM_CLICK, 0, 0);
+        const auto boxes = closer.Stop();
+        EXPECT_TRUE(dialog.Join()) << "the file dialog did not come";
+        if (boxes.empty())
+            return {};
+        EXPECT_EQ(boxes.size(), 1u);
+        EXPECT_EQ(boxes[0].title, L"错误");
+        EXPECT_TRUE(boxes[0].hasIcon);
+        return boxes[0].text;
+    }
+    std::wstring Save(std::optional<std::wstring> answer) {
+        return Run(varnofrm::xpcmdbutton8, std::move(answer));
+    }
+    std::wstring Read(std::optional<std::wstring> answer) {
+        return Run(varnofrm::xpcmdbutton9, std::move(answer));
+    }
+
+    varnofrm& form = varnofrm::Instance();
+};
+
+TEST_F(ListFileCommands, ReplacingTheListInOneStepSortsLikeTheListBox) {
+    // Punctuation, digits, letter case, Chinese, accents, spaces, repeats.
+    Lines entries{L"",
+                  L"b.dwg",
+                  L"A.dwg",
+                  L"_a.dwg",
+                  L"-a.dwg",
+                  L"a-b.dwg",
+                  L"ab.dwg",
+                  L"a b.dwg",
+                  L"a10.dwg",
+                  L"a9.dwg",
+                  L"Zeta.DWG",
+                  L"émile.dwg",
+                  L"e.dwg",
+                  L"f.dwg",
+                  WidePath,
+                  L"D:\\图纸\\a.dwg",
+                  L"D:\\图\\a.dwg",
+                  L"D:\\图纸 2\\a.dwg",
+                  L"[x].dwg",
+                  L"~x.dwg",
+                  L"b.dwg",
+                  L"C:\\x\\1.dwg"};
+    std::mt19937 random(7);
+    for (int i = 0; i < 300; ++i)
+        entries.push_back(L"D:\\项目" + std::to_wstring(random() % 50) + L"\\图" +
+                          std::to_wstring(random()) + L".dwg");
+    list().Clear();
+    for (const auto& e : entries)
+        list().AddItem(e);
+    const Lines oneByOne = list().Items();
+    std::shuffle(entries.begin(), entries.end(), random);
+    list().ReplaceAll(entries);
+    EXPECT_EQ(list().Items(), oneByOne);
+    // Later adds find their places in the list as it was filled.
+    list().AddItem(L"a5.dwg");
+    list().AddItems(Lines{L"Ébc.dwg", L"c.dwg"});
+    const Lines after = list().Items();
+    list().Clear();
+    for (const auto& e : entries)
+        list().AddItem(e);
+    for (const wchar_t* e : {L"a5.dwg", L"Ébc.dwg", L"c.dwg"})
+        list().AddItem(e);
+    EXPECT_EQ(after, list().Items());
+}
+
+TEST_F(ListFileCommands, SaveThenReadGivesBackTheSameList) {
+    const Lines entries{L"", L"  C:\\a b\\spaced.dwg ", L"A.dwg", L"b.dwg", WidePath};
+    Fill(entries);
+    const Lines shown = list().Items();
+    const std::wstring f = At(L"drawings.txt");
+    EXPECT_EQ(Save(f), L"");
+    EXPECT_EQ(Contents(f), "\r\n  C:\\a b\\spaced.dwg \r\nA.dwg\r\nb.dwg\r\n" + GbkPath + "\r\n");
+    list().Clear();
+    list().AddItem(L"other.dwg");
+    EXPECT_EQ(Read(f), L"");
+    EXPECT_EQ(list().Items(), shown);
+
+    // A path the code page cannot hold comes back unchanged too.
+    list().AddItem(L"C:\\한국\\도면.dwg");
+    const Lines more = list().Items();
+    EXPECT_EQ(Save(f), L"");
+    EXPECT_TRUE(Contents(f).starts_with("\xEF\xBB\xBF"));
+    list().Clear();
+    EXPECT_EQ(Read(f), L"");
+    EXPECT_EQ(list().Items(), more);
+    EXPECT_EQ(Names(), Lines{L"drawings.txt"});
+}
+
+TEST_F(ListFileCommands, TheDialogOffersListFilesFirstAndAddsNoExtension) {
+    Fill({L"a.dwg"});
+    std::vector<std::wstring> types;
+    int selected = -1;
+    EXPECT_EQ(Run(varnofrm::xpcmdbutton8, At(L"mylist"),
+                  [&](HWND h) {
+                      HWND combo = GetDlgItem(h, 0x470); // cmb1: the file types
+                      const int n = static_cast<int>(SendMessageW(combo, CB_GETCOUNT, 0, 0));
+                      for (int i = 0; i < n; ++i) {
+                          wchar_t buf[128] = {};
+                          SendMessageW(combo, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(buf));
+                          types.push_back(buf);
+                      }
+                      selected = static_cast<int>(SendMessageW(combo, CB_GETCURSEL, 0, 0));
+                  }),
+              L"");
+    EXPECT_EQ(types, (Lines{L"列表文件(*.txt)", L"所有文件（*.*)"}));
+    EXPECT_EQ(selected, 0);
+    EXPECT_EQ(Names(), Lines{L"mylist"});
+    EXPECT_EQ(Contents(dir / L"mylist"), "a.dwg\r\n");
+}
+
+TEST_F(ListFileCommands, SavingAnEmptyListGivesAZeroByteFileOverTheOldOne) {
+    const std::wstring f = At(L"l.txt");
+    Write(f, "old.dwg\r\n");
+    EXPECT_EQ(Save(f), L"");
+    EXPECT_EQ(fs::file_size(f), 0u);
+    Fill({L"x.dwg"});
+    EXPECT_EQ(Read(f), L"");
+    EXPECT_EQ(list().ListCount(), 0);
+}
+
+TEST_F(ListFileCommands, CancelShowsTheCancelMessageAndTouchesNothing) {
+    Fill({L"keep.dwg"});
+    // The first time: the dialog holds no name.
+    EXPECT_EQ(Save(std::nullopt), L"保存文件被取消！");
+    EXPECT_EQ(Read(std::nullopt), L"读取文件被取消！");
+    EXPECT_EQ(list().Items(), Lines{L"keep.dwg"});
+
+    // After a name was chosen, the dialog still holds it on a cancel: it is
+    // neither written over nor read again.
+    const std::wstring f = At(L"earlier.txt");
+    EXPECT_EQ(Save(f), L"");
+    list().AddItem(L"new.dwg");
+    EXPECT_EQ(Save(std::nullopt), L"保存文件被取消！");
+    EXPECT_EQ(Contents(f), "keep.dwg\r\n");
+    EXPECT_EQ(Read(std::nullopt), L"读取文件被取消！");
+    EXPECT_EQ(list().Items(), (Lines{L"keep.dwg", L"new.dwg"}));
+    EXPECT_EQ(Names(), Lines{L"earlier.txt"});
+}
+
+TEST_F(ListFileCommands, ReadOnlyTargetShowsTheCancelMessageAndKeepsTheFile) {
+    const std::wstring f = At(L"只读.txt");
+    Write(f, "old.dwg\r\n");
+    SetFileAttributesW(f.c_str(), FILE_ATTRIBUTE_READONLY);
+    Fill({L"new.dwg"});
+    EXPECT_EQ(Save(f), L"保存文件被取消！");
+    EXPECT_EQ(Contents(f), "old.dwg\r\n");
+    EXPECT_EQ(Names(), Lines{L"只读.txt"});
+    // Reading it is fine.
+    EXPECT_EQ(Read(f), L"");
+    EXPECT_EQ(list().Items(), Lines{L"old.dwg"});
+}
+
+TEST_F(ListFileCommands, MissingFolderOrFileShowsTheFormatMessageAndKeepsTheList) {
+    Fill({L"keep.dwg"});
+    EXPECT_EQ(Save(At(L"no such folder\\l.txt")), L"数据文件格式有误或操作不当！");
+    EXPECT_FALSE(fs::exists(dir / L"no such folder"));
+    EXPECT_EQ(Read(At(L"不存在.txt")), L"数据文件格式有误或操作不当！");
+    EXPECT_EQ(list().Items(), Lines{L"keep.dwg"});
+    EXPECT_EQ(Names(), Lines{});
+}
+
+TEST_F(ListFileCommands, AFileThatIsNotTextShowsTheFormatMessageAndKeepsTheList) {
+    Fill({L"keep.dwg"});
+    const std::wstring bin = At(L"binary.txt");
+    Write(bin, std::string("a.dwg\r\n\0\x01\x02\xFF", 11));
+    EXPECT_EQ(Read(bin), L"数据文件格式有误或操作不当！");
+    Write(bin, "a.dwg\r\n\x81"); // a lead byte cut off
+    EXPECT_EQ(Read(bin), L"数据文件格式有误或操作不当！");
+    EXPECT_EQ(list().Items(), Lines{L"keep.dwg"});
+}
+
+TEST_F(ListFileCommands, ReadsTheExampleSortedAndListsBeyond32767Entries) {
+    const std::wstring f = At(L"l.txt");
+    Write(f, "C:\\x\\2.dwg\r\n\r\nC:\\x\\1.dwg");
+    EXPECT_EQ(Read(f), L"");
+    EXPECT_EQ(list().Items(), (Lines{L"", L"C:\\x\\1.dwg", L"C:\\x\\2.dwg"}));
+
+    std::string big;
+    for (int i = 0; i < 40000; ++i)
+        big += "D:\\\xcd\xbc\xd6\xbd\\" + std::to_string(100000 + i) + ".dwg\r\n";
+    Write(f, big);
+    EXPECT_EQ(Read(f), L"");
+    ASSERT_EQ(list().ListCount(), 40000);
+    EXPECT_EQ(list().List(39999), L"D:\\图纸\\139999.dwg");
+    const std::wstring copy = At(L"copy.txt");
+    EXPECT_EQ(Save(copy), L"");
+    EXPECT_EQ(Contents(copy), big);
+}
+
+} // namespace
+} // namespace varno::win

@@ -1,0 +1,149 @@
+#include "promo/EdgeDocking.h"
+
+#include <gtest/gtest.h>
+
+#include <ostream>
+
+namespace varno::promo {
+namespace {
+
+// A 1965 x 9135 twip window (131 x 609 pixels at 15 twips per pixel) on a
+// 1280-pixel (19200-twip) wide screen.
+constexpr float W = 1965, H = 9135, SW = 19200;
+
+struct Case {
+    const char* name;
+    DockInput in;
+    DockAction expected;
+};
+
+std::ostream& operator<<(std::ostream& os, const Case& c) {
+    return os << c.name;
+}
+
+DockInput Input(PointPx cursor, RectPx rect, float left, float top, std::int16_t state = 0,
+                float screenWidth = SW) {
+    DockInput in;
+    in.cursor = cursor;
+    in.rect = rect;
+    in.windowState = state;
+    in.left = left;
+    in.top = top;
+    in.width = W;
+    in.height = H;
+    in.screenWidth = screenWidth;
+    return in;
+}
+
+// Pixel rectangle of a window whose top-left corner is at (x, y) pixels.
+RectPx At(int x, int y) {
+    return {x, y, x + 131, y + 609};
+}
+
+constexpr DockAction Nothing{};
+DockAction Top(float v, bool show) {
+    return {DockWrite::Top, v, show};
+}
+DockAction Left(float v, bool show) {
+    return {DockWrite::Left, v, show};
+}
+
+const Case kCases[] = {
+    // Minimised: nothing, wherever the mouse and the window are.
+    {"MinimisedAtTopMouseAway", Input({600, 600}, At(0, 0), 0, 0, 1), Nothing},
+    {"MinimisedBehindTopMouseOver", Input({10, 1}, At(0, -606), 0, -9090, 1), Nothing},
+    {"MinimisedZeroRecords", Input({0, 0}, {}, 0, 0, 1), Nothing},
+    // Maximised windows are docked like normal ones.
+    {"MaximisedAtTopMouseAway", Input({600, 800}, At(0, 0), 0, 0, 2), Top(40 - H, false)},
+
+    // Mouse away, docking: top first, then left, then right.
+    {"FreeWindowStaysPut", Input({5, 5}, At(500, 200), 7500, 3000), Nothing},
+    {"TopWithinFourPixels", Input({600, 900}, At(500, 4), 7500, 60), Top(40 - H, false)},
+    {"TopFivePixelsDown", Input({600, 900}, At(500, 5), 7500, 75), Nothing},
+    {"TopBehindEdgeCountsAsTouching", Input({600, 900}, At(500, -300), 7500, -4500),
+     Top(40 - H, false)},
+    {"LeftWithinFourPixels", Input({600, 900}, At(4, 138), 60, 2070), Left(40 - W, false)},
+    {"LeftFivePixelsIn", Input({600, 900}, At(5, 138), 75, 2070), Nothing},
+    {"LeftBehindEdgeCountsAsTouching", Input({600, 900}, At(-128, 138), -1920, 2070),
+     Left(40 - W, false)},
+    {"TopCornerDocksAtTop", Input({600, 900}, At(0, 0), 0, 0), Top(40 - H, false)},
+    {"TopRightCornerDocksAtTop", Input({600, 900}, At(1149, 2), 17235, 30), Top(40 - H, false)},
+    {"RightEdgeAtScreenEdge", Input({600, 900}, At(1149, 138), 17235, 2070), Left(SW - 40, false)},
+    {"RightEdgeBeyondScreen", Input({600, 900}, At(1277, 138), 19155, 2070), Left(SW - 40, false)},
+    {"RightEdgeFourTwipsShort", Input({600, 900}, At(1149, 138), 17231, 2070),
+     Left(SW - 40, false)},
+    {"RightEdgeFiveTwipsShort", Input({600, 900}, At(1149, 138), 17230, 2070), Nothing},
+    // One pixel short of the right edge is 15 twips: no docking there.
+    {"RightEdgeOnePixelShort", Input({600, 900}, At(1148, 138), 17220, 2070), Nothing},
+
+    // Strict over-the-window test: the first column and row are outside, and
+    // right and bottom lie outside the window already.
+    {"CursorOnLeftmostColumn", Input({-1, 200}, At(-1, 138), -15, 2070), Left(40 - W, false)},
+    {"CursorOnTopmostRow", Input({50, -1}, At(0, -1), 0, -15), Top(40 - H, false)},
+    {"CursorOnRightColumnOutside", Input({1280, 300}, At(1149, 138), 17235, 2070),
+     Left(SW - 40, false)},
+    {"CursorOnBottomRowOutside", Input({50, 3}, At(0, -606), 0, -9090), Top(40 - H, false)},
+    {"CursorJustInside", Input({0, 0}, At(-1, -1), -15, -15), Top(-10, true)},
+
+    // Mouse over, bringing back: top first, then left, then right.
+    {"FullyVisibleMouseOverChangesNothing", Input({600, 400}, At(500, 138), 7500, 2070), Nothing},
+    {"FullyVisibleAtLeftZero", Input({50, 400}, At(0, 138), 0, 2070), Nothing},
+    {"BehindTop", Input({550, 1}, At(500, -606), 7500, -9090), Top(-10, true)},
+    {"BehindTopAndLeftOnlyTopIsCorrected", Input({1, 1}, At(-128, -606), -1920, -9090),
+     Top(-10, true)},
+    {"BroughtBackTopStaysAtMinusTen", Input({550, 300}, At(500, -1), 7500, -15), Top(-10, true)},
+    {"BehindLeft", Input({1, 300}, At(-128, 138), -1920, 2070), Left(-10, true)},
+    {"BehindRight", Input({1278, 300}, At(1277, 138), 19155, 2070), Left(SW - W + 10, true)},
+    {"RightEdgeExactlyAtScreenWidth", Input({1200, 300}, At(1149, 138), 17235, 2070),
+     Left(SW - W + 10, true)},
+    {"RightEdgeJustShortOfScreenWidth", Input({1200, 300}, At(1149, 138), 17234.5f, 2070), Nothing},
+
+    // Failed system calls leave zeros: a zero rectangle never holds the
+    // cursor and touches the top.
+    {"ZeroRecordsDockAtTop", Input({0, 0}, {}, 7500, 2070), Top(40 - H, false)},
+};
+
+class DockTickTable : public testing::TestWithParam<Case> {};
+
+TEST_P(DockTickTable, DecidesTheOneWrite) {
+    const Case& c = GetParam();
+    const DockAction a = DockTick(c.in);
+    EXPECT_EQ(a.write, c.expected.write);
+    if (c.expected.write != DockWrite::None) {
+        EXPECT_FLOAT_EQ(a.value, c.expected.value);
+    }
+    EXPECT_EQ(a.show, c.expected.show);
+}
+
+INSTANTIATE_TEST_SUITE_P(EdgeDocking, DockTickTable, testing::ValuesIn(kCases),
+                         [](const testing::TestParamInfo<Case>& info) {
+                             return std::string(info.param.name);
+                         });
+
+TEST(EdgeDocking, RightEdgeSumIsSinglePrecision) {
+    // 16777216 + 3 = 16777219 is short of a 16777220-twip screen, but in
+    // single precision the sum rounds to 16777220 and reaches the edge.
+    DockInput in = Input({700, 300}, At(600, 200), 16777216.0f, 3000);
+    in.width = 3.0f;
+    in.screenWidth = 16777220.0f;
+    const DockAction over = DockTick(in);
+    EXPECT_EQ(over.write, DockWrite::Left);
+    EXPECT_EQ(over.value, 16777220.0f - 3.0f + 10.0f);
+    EXPECT_TRUE(over.show);
+    in.width = 1.0f; // 16777217 rounds down to 16777216: short of the edge
+    EXPECT_EQ(DockTick(in).write, DockWrite::None);
+}
+
+TEST(EdgeDocking, CursorOverIsStrictOnAllFourSides) {
+    const RectPx r{10, 20, 30, 40};
+    EXPECT_TRUE(CursorOver({11, 21}, r));
+    EXPECT_TRUE(CursorOver({29, 39}, r));
+    EXPECT_FALSE(CursorOver({10, 30}, r));
+    EXPECT_FALSE(CursorOver({30, 30}, r));
+    EXPECT_FALSE(CursorOver({20, 20}, r));
+    EXPECT_FALSE(CursorOver({20, 40}, r));
+    EXPECT_FALSE(CursorOver({0, 0}, RectPx{}));
+}
+
+} // namespace
+} // namespace varno::promo

@@ -1,0 +1,78 @@
+#include "promo/PromoWindow.h"
+#include "support/FakeWindow.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace varno::promo {
+namespace {
+
+struct RecordingTarget : PromoLoadTarget {
+    void SetTopmost(const PixelRect& p) override {
+        calls.push_back("topmost");
+        pixels = p;
+    }
+    void Navigate(std::wstring_view address) override {
+        calls.push_back("navigate");
+        addresses.emplace_back(address);
+    }
+    std::vector<std::string> calls;
+    PixelRect pixels;
+    std::vector<std::wstring> addresses;
+};
+
+TEST(CenterForm1, LeftAndRightEdgesWithAThirdOfTheFreeHeightAbove) {
+    const Screen screen{19200, 15360, 15, 15};
+    FakeWindow left(500, 500, 1965, 9135);
+    CenterForm1(left, screen, Side::Left);
+    EXPECT_FLOAT_EQ(left.left, 0);
+    EXPECT_FLOAT_EQ(left.top, 2075);
+    FakeWindow right(500, 500, 1965, 9135);
+    CenterForm1(right, screen, Side::Right);
+    EXPECT_FLOAT_EQ(right.left, 17235);
+    EXPECT_FLOAT_EQ(right.top, 2075);
+    EXPECT_EQ(right.moves, 1);
+    EXPECT_FLOAT_EQ(right.width, 1965);
+    EXPECT_FLOAT_EQ(right.height, 9135);
+}
+
+TEST(CenterForm1, KeepsFractionsAndGoesNegativeOnALowScreen) {
+    const Screen screen{1000.5f, 9000, 15, 15};
+    FakeWindow w(0, 0, 1965, 9135);
+    CenterForm1(w, screen, Side::Right);
+    EXPECT_FLOAT_EQ(w.left, 1000.5f - 1965);
+    EXPECT_FLOAT_EQ(w.top, -135.0f / 3.0f);
+    w.height = 9001;
+    CenterForm1(w, screen, Side::Left);
+    EXPECT_FLOAT_EQ(w.top, -1.0f / 3.0f);
+}
+
+TEST(LoadPromo, PlacesThenMakesTopmostWherePlacedThenNavigates) {
+    const Screen screen{19200, 15360, 15, 15};
+    FakeWindow w(0, 0, 1965, 9135);
+    RecordingTarget t;
+    LoadPromo(w, screen, adfrmKind, t);
+    EXPECT_EQ(t.calls, (std::vector<std::string>{"topmost", "navigate"}));
+    EXPECT_EQ(t.pixels.x, 1149);
+    EXPECT_EQ(t.pixels.y, 138); // 2075 div 15
+    EXPECT_EQ(t.pixels.cx, 131);
+    EXPECT_EQ(t.pixels.cy, 609);
+    ASSERT_EQ(t.addresses.size(), 1u);
+    EXPECT_EQ(t.addresses[0], L"http://www.varno.example/gdownload.htm");
+}
+
+TEST(LoadPromo, TheLeftWindowShowsTheOtherPage) {
+    FakeWindow w(3000, 3000, 1965, 9135);
+    RecordingTarget t;
+    LoadPromo(w, Screen{19200, 15360, 15, 15}, ad1frmKind, t);
+    EXPECT_FLOAT_EQ(w.left, 0);
+    EXPECT_EQ(t.pixels.x, 0);
+    ASSERT_EQ(t.addresses.size(), 1u);
+    EXPECT_EQ(t.addresses[0], L"http://www.varno.example/bdownload.htm");
+    EXPECT_EQ(PageAddress(ad1frmKind), t.addresses[0]);
+}
+
+} // namespace
+} // namespace varno::promo
