@@ -64,3 +64,4 @@ varno_stop_wine() {
     wineserver -w </dev/null >/dev/null 2>&1
     return 0
 }
+source "$(dirname "${BASH_SOURCE[0]}")/host.sh"

@@ -307,29 +307,7 @@ TEST_F(AboutWindow, LinksShowThePointingHandAndTooltips) {
     for (int id : {int{Label7}, int{Label2}, int{lblBGHeadInfo1}, int{picBGHead}})
         EXPECT_NE(cursorOver(id), hand) << id;
 
-    HWND tips = nullptr;
-    EnumThreadWindows(
-        GetCurrentThreadId(),
-        [](HWND h, LPARAM p) -> BOOL {
-            wchar_t cls[32] = {};
-            GetClassNameW(h, cls, 32);
-            if (std::wstring(cls) == TOOLTIPS_CLASSW &&
-                GetWindow(h, GW_OWNER) == aboutfrm::Instance().hWnd())
-                *reinterpret_cast<HWND*>(p) = h;
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&tips));
-    ASSERT_TRUE(tips);
-    std::map<int, std::wstring> texts;
-    const int n = static_cast<int>(SendMessageW(tips, TTM_GETTOOLCOUNT, 0, 0));
-    for (int i = 0; i < n; ++i) {
-        wchar_t buf[256] = {};
-        TTTOOLINFOW ti{};
-        ti.cbSize = sizeof ti;
-        ti.lpszText = buf;
-        SendMessageW(tips, TTM_ENUMTOOLSW, i, reinterpret_cast<LPARAM>(&ti));
-        texts[GetDlgCtrlID(reinterpret_cast<HWND>(ti.uId))] = buf;
-    }
+    const auto texts = test::TooltipTexts(aboutfrm::Instance().hWnd());
     EXPECT_EQ(texts, (std::map<int, std::wstring>{
                          {lblBGHeadInfo1, std::wstring(maker::OrganisationAddress)},
                          {Label9, std::wstring(maker::OrganisationAddress)},

@@ -1,5 +1,7 @@
 #include "support/DialogDriver.h"
 
+#include <commctrl.h>
+
 #include <memory>
 
 namespace varno::test {
@@ -10,6 +12,35 @@ std::wstring WindowText(HWND h) {
     SendMessageTimeoutW(h, WM_GETTEXT, 4096, reinterpret_cast<LPARAM>(buf), SMTO_BLOCK, 2000,
                         nullptr);
     return buf;
+}
+
+std::map<int, std::wstring> TooltipTexts(HWND form) {
+    struct Ctx {
+        HWND form;
+        HWND tips;
+    } ctx{form, nullptr};
+    EnumThreadWindows(
+        GetWindowThreadProcessId(form, nullptr),
+        [](HWND h, LPARAM p) -> BOOL {
+            auto* c = reinterpret_cast<Ctx*>(p);
+            wchar_t cls[32] = {};
+            GetClassNameW(h, cls, 32);
+            if (std::wstring(cls) == TOOLTIPS_CLASSW && GetWindow(h, GW_OWNER) == c->form)
+                c->tips = h;
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&ctx));
+    std::map<int, std::wstring> texts;
+    const int n = ctx.tips ? static_cast<int>(SendMessageW(ctx.tips, TTM_GETTOOLCOUNT, 0, 0)) : 0;
+    for (int i = 0; i < n; ++i) {
+        wchar_t buf[256] = {};
+        TTTOOLINFOW ti{};
+        ti.cbSize = sizeof ti;
+        ti.lpszText = buf;
+        SendMessageW(ctx.tips, TTM_ENUMTOOLSW, i, reinterpret_cast<LPARAM>(&ti));
+        texts[GetDlgCtrlID(reinterpret_cast<HWND>(ti.uId))] = buf;
+    }
+    return texts;
 }
 
 HWND FindDialog(const std::wstring& title, DWORD processId) {

@@ -5,6 +5,8 @@
 
 #include <atomic>
 #include <functional>
+#include <map>
+#include <memory>
 #include <string>
 #include <thread>
 
@@ -25,6 +27,9 @@ class DialogWatcher {
     std::thread thread_;
     std::atomic<bool> found_{false};
 };
+
+// The tooltip texts of a form's controls, by control id.
+std::map<int, std::wstring> TooltipTexts(HWND form);
 
 HWND FindDialog(const std::wstring& title, DWORD processId = GetCurrentProcessId());
 std::wstring WindowText(HWND h);

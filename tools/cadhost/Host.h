@@ -1,0 +1,243 @@
+#pragma once
+// The inside of vcad: the server (journal, test switches, window, lifetime)
+// and the hand-written IDispatch that its automation objects share.
+#include "Vcad.h"
+#include "platform/Com.h"
+
+#include <oleauto.h>
+#include <objidl.h>
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace vcad {
+
+using varno::win::ComPtr;
+
+// ---- test switches ---------------------------------------------------------
+
+// The control file, one switch a line (UTF-8, '#' starts a comment):
+//   open-fails=TEXT   Documents.Open fails for paths containing TEXT
+//   add-fails=TEXT    Documents.Add fails for templates containing TEXT, as
+//                     if the template did not exist
+//   save-fails=TEXT   Close(True) fails for drawings whose path contains TEXT
+//   purge-fails=TEXT  PurgeAll fails for drawings whose path contains TEXT
+//   crash-open=TEXT   the host process dies inside Open of such a path (it
+//                     withdraws its class registration first: Wine 8 keeps
+//                     offering a dead server's class object to CoCreateInstance)
+//   missing=NAME      the member NAME does not exist (DISP_E_UNKNOWNNAME)
+//   busy=N            calls are rejected for N seconds, counted from the
+//                     host's start or from the moment it sees the changed file
+//   refuse-start      the host exits at start without registering
+// TEXT and NAME match without regard to letter case; every key may repeat.
+struct Switches {
+    std::vector<std::wstring> openFails, addFails, saveFails, purgeFails, crashOpen, missing;
+    int busySeconds = 0;
+    bool refuseStart = false;
+
+    bool IsMissing(std::wstring_view member) const;
+};
+Switches ParseSwitches(std::string_view utf8);
+bool ContainsAny(const std::vector<std::wstring>& texts, std::wstring_view in);
+bool SameText(std::wstring_view a, std::wstring_view b); // ignoring letter case
+
+std::wstring FromUtf8(std::string_view s);
+std::string ToUtf8(std::wstring_view s);
+
+// ---- the server ------------------------------------------------------------
+
+class Document;
+
+class Server {
+  public:
+    Server(std::wstring exePath, std::wstring journalPath, std::wstring switchesPath);
+    Server(const Server&) = delete;
+    Server& operator=(const Server&) = delete;
+
+    // Runs the host: registration, message loop, shutdown. Returns the exit code.
+    int Run(std::wstring_view commandLine);
+
+    // Appends one line to the journal (and to the window's list).
+    void Journal(std::wstring_view line);
+    // The switches, re-read from the control file if it changed.
+    const Switches& Current();
+    bool Busy();
+
+    const std::wstring& ExePath() const { return exePath_; }
+    std::wstring DefaultTemplate() const;
+
+    bool Visible() const { return visible_; }
+    void SetVisible(bool visible);
+    void RequestQuit();
+    // Ends the process at once, as a crash would, inside a call.
+    [[noreturn]] void Crash();
+
+    // The open drawings; the last one is the active document.
+    const std::vector<ComPtr<Document>>& Documents() const { return docs_; }
+    Document* Active() const { return docs_.empty() ? nullptr : docs_.back().Get(); }
+    void AddDocument(ComPtr<Document> doc);
+    void Activate(Document* doc);
+    void RemoveDocument(Document* doc);
+    int NextDrawingNumber() { return ++drawings_; }
+
+    // External connections and server locks held by clients.
+    void Connected();
+    void Disconnected();
+    void Lock(bool lock);
+    bool Stopping() const { return stopping_; }
+    IDispatch* Application() const { return app_.Get(); }
+
+  private:
+    class Factory;
+    class Filter;
+    static LRESULT CALLBACK WndProc(HWND, UINT, WPARAM, LPARAM);
+    bool CreateMainWindow();
+    void CheckExit();
+    void Stop();
+    void Shutdown();
+
+    std::wstring exePath_, journalPath_, switchesPath_;
+    Switches switches_;
+    std::string switchesText_;
+    FILETIME switchesTime_{};
+    std::uint64_t busyUntil_ = 0;
+    bool underWine_ = false;
+
+    HWND window_ = nullptr;
+    HWND list_ = nullptr;
+    bool visible_ = false;
+    bool stopping_ = false;
+    bool everConnected_ = false;
+    long connections_ = 0;
+    long locks_ = 0;
+    std::uint64_t startTick_ = 0;
+    DWORD factoryCookie_ = 0;
+    DWORD activeCookie_ = 0;
+    ComPtr<IDispatch> app_;
+    std::vector<ComPtr<Document>> docs_;
+    int drawings_ = 0;
+};
+
+// ---- IDispatch by hand -------------------------------------------------------
+
+enum class Kind { Get, GetPut, Method };
+struct Member {
+    const wchar_t* name;
+    DISPID id;
+    Kind kind;
+    unsigned minArgs = 0;
+    unsigned maxArgs = 0;
+};
+
+// A failure of the host itself: Invoke returns DISP_E_EXCEPTION with an
+// EXCEPINFO carrying this scode and description.
+struct HostError {
+    HRESULT scode;
+    std::wstring description;
+};
+// A malformed call: Invoke returns hr itself.
+struct CallError {
+    HRESULT hr;
+    UINT argErr = 0;
+};
+
+// The positional arguments of a call, in the caller's order.
+class Args {
+  public:
+    explicit Args(const DISPPARAMS& p) : p_(p) {}
+    unsigned Count() const { return p_.cArgs; }
+    // False for an argument left out (VT_ERROR DISP_E_PARAMNOTFOUND) or beyond the end.
+    bool Present(unsigned i) const;
+    std::wstring Text(unsigned i) const;
+    bool Bool(unsigned i) const;
+
+  private:
+    const VARIANT& At(unsigned i) const { return p_.rgvarg[p_.cArgs - 1 - i]; }
+    const DISPPARAMS& p_;
+};
+
+// The journal's text for a value: True/False, numbers, text with control
+// characters escaped (CR as \r), <object>, <missing>.
+std::wstring JournalText(const VARIANT& v);
+
+// Base of every automation object of the host: IDispatch over a member
+// table, and IExternalConnection so that the server knows when its last
+// client has gone.
+class DispatchObject : public IDispatch, public IExternalConnection {
+  public:
+    DispatchObject(Server& server, std::span<const Member> members)
+        : server_(server), members_(members) {}
+    DispatchObject(const DispatchObject&) = delete;
+    DispatchObject& operator=(const DispatchObject&) = delete;
+
+    STDMETHODIMP QueryInterface(REFIID riid, void** out) override;
+    STDMETHODIMP_(ULONG) AddRef() override;
+    STDMETHODIMP_(ULONG) Release() override;
+
+    STDMETHODIMP GetTypeInfoCount(UINT* count) override;
+    STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo** info) override;
+    STDMETHODIMP GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT count, LCID,
+                               DISPID* ids) override;
+    STDMETHODIMP Invoke(DISPID id, REFIID riid, LCID, WORD flags, DISPPARAMS* params,
+                        VARIANT* result, EXCEPINFO* excep, UINT* argErr) override;
+
+    STDMETHODIMP_(DWORD) AddConnection(DWORD type, DWORD) override;
+    STDMETHODIMP_(DWORD) ReleaseConnection(DWORD type, DWORD, BOOL) override;
+
+  protected:
+    virtual ~DispatchObject() = default;
+    // A property get or a method call; leaves its result in result.
+    virtual void Call(const Member& m, const Args& args, VARIANT& result) = 0;
+    virtual void Put(const Member& m, const VARIANT& value);
+    // Appended to each journal line of this object ("|@" + drawing).
+    virtual std::wstring Tag() const { return {}; }
+
+    Server& server_;
+
+  private:
+    const Member* Find(DISPID id) const;
+    std::span<const Member> members_;
+    LONG refs_ = 1;
+    LONG connections_ = 0;
+};
+
+template <class T, class... A> ComPtr<T> Make(A&&... args) {
+    return ComPtr<T>::Attach(new T(std::forward<A>(args)...));
+}
+template <class T, class... A> ComPtr<IDispatch> MakeDispatch(A&&... args) {
+    return ComPtr<IDispatch>::Attach(static_cast<IDispatch*>(new T(std::forward<A>(args)...)));
+}
+
+// Result helpers.
+void SetText(VARIANT& v, std::wstring_view text);
+void SetBool(VARIANT& v, bool b);
+void SetObject(VARIANT& v, IDispatch* object);
+
+// ---- the objects -------------------------------------------------------------
+
+ComPtr<IDispatch> MakeApplication(Server& server);
+
+class Document : public DispatchObject {
+  public:
+    // A drawing opened from path (with its bytes), or a new one named name.
+    Document(Server& server, std::wstring path, std::wstring name, std::string content);
+    const std::wstring& Path() const { return path_; }
+    void Disconnect();
+
+  protected:
+    void Call(const Member& m, const Args& args, VARIANT& result) override;
+    std::wstring Tag() const override { return L"|@" + (path_.empty() ? name_ : path_); }
+
+  private:
+    void Close(bool save);
+    std::wstring path_, name_;
+    std::string content_;
+    bool purged_ = false;
+    bool closed_ = false;
+    ComPtr<IDispatch> modelSpace_, paperSpace_, utility_;
+};
+
+} // namespace vcad

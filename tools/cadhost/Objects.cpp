@@ -1,0 +1,311 @@
+// The host's automation objects: Application, Documents, Document and the
+// plain ModelSpace, PaperSpace and Utility objects of a drawing.
+#include "Host.h"
+
+namespace vcad {
+namespace {
+
+bool FileExists(const std::wstring& path) {
+    const DWORD a = GetFileAttributesW(path.c_str());
+    return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+std::wstring SystemText(DWORD err) {
+    wchar_t* buf = nullptr;
+    const DWORD n = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+                                       FORMAT_MESSAGE_IGNORE_INSERTS,
+                                   nullptr, err, 0, reinterpret_cast<wchar_t*>(&buf), 0, nullptr);
+    std::wstring s = n ? std::wstring(buf, n) : L"error " + std::to_wstring(err);
+    LocalFree(buf);
+    while (!s.empty() && (s.back() == L'\n' || s.back() == L'\r' || s.back() == L' '))
+        s.pop_back();
+    return s;
+}
+
+[[noreturn]] void FailWin32(DWORD err, const std::wstring& what) {
+    throw HostError{HRESULT_FROM_WIN32(err), what + L" (" + SystemText(err) + L")"};
+}
+
+[[noreturn]] void FileNotFound(const std::wstring& what) {
+    throw HostError{HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND), what};
+}
+
+class Handle {
+  public:
+    explicit Handle(HANDLE h) : h_(h) {}
+    ~Handle() {
+        if (h_ != INVALID_HANDLE_VALUE)
+            CloseHandle(h_);
+    }
+    Handle(const Handle&) = delete;
+    Handle& operator=(const Handle&) = delete;
+    HANDLE Get() const { return h_; }
+    bool Valid() const { return h_ != INVALID_HANDLE_VALUE; }
+
+  private:
+    HANDLE h_;
+};
+
+std::string ReadDrawing(const std::wstring& path) {
+    Handle f(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                         FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!f.Valid())
+        FailWin32(GetLastError(), L"无法打开图形 (cannot open drawing): " + path);
+    std::string bytes;
+    char buf[65536];
+    DWORD got = 0;
+    while (ReadFile(f.Get(), buf, sizeof buf, &got, nullptr) && got > 0)
+        bytes.append(buf, got);
+    return bytes;
+}
+
+// Writes the drawing beside itself and then replaces it, so that a failed
+// save leaves the old file as it was.
+void WriteDrawing(const std::wstring& path, const std::string& bytes) {
+    const std::wstring temp = path + L".vcad-tmp";
+    {
+        Handle f(CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                             FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!f.Valid())
+            FailWin32(GetLastError(), L"无法保存图形 (cannot save drawing): " + path);
+        DWORD put = 0;
+        if (!WriteFile(f.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &put, nullptr) ||
+            put != bytes.size()) {
+            const DWORD err = GetLastError();
+            DeleteFileW(temp.c_str());
+            FailWin32(err, L"无法保存图形 (cannot save drawing): " + path);
+        }
+    }
+    if (!MoveFileExW(temp.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+        const DWORD err = GetLastError();
+        DeleteFileW(temp.c_str());
+        FailWin32(err, L"无法保存图形 (cannot save drawing): " + path);
+    }
+}
+
+std::wstring FileName(const std::wstring& path) {
+    const size_t slash = path.find_last_of(L"\\/");
+    return slash == std::wstring::npos ? path : path.substr(slash + 1);
+}
+
+// ModelSpace, PaperSpace, Utility: objects without members of their own.
+class Plain : public DispatchObject {
+  public:
+    explicit Plain(Server& server) : DispatchObject(server, {}) {}
+
+  protected:
+    void Call(const Member&, const Args&, VARIANT&) override {}
+};
+
+// ---- Documents ----
+
+enum : DISPID { kAdd = 1, kOpen, kCount };
+constexpr Member kDocumentsMembers[] = {
+    {L"Add", kAdd, Kind::Method, 0, 1},
+    {L"Open", kOpen, Kind::Method, 1, 3},
+    {L"Count", kCount, Kind::Get},
+};
+
+class DocumentsObject : public DispatchObject {
+  public:
+    explicit DocumentsObject(Server& server) : DispatchObject(server, kDocumentsMembers) {}
+
+  protected:
+    void Call(const Member& m, const Args& args, VARIANT& result) override {
+        switch (m.id) {
+        case kAdd: {
+            const std::wstring path = args.Present(0) ? args.Text(0) : server_.DefaultTemplate();
+            if (ContainsAny(server_.Current().addFails, path) || !FileExists(path))
+                FileNotFound(L"找不到样板文件 (template not found): " + path);
+            auto doc = Make<Document>(
+                server_, L"", L"Drawing" + std::to_wstring(server_.NextDrawingNumber()) + L".dwg",
+                std::string());
+            server_.AddDocument(doc);
+            SetObject(result, doc.Get());
+            break;
+        }
+        case kOpen: {
+            const std::wstring path = args.Text(0);
+            const Switches& sw = server_.Current();
+            if (ContainsAny(sw.crashOpen, path))
+                server_.Crash();
+            if (ContainsAny(sw.openFails, path) || !FileExists(path))
+                FileNotFound(L"找不到图形文件 (drawing not found): " + path);
+            for (const auto& open : server_.Documents()) {
+                if (SameText(open->Path(), path)) {
+                    server_.Activate(open.Get());
+                    SetObject(result, open.Get());
+                    return;
+                }
+            }
+            auto doc = Make<Document>(server_, path, FileName(path), ReadDrawing(path));
+            server_.AddDocument(doc);
+            SetObject(result, doc.Get());
+            break;
+        }
+        case kCount:
+            V_VT(&result) = VT_I4;
+            V_I4(&result) = static_cast<LONG>(server_.Documents().size());
+            break;
+        }
+    }
+};
+
+// ---- Application ----
+
+enum : DISPID { kVisible = 1, kAppCaption, kAppFullName, kDocuments, kActiveDocument, kQuit };
+constexpr Member kApplicationMembers[] = {
+    {L"Visible", kVisible, Kind::GetPut},
+    {L"Caption", kAppCaption, Kind::Get},
+    {L"FullName", kAppFullName, Kind::Get},
+    {L"Documents", kDocuments, Kind::Get},
+    {L"ActiveDocument", kActiveDocument, Kind::Get},
+    {L"Quit", kQuit, Kind::Method},
+};
+
+class ApplicationObject : public DispatchObject {
+  public:
+    explicit ApplicationObject(Server& server)
+        : DispatchObject(server, kApplicationMembers), documents_(Make<DocumentsObject>(server)) {}
+    ~ApplicationObject() override {
+        CoDisconnectObject(static_cast<IDispatch*>(documents_.Get()), 0);
+    }
+
+  protected:
+    void Call(const Member& m, const Args&, VARIANT& result) override {
+        switch (m.id) {
+        case kVisible:
+            SetBool(result, server_.Visible());
+            break;
+        case kAppCaption:
+            SetText(result, kCaption);
+            break;
+        case kAppFullName:
+            SetText(result, server_.ExePath());
+            break;
+        case kDocuments:
+            SetObject(result, documents_.Get());
+            break;
+        case kActiveDocument:
+            if (!server_.Active())
+                throw HostError{E_FAIL, L"没有活动图形 (no active drawing)"};
+            SetObject(result, server_.Active());
+            break;
+        case kQuit:
+            server_.RequestQuit();
+            break;
+        }
+    }
+    void Put(const Member&, const VARIANT& value) override {
+        VARIANT b;
+        VariantInit(&b);
+        if (FAILED(VariantChangeType(&b, const_cast<VARIANT*>(&value), 0, VT_BOOL)))
+            throw CallError{DISP_E_TYPEMISMATCH};
+        server_.SetVisible(V_BOOL(&b) != VARIANT_FALSE);
+    }
+
+  private:
+    ComPtr<DocumentsObject> documents_;
+};
+
+// ---- Document ----
+
+enum : DISPID {
+    kName = 1,
+    kDocFullName,
+    kSendCommand,
+    kPurgeAll,
+    kClose,
+    kModelSpace,
+    kPaperSpace,
+    kUtility
+};
+constexpr Member kDocumentMembers[] = {
+    {L"Name", kName, Kind::Get},
+    {L"FullName", kDocFullName, Kind::Get},
+    {L"SendCommand", kSendCommand, Kind::Method, 1, 1},
+    {L"PurgeAll", kPurgeAll, Kind::Method},
+    {L"Close", kClose, Kind::Method, 0, 2},
+    {L"ModelSpace", kModelSpace, Kind::Get},
+    {L"PaperSpace", kPaperSpace, Kind::Get},
+    {L"Utility", kUtility, Kind::Get},
+};
+
+IDispatch* Lazy(ComPtr<IDispatch>& slot, Server& server) {
+    if (!slot)
+        slot = MakeDispatch<Plain>(server);
+    return slot.Get();
+}
+
+} // namespace
+
+ComPtr<IDispatch> MakeApplication(Server& server) {
+    return MakeDispatch<ApplicationObject>(server);
+}
+
+Document::Document(Server& server, std::wstring path, std::wstring name, std::string content)
+    : DispatchObject(server, kDocumentMembers), path_(std::move(path)), name_(std::move(name)),
+      content_(std::move(content)) {}
+
+void Document::Disconnect() {
+    for (auto* slot : {&modelSpace_, &paperSpace_, &utility_})
+        if (*slot)
+            CoDisconnectObject(slot->Get(), 0);
+    CoDisconnectObject(static_cast<IDispatch*>(this), 0);
+}
+
+void Document::Call(const Member& m, const Args& args, VARIANT& result) {
+    if (closed_)
+        throw HostError{E_FAIL, L"图形已关闭 (drawing is closed): " + name_};
+    switch (m.id) {
+    case kName:
+        SetText(result, name_);
+        break;
+    case kDocFullName:
+        SetText(result, path_);
+        break;
+    case kSendCommand:
+        args.Text(0); // the command line is only journaled
+        break;
+    case kPurgeAll:
+        if (ContainsAny(server_.Current().purgeFails, path_))
+            throw HostError{E_FAIL, L"清理失败 (purge failed): " + path_};
+        purged_ = true;
+        break;
+    case kClose:
+        Close(args.Present(0) && args.Bool(0));
+        break;
+    case kModelSpace:
+        SetObject(result, Lazy(modelSpace_, server_));
+        break;
+    case kPaperSpace:
+        SetObject(result, Lazy(paperSpace_, server_));
+        break;
+    case kUtility:
+        SetObject(result, Lazy(utility_, server_));
+        break;
+    }
+}
+
+// Close(True) writes the drawing back to its own file: its bytes as read,
+// then one marker line saying whether it was purged.
+void Document::Close(bool save) {
+    if (save) {
+        if (path_.empty())
+            throw HostError{E_FAIL, L"图形未命名，无法保存 (drawing has no file): " + name_};
+        if (ContainsAny(server_.Current().saveFails, path_))
+            throw HostError{HRESULT_FROM_WIN32(ERROR_ACCESS_DENIED),
+                            L"无法保存图形 (cannot save drawing): " + path_};
+        std::string bytes = content_;
+        if (!bytes.empty() && bytes.back() != '\n')
+            bytes += '\n';
+        bytes += purged_ ? kSavedPurged : kSavedOnly;
+        bytes += '\n';
+        WriteDrawing(path_, bytes);
+        content_ = std::move(bytes);
+    }
+    closed_ = true;
+    server_.RemoveDocument(this);
+}
+
+} // namespace vcad

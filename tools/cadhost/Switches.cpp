@@ -1,0 +1,98 @@
+// The control file of test switches (see Host.h) and text helpers.
+#include "Host.h"
+
+namespace vcad {
+namespace {
+
+std::wstring Upper(std::wstring_view s) {
+    std::wstring u(s);
+    if (!u.empty())
+        CharUpperBuffW(u.data(), static_cast<DWORD>(u.size()));
+    return u;
+}
+
+std::wstring_view Trim(std::wstring_view s) {
+    while (!s.empty() && (s.front() == L' ' || s.front() == L'\t'))
+        s.remove_prefix(1);
+    while (!s.empty() && (s.back() == L' ' || s.back() == L'\t' || s.back() == L'\r'))
+        s.remove_suffix(1);
+    return s;
+}
+
+} // namespace
+
+std::wstring FromUtf8(std::string_view s) {
+    if (s.empty())
+        return {};
+    const int n = MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), nullptr, 0);
+    std::wstring w(static_cast<size_t>(n), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), w.data(), n);
+    return w;
+}
+
+std::string ToUtf8(std::wstring_view s) {
+    if (s.empty())
+        return {};
+    const int n = WideCharToMultiByte(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), nullptr, 0,
+                                      nullptr, nullptr);
+    std::string u(static_cast<size_t>(n), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), u.data(), n, nullptr,
+                        nullptr);
+    return u;
+}
+
+bool SameText(std::wstring_view a, std::wstring_view b) {
+    return a.size() == b.size() && Upper(a) == Upper(b);
+}
+
+bool ContainsAny(const std::vector<std::wstring>& texts, std::wstring_view in) {
+    const std::wstring hay = Upper(in);
+    for (const auto& t : texts)
+        if (!t.empty() && hay.find(Upper(t)) != std::wstring::npos)
+            return true;
+    return false;
+}
+
+bool Switches::IsMissing(std::wstring_view member) const {
+    for (const auto& m : missing)
+        if (SameText(m, member))
+            return true;
+    return false;
+}
+
+Switches ParseSwitches(std::string_view utf8) {
+    if (utf8.substr(0, 3) == "\xEF\xBB\xBF")
+        utf8.remove_prefix(3);
+    const std::wstring text = FromUtf8(utf8);
+    Switches sw;
+    std::wstring_view rest = text;
+    while (!rest.empty()) {
+        const size_t eol = rest.find(L'\n');
+        std::wstring_view line = Trim(rest.substr(0, eol));
+        rest = eol == std::wstring_view::npos ? std::wstring_view() : rest.substr(eol + 1);
+        if (line.empty() || line.front() == L'#')
+            continue;
+        const size_t eq = line.find(L'=');
+        const std::wstring key = Upper(Trim(line.substr(0, eq)));
+        const std::wstring value(eq == std::wstring_view::npos ? L"" : Trim(line.substr(eq + 1)));
+        if (key == L"OPEN-FAILS")
+            sw.openFails.push_back(value);
+        else if (key == L"ADD-FAILS")
+            sw.addFails.push_back(value);
+        else if (key == L"SAVE-FAILS")
+            sw.saveFails.push_back(value);
+        else if (key == L"PURGE-FAILS")
+            sw.purgeFails.push_back(value);
+        else if (key == L"CRASH-OPEN")
+            sw.crashOpen.push_back(value);
+        else if (key == L"MISSING")
+            sw.missing.push_back(value);
+        else if (key == L"BUSY")
+            sw.busySeconds = _wtoi(value.c_str());
+        else if (key == L"REFUSE-START")
+            sw.refuseStart = true;
+    }
+    return sw;
+}
+
+} // namespace vcad

@@ -1,0 +1,465 @@
+// vcad.exe — a stand-in CAD host for tests and demonstrations, NOT a CAD
+// program. It is an out-of-process COM automation server registered as
+// "AutoCAD.Application" in the project's Wine prefix only (register.sh), and
+// it implements just the members that varno calls, late-bound:
+//
+//   Application  Visible (get/put), Caption, FullName, Documents,
+//                ActiveDocument, Quit
+//   Documents    Add([template]), Open(path), Count
+//   Document     Name, FullName, SendCommand(text), PurgeAll, Close([save]),
+//                ModelSpace, PaperSpace, Utility
+//
+// FullName is this executable's path; its name has four characters, so that
+// FullName without its last 9 characters is its folder, which holds
+// TEMPLATE\acad.dwt. Open fails for a file that does not exist;
+// Close(True) rewrites the drawing as its bytes plus one line
+// "vcad: purged, saved" (or "vcad: saved" when PurgeAll was not called).
+//
+// Lifetime: started by COM (-Embedding) the host stays invisible and ends
+// when no client holds any of its objects any more and its window is not
+// shown; started by hand it shows its window at once. Closing the window
+// (or Application.Quit) ends it in any case. While running it is the running
+// object of its class, so GetActiveObject attaches to it.
+//
+// Journal: every call is appended as one UTF-8 line ('\n') to the file named
+// by VCAD_JOURNAL, or vcad-journal.txt beside the executable:
+//   Start|<pid>|<command line>       the host started
+//   Refused                          ... and exits at once (refuse-start)
+//   Visible=True                     a property put
+//   Caption, FullName, Documents     a property get (no arguments)
+//   Open|Z:\x\a.dwg                  a method with its arguments
+//   PurgeAll|@Z:\x\a.dwg             a member of a document carries the
+//   Close|True|@Z:\x\a.dwg             drawing last: its path, or the name
+//   SendCommand|PROXYNOTICE 0\r|@Drawing1.dwg   of a new drawing
+//   Error|0x80070002|<description>   the call above failed (DISP_E_EXCEPTION
+//                                    with this scode), or Error|<HRESULT>|<member>
+//                                    for a malformed call
+//   Unknown|PurgeAll|@Z:\x\a.dwg     GetIDsOfNames of a name that does not exist
+//   Rejected                         an incoming call refused while busy
+//   Crash                            the host dies now (crash-open)
+//   Exit                             the host ends (Exit|forced: ... when its
+//                                    shutdown hung and a watchdog ended it)
+// In texts CR, LF and TAB are written as \r, \n, \t, other control
+// characters as \xNN.
+//
+// Test switches: the control file named by VCAD_FAILURES (or
+// vcad-failures.txt beside the executable) is re-read on every call; its
+// keys are listed in Host.h. VCAD_REFUSE_START=1 makes the host exit at
+// start without registering anything, as a host that cannot start.
+//
+// Busy: while busy the host's message filter refuses incoming IDispatch
+// calls. On Windows it answers SERVERCALL_RETRYLATER, and the caller's
+// message filter (RetryRejectedCall) decides whether to retry. Wine 8
+// ignores that answer and runs the call anyway, so under Wine the host
+// answers SERVERCALL_REJECTED; Wine then fails the call at once with
+// RPC_E_CALL_REJECTED and never asks the caller's message filter.
+#include "Host.h"
+
+#include <algorithm>
+#include <thread>
+#include <utility>
+
+namespace vcad {
+namespace {
+
+constexpr UINT kCheckExit = WM_APP + 1;
+constexpr UINT_PTR kTimer = 1;
+// A host launched by COM whose client never connects gives up after this.
+constexpr std::uint64_t kNoClientMs = 30000;
+constexpr int kListLines = 1000;
+constexpr DWORD kShutdownMs = 10000;
+
+std::wstring Env(const wchar_t* name) {
+    wchar_t buf[1024];
+    const DWORD n = GetEnvironmentVariableW(name, buf, 1024);
+    return n > 0 && n < 1024 ? std::wstring(buf, n) : std::wstring();
+}
+
+std::wstring Folder(const std::wstring& path) {
+    return path.substr(0, path.find_last_of(L'\\'));
+}
+
+bool HasSwitch(std::wstring_view cmd, std::wstring_view name) {
+    for (size_t at = 0; at < cmd.size();) {
+        const size_t end = std::min(cmd.find(L' ', at), cmd.size());
+        std::wstring_view word = cmd.substr(at, end - at);
+        if (!word.empty() && (word.front() == L'-' || word.front() == L'/') &&
+            SameText(word.substr(1), name))
+            return true;
+        at = end + 1;
+    }
+    return false;
+}
+
+} // namespace
+
+// ---- class object: every client gets the one Application ----
+
+class Server::Factory : public IClassFactory {
+  public:
+    explicit Factory(Server& server) : server_(server) {}
+    STDMETHODIMP QueryInterface(REFIID riid, void** out) override {
+        if (!out)
+            return E_POINTER;
+        if (riid == IID_IUnknown || riid == IID_IClassFactory) {
+            *out = static_cast<IClassFactory*>(this);
+            return S_OK;
+        }
+        *out = nullptr;
+        return E_NOINTERFACE;
+    }
+    // Lives as long as the server; COM's references do not own it.
+    STDMETHODIMP_(ULONG) AddRef() override { return 2; }
+    STDMETHODIMP_(ULONG) Release() override { return 1; }
+    STDMETHODIMP CreateInstance(IUnknown* outer, REFIID riid, void** out) override {
+        if (!out)
+            return E_POINTER;
+        *out = nullptr;
+        if (outer)
+            return CLASS_E_NOAGGREGATION;
+        if (server_.Stopping() || !server_.Application())
+            return CO_E_SERVER_STOPPING;
+        return server_.Application()->QueryInterface(riid, out);
+    }
+    STDMETHODIMP LockServer(BOOL lock) override {
+        server_.Lock(lock != FALSE);
+        return S_OK;
+    }
+
+  private:
+    Server& server_;
+};
+
+// ---- message filter: a busy host refuses calls ----
+
+class Server::Filter : public IMessageFilter {
+  public:
+    explicit Filter(Server& server) : server_(server) {}
+    STDMETHODIMP QueryInterface(REFIID riid, void** out) override {
+        if (!out)
+            return E_POINTER;
+        if (riid == IID_IUnknown || riid == IID_IMessageFilter) {
+            *out = static_cast<IMessageFilter*>(this);
+            return S_OK;
+        }
+        *out = nullptr;
+        return E_NOINTERFACE;
+    }
+    STDMETHODIMP_(ULONG) AddRef() override { return 2; }
+    STDMETHODIMP_(ULONG) Release() override { return 1; }
+    STDMETHODIMP_(DWORD) HandleInComingCall(DWORD, HTASK, DWORD, LPINTERFACEINFO info) override {
+        // Only the automation calls are refused, never COM's own reference
+        // counting and interface queries.
+        if (!info || info->iid != IID_IDispatch || !server_.Busy())
+            return SERVERCALL_ISHANDLED;
+        server_.Journal(L"Rejected");
+        return server_.underWine_ ? SERVERCALL_REJECTED : SERVERCALL_RETRYLATER;
+    }
+    STDMETHODIMP_(DWORD) RetryRejectedCall(HTASK, DWORD, DWORD) override {
+        return static_cast<DWORD>(-1); // the host makes no calls of its own
+    }
+    STDMETHODIMP_(DWORD) MessagePending(HTASK, DWORD, DWORD) override {
+        return PENDINGMSG_WAITDEFPROCESS;
+    }
+
+  private:
+    Server& server_;
+};
+
+// ---- the server ----
+
+Server::Server(std::wstring exePath, std::wstring journalPath, std::wstring switchesPath)
+    : exePath_(std::move(exePath)), journalPath_(std::move(journalPath)),
+      switchesPath_(std::move(switchesPath)) {
+    underWine_ = GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
+    startTick_ = GetTickCount64();
+}
+
+std::wstring Server::DefaultTemplate() const {
+    return Folder(exePath_) + L"\\TEMPLATE\\acad.dwt";
+}
+
+void Server::Journal(std::wstring_view line) {
+    const std::string bytes = ToUtf8(line) + "\n";
+    HANDLE f = CreateFileW(journalPath_.c_str(), FILE_APPEND_DATA,
+                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                           OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (f != INVALID_HANDLE_VALUE) {
+        DWORD put = 0;
+        WriteFile(f, bytes.data(), static_cast<DWORD>(bytes.size()), &put, nullptr);
+        CloseHandle(f);
+    }
+    if (list_ && GetCurrentThreadId() == GetWindowThreadProcessId(list_, nullptr)) {
+        const std::wstring text(line);
+        if (SendMessageW(list_, LB_GETCOUNT, 0, 0) >= kListLines)
+            SendMessageW(list_, LB_DELETESTRING, 0, 0);
+        const LRESULT at =
+            SendMessageW(list_, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
+        SendMessageW(list_, LB_SETTOPINDEX, static_cast<WPARAM>(at), 0);
+    }
+}
+
+// Re-reads the control file when its content or time stamp changed. A
+// changed file with busy=N starts a busy period of N seconds.
+const Switches& Server::Current() {
+    std::string text;
+    FILETIME time{};
+    HANDLE f = CreateFileW(switchesPath_.c_str(), GENERIC_READ,
+                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (f != INVALID_HANDLE_VALUE) {
+        GetFileTime(f, nullptr, nullptr, &time);
+        char buf[4096];
+        DWORD got = 0;
+        while (text.size() < 65536 && ReadFile(f, buf, sizeof buf, &got, nullptr) && got > 0)
+            text.append(buf, got);
+        CloseHandle(f);
+    }
+    if (text != switchesText_ || CompareFileTime(&time, &switchesTime_) != 0) {
+        switchesText_ = std::move(text);
+        switchesTime_ = time;
+        switches_ = ParseSwitches(switchesText_);
+        busyUntil_ =
+            switches_.busySeconds > 0
+                ? GetTickCount64() + static_cast<std::uint64_t>(switches_.busySeconds) * 1000
+                : 0;
+    }
+    return switches_;
+}
+
+bool Server::Busy() {
+    Current();
+    return GetTickCount64() < busyUntil_;
+}
+
+void Server::SetVisible(bool visible) {
+    visible_ = visible;
+    if (window_)
+        ShowWindow(window_, visible ? SW_SHOWNORMAL : SW_HIDE);
+    if (!visible && window_)
+        PostMessageW(window_, kCheckExit, 0, 0);
+}
+
+void Server::RequestQuit() {
+    if (window_)
+        PostMessageW(window_, WM_CLOSE, 0, 0);
+}
+
+void Server::Crash() {
+    Journal(L"Crash");
+    if (factoryCookie_)
+        CoRevokeClassObject(factoryCookie_);
+    TerminateProcess(GetCurrentProcess(), 3);
+    ExitProcess(3);
+}
+
+void Server::AddDocument(ComPtr<Document> doc) {
+    docs_.push_back(std::move(doc));
+}
+
+void Server::Activate(Document* doc) {
+    for (size_t i = 0; i < docs_.size(); ++i) {
+        if (docs_[i].Get() == doc) {
+            ComPtr<Document> keep = docs_[i];
+            docs_.erase(docs_.begin() + static_cast<std::ptrdiff_t>(i));
+            docs_.push_back(std::move(keep));
+            return;
+        }
+    }
+}
+
+void Server::RemoveDocument(Document* doc) {
+    for (size_t i = 0; i < docs_.size(); ++i) {
+        if (docs_[i].Get() == doc) {
+            docs_.erase(docs_.begin() + static_cast<std::ptrdiff_t>(i));
+            return;
+        }
+    }
+}
+
+void Server::Connected() {
+    ++connections_;
+    everConnected_ = true;
+}
+
+void Server::Disconnected() {
+    if (connections_ > 0)
+        --connections_;
+    if (window_)
+        PostMessageW(window_, kCheckExit, 0, 0);
+}
+
+void Server::Lock(bool lock) {
+    if (lock) {
+        ++locks_;
+        everConnected_ = true;
+    } else if (locks_ > 0) {
+        --locks_;
+        if (window_)
+            PostMessageW(window_, kCheckExit, 0, 0);
+    }
+}
+
+// Ends the host when nobody needs it: no client holds an object or a lock,
+// its window is not shown, and a client has come and gone (or none came).
+void Server::CheckExit() {
+    if (stopping_ || visible_ || connections_ > 0 || locks_ > 0)
+        return;
+    if (!everConnected_ && GetTickCount64() - startTick_ < kNoClientMs)
+        return;
+    Stop();
+}
+
+// Leaves the message loop; the window stays (hidden) until the host has
+// withdrawn its registrations, so that a hung shutdown can still be found.
+void Server::Stop() {
+    if (stopping_)
+        return;
+    stopping_ = true;
+    visible_ = false;
+    if (window_)
+        ShowWindow(window_, SW_HIDE);
+    PostQuitMessage(0);
+}
+
+LRESULT CALLBACK Server::WndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+    if (msg == WM_NCCREATE) {
+        auto* cs = reinterpret_cast<CREATESTRUCTW*>(lp);
+        SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(cs->lpCreateParams));
+    }
+    auto* self = reinterpret_cast<Server*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    switch (msg) {
+    case WM_SIZE:
+        if (self && self->list_)
+            MoveWindow(self->list_, 0, 0, LOWORD(lp), HIWORD(lp), TRUE);
+        return 0;
+    case WM_TIMER:
+    case kCheckExit:
+        if (self)
+            self->CheckExit();
+        return 0;
+    case WM_CLOSE:
+        if (self)
+            self->Stop();
+        return 0;
+    case WM_DESTROY:
+        if (self) {
+            self->list_ = nullptr;
+            self->window_ = nullptr;
+        }
+        return 0;
+    default:
+        return DefWindowProcW(hwnd, msg, wp, lp);
+    }
+}
+
+bool Server::CreateMainWindow() {
+    const HINSTANCE inst = GetModuleHandleW(nullptr);
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = WndProc;
+    wc.hInstance = inst;
+    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    wc.hIcon = LoadIconW(nullptr, IDI_APPLICATION);
+    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
+    wc.lpszClassName = kWindowClass;
+    RegisterClassW(&wc);
+    window_ = CreateWindowExW(0, kWindowClass, kCaption, WS_OVERLAPPEDWINDOW, 80, 80, 640, 400,
+                              nullptr, nullptr, inst, this);
+    if (!window_)
+        return false;
+    RECT rc{};
+    GetClientRect(window_, &rc);
+    list_ = CreateWindowExW(0, L"LISTBOX", nullptr,
+                            WS_CHILD | WS_VISIBLE | WS_VSCROLL | LBS_NOINTEGRALHEIGHT, 0, 0,
+                            rc.right, rc.bottom, window_, nullptr, inst, nullptr);
+    SendMessageW(list_, WM_SETFONT, reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT)),
+                 FALSE);
+    SetTimer(window_, kTimer, 1000, nullptr);
+    return true;
+}
+
+int Server::Run(std::wstring_view commandLine) {
+    Journal(L"Start|" + std::to_wstring(GetCurrentProcessId()) + L"|" + std::wstring(commandLine));
+    if (Env(kEnvRefuseStart) == L"1" || Current().refuseStart) {
+        Journal(L"Refused");
+        return 1;
+    }
+    if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)))
+        return 2;
+    Factory factory(*this);
+    Filter filter(*this);
+    int code = 0;
+    if (CreateMainWindow()) {
+        CoRegisterMessageFilter(&filter, nullptr);
+        app_ = MakeApplication(*this);
+        // Weakly held in the running object table: the table's own reference
+        // must not count as a client, or the host could never see its last
+        // client go. IExternalConnection keeps the entry valid in between.
+        const HRESULT reg = CoRegisterClassObject(kClsid, &factory, CLSCTX_LOCAL_SERVER,
+                                                  REGCLS_MULTIPLEUSE, &factoryCookie_);
+        RegisterActiveObject(app_.Get(), kClsid, ACTIVEOBJECT_WEAK, &activeCookie_);
+        const bool byCom =
+            HasSwitch(commandLine, L"Embedding") || HasSwitch(commandLine, L"Automation");
+        if (!byCom)
+            SetVisible(true);
+        if (FAILED(reg))
+            Journal(L"Error|CoRegisterClassObject failed");
+        MSG msg;
+        while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+        code = static_cast<int>(msg.wParam);
+    } else {
+        code = 2;
+    }
+    // Whatever happens while the host withdraws from COM, it ends in time.
+    HANDLE done = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    std::thread watchdog([this, done] {
+        if (WaitForSingleObject(done, kShutdownMs) == WAIT_TIMEOUT) {
+            Journal(L"Exit|forced: the shutdown took too long");
+            TerminateProcess(GetCurrentProcess(), 4);
+        }
+    });
+    Shutdown();
+    CoRegisterMessageFilter(nullptr, nullptr);
+    CoUninitialize();
+    if (window_)
+        DestroyWindow(window_);
+    SetEvent(done);
+    watchdog.join();
+    CloseHandle(done);
+    Journal(L"Exit");
+    return code;
+}
+
+void Server::Shutdown() {
+    stopping_ = true;
+    if (activeCookie_)
+        RevokeActiveObject(std::exchange(activeCookie_, 0), nullptr);
+    if (factoryCookie_)
+        CoRevokeClassObject(std::exchange(factoryCookie_, 0));
+    for (auto& doc : docs_)
+        doc->Disconnect();
+    docs_.clear();
+    if (app_)
+        CoDisconnectObject(app_.Get(), 0);
+    app_.Reset();
+}
+
+} // namespace vcad
+
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR commandLine, int) {
+    wchar_t exe[MAX_PATH];
+    const DWORD n = GetModuleFileNameW(nullptr, exe, MAX_PATH);
+    const std::wstring exePath(exe, n);
+    const std::wstring folder = vcad::Folder(exePath);
+    std::wstring journal = vcad::Env(vcad::kEnvJournal);
+    std::wstring switches = vcad::Env(vcad::kEnvSwitches);
+    if (journal.empty())
+        journal = folder + L"\\vcad-journal.txt";
+    if (switches.empty())
+        switches = folder + L"\\vcad-failures.txt";
+    vcad::Server server(exePath, journal, switches);
+    return server.Run(commandLine ? commandLine : L"");
+}
