@@ -101,6 +101,12 @@ class ComVariant {
         VariantClear(&v_);
         return &v_;
     }
+    // Hands the value over to the caller, who then owns it.
+    VARIANT Detach() {
+        VARIANT out = v_;
+        VariantInit(&v_);
+        return out;
+    }
 
   private:
     VARIANT v_;

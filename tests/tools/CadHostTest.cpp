@@ -26,25 +26,14 @@ using Clock = std::chrono::steady_clock;
 
 // ---- a small late-bound client ----
 
-class Var {
-  public:
-    Var() { VariantInit(&v_); }
-    ~Var() { VariantClear(&v_); }
-    Var(const Var&) = delete;
-    Var& operator=(const Var&) = delete;
-    VARIANT* operator&() { return &v_; }
-    const VARIANT& Get() const { return v_; }
-    std::wstring Text() const {
-        return V_VT(&v_) == VT_BSTR && V_BSTR(&v_) ? std::wstring(V_BSTR(&v_)) : L"<not text>";
-    }
-    ComPtr<IDispatch> Object() const {
-        return V_VT(&v_) == VT_DISPATCH ? ComPtr<IDispatch>::From(V_DISPATCH(&v_))
-                                        : ComPtr<IDispatch>();
-    }
+using Var = varno::win::ComVariant;
 
-  private:
-    VARIANT v_;
-};
+std::wstring TextOf(const VARIANT& v) {
+    return V_VT(&v) == VT_BSTR && V_BSTR(&v) ? std::wstring(V_BSTR(&v)) : L"<not text>";
+}
+ComPtr<IDispatch> ObjectOf(const VARIANT& v) {
+    return V_VT(&v) == VT_DISPATCH ? ComPtr<IDispatch>::From(V_DISPATCH(&v)) : ComPtr<IDispatch>();
+}
 
 using Arg = std::variant<std::wstring, bool, int>;
 
@@ -54,8 +43,8 @@ struct Result {
     std::wstring description;
     std::shared_ptr<Var> value = std::make_shared<Var>();
     bool Ok() const { return hr == S_OK; }
-    std::wstring Text() const { return value->Text(); }
-    ComPtr<IDispatch> Object() const { return value->Object(); }
+    std::wstring Text() const { return TextOf(value->Get()); }
+    ComPtr<IDispatch> Object() const { return ObjectOf(value->Get()); }
 };
 
 HRESULT IdOf(IDispatch* d, const wchar_t* name, DISPID* id) {
@@ -97,7 +86,7 @@ Result Invoke(IDispatch* d, const wchar_t* name, WORD flags, std::initializer_li
     EXCEPINFO ei{};
     UINT argErr = 0;
     r.hr = d->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &p,
-                     (flags & DISPATCH_PROPERTYPUT) ? nullptr : &*r.value, &ei, &argErr);
+                     (flags & DISPATCH_PROPERTYPUT) ? nullptr : r.value->Put(), &ei, &argErr);
     if (r.hr == DISP_E_EXCEPTION) {
         r.scode = ei.scode;
         r.description = ei.bstrDescription ? ei.bstrDescription : L"";

@@ -4,6 +4,7 @@
 // DISPATCH_PROPERTYGET or both (as scripting clients send), every call
 // journaled, host failures returned as DISP_E_EXCEPTION with an EXCEPINFO.
 #include "Host.h"
+#include "platform/Com.h"
 
 #include <cstdio>
 #include <new>
@@ -11,22 +12,7 @@
 namespace vcad {
 namespace {
 
-class Var {
-  public:
-    Var() { VariantInit(&v_); }
-    ~Var() { VariantClear(&v_); }
-    Var(const Var&) = delete;
-    Var& operator=(const Var&) = delete;
-    VARIANT& Get() { return v_; }
-    VARIANT Detach() {
-        VARIANT out = v_;
-        VariantInit(&v_);
-        return out;
-    }
-
-  private:
-    VARIANT v_;
-};
+using Var = varno::win::ComVariant;
 
 // The MinGW headers declare VARIANT sources without const; they are not written.
 VARIANT* Src(const VARIANT& v) {
