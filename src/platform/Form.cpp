@@ -259,8 +259,8 @@ void Form::RunModal() {
 
 // ---- controls ----
 
-HFONT Form::FontFor(const FontSpec* spec) {
-    const FontSpec& f = spec ? *spec : design_.font;
+HFONT Form::FontFor(const FontSpec* wanted) {
+    const FontSpec& f = wanted ? *wanted : design_.font;
     for (auto& [s, font] : fonts_) {
         if (SameFont(s, f))
             return font.get();

@@ -121,7 +121,7 @@ class Form : public Window {
   private:
     static LRESULT CALLBACK StaticWndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
     void RunModal();
-    HFONT FontFor(const FontSpec* spec);
+    HFONT FontFor(const FontSpec* wanted);
     bool IsContainer(int id) const; // some control names it as its container
 
     struct ControlInfo {
