@@ -210,9 +210,10 @@ void Form::Unload() {
 }
 
 void Form::Refresh() {
+    // Paints now whatever is out of date in the window and its controls: a
+    // control whose text changed has invalidated itself already.
     if (hwnd_)
-        RedrawWindow(hwnd_, nullptr, nullptr,
-                     RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+        RedrawWindow(hwnd_, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
 }
 
 void Form::SetTimer(int id, unsigned intervalMs) {

@@ -122,6 +122,19 @@ TEST_F(ProgressWindow, EveryShowAfterAnUnloadLoadsItAfresh) {
     EXPECT_TRUE(GetWindowLongW(form.hWnd(), GWL_EXSTYLE) & WS_EX_TOPMOST);
 }
 
+// The run never returns to the message loop while it works: a progress text
+// is on screen only because the refresh painted it then and there.
+TEST_F(ProgressWindow, RefreshPaintsChangedTextsAtOnce) {
+    form.Refresh(); // the show's own paint
+    form.SetControlText(Form3::Label1, L"正在清理第 3 页   共 12 页");
+    form.SetControlText(Form3::Label3, L"10:00:00");
+    HWND label1 = form.Control(Form3::Label1);
+    EXPECT_TRUE(GetUpdateRect(label1, nullptr, FALSE)); // out of date until painted
+    form.Refresh();
+    for (HWND h : {form.hWnd(), label1, form.Control(Form3::Label3)})
+        EXPECT_FALSE(GetUpdateRect(h, nullptr, FALSE));
+}
+
 TEST(PurgeViewWin, ActivatesAWindowByItsExactTitleOnly) {
     Win32PurgeView view;
     HWND other = CreateWindowExW(0, L"STATIC", L"varno 激活测试 window", WS_OVERLAPPEDWINDOW, 10,
