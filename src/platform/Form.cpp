@@ -300,10 +300,12 @@ HWND Form::AddControl(const ControlDesign& d) {
     // The tooltip window is made only for a form whose controls have tips:
     // a topmost window owned by the form keeps Wine from making the form
     // itself topmost.
-    if (!d.tooltip.empty() && !tooltip_)
+    if (!d.tooltip.empty() && !tooltip_) {
         tooltip_ =
             CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP, 0, 0,
                             0, 0, hwnd_, nullptr, Instance(), nullptr);
+        SetPropW(hwnd_, kTooltipProp, tooltip_);
+    }
     if (!d.tooltip.empty() && tooltip_) {
         TTTOOLINFOW ti{};
         ti.cbSize = sizeof ti;

@@ -49,7 +49,7 @@ struct ControlDesign {
     bool autoSize = false;            // labels: size to the text
     bool keepRightEdge = false;       // auto-size: the right edge stays at left + width
     COLORREF foreColor = CLR_INVALID; // labels: text colour
-    COLORREF backColor = CLR_INVALID; // labels: background; CLR_NONE = transparent
+    COLORREF backColor = CLR_INVALID; // labels: background; CLR_INVALID: the form's
     HCURSOR cursor = nullptr;         // shown over the control
 };
 

@@ -1,6 +1,7 @@
 // The main window under Wine: its real geometry, styles and controls, the
 // list box's own ordering, and the add-drawings dialog.
 #include "mainwindow/varnofrm.h"
+#include "platform/App.h"
 #include "promo/adfrm.h"
 
 #include "support/ChildProcess.h"
@@ -88,6 +89,10 @@ TEST_F(MainWindow, ButtonsCarryTheirCaptionsInTabOrder) {
 }
 
 TEST_F(MainWindow, TooltipsNameTheDoubleClickAndTheDrop) {
+    // The message loop finds the tooltip through the form to relay the mouse to it.
+    auto tip = static_cast<HWND>(GetPropW(form.hWnd(), kTooltipProp));
+    ASSERT_TRUE(tip);
+    EXPECT_EQ(GetWindow(tip, GW_OWNER), form.hWnd());
     const auto texts = test::TooltipTexts(form.hWnd());
     EXPECT_EQ(texts,
               (std::map<int, std::wstring>{{varnofrm::Frame1, L"双击删除单个列表"},
