@@ -40,15 +40,7 @@ const FontSpec SongTi9Button = SongTi9();
 
 ControlDesign Label(int id, std::wstring_view text, float l, float t, float w, float h,
                     COLORREF color, const FontSpec* font = nullptr) {
-    ControlDesign c;
-    c.id = id;
-    c.className = WC_STATICW;
-    c.text = text;
-    c.style = SS_LEFTNOWORDWRAP;
-    c.left = l;
-    c.top = t;
-    c.width = w;
-    c.height = h;
+    ControlDesign c = MakeControl(id, WC_STATICW, text, SS_LEFTNOWORDWRAP, l, t, w, h);
     c.font = font;
     c.autoSize = true;
     c.foreColor = color;
@@ -99,21 +91,11 @@ std::vector<ControlDesign> aboutfrm::GetControls() const {
     const HCURSOR hand = LoadCursorW(win::Instance(), MAKEINTRESOURCEW(IDC_ABOUT_HAND));
 
     // The white header band, wider than the window; its icon and text lie on it.
-    ControlDesign head;
-    head.id = picBGHead;
-    head.className = WC_STATICW;
-    head.width = 5790;
-    head.height = 615;
+    ControlDesign head = MakeControl(picBGHead, WC_STATICW, L"", 0, 0, 0, 5790, 615);
     head.backColor = White;
 
-    ControlDesign icon;
-    icon.id = picBGHeadIcon;
-    icon.className = WC_STATICW;
-    icon.style = SS_ICON | SS_CENTERIMAGE;
-    icon.left = 240;
-    icon.top = 120;
-    icon.width = 480;
-    icon.height = 480;
+    ControlDesign icon =
+        MakeControl(picBGHeadIcon, WC_STATICW, L"", SS_ICON | SS_CENTERIMAGE, 240, 120, 480, 480);
     icon.container = picBGHead;
     icon.backColor = White;
 
@@ -125,23 +107,12 @@ std::vector<ControlDesign> aboutfrm::GetControls() const {
     info.tooltip = maker::OrganisationAddress;
 
     // One grey pixel along the lower edge of the band.
-    ControlDesign line;
-    line.id = linBorder;
-    line.className = WC_STATICW;
-    line.top = 615;
-    line.width = 5760;
-    line.height = TheScreen().TwipsPerPixelY;
+    ControlDesign line =
+        MakeControl(linBorder, WC_STATICW, L"", 0, 0, 615, 5760, TheScreen().TwipsPerPixelY);
     line.backColor = Grey;
 
-    ControlDesign ok;
-    ok.id = Command1;
-    ok.className = WC_BUTTONW;
-    ok.text = L"  确  定";
-    ok.style = BS_PUSHBUTTON | WS_TABSTOP;
-    ok.left = 3480;
-    ok.top = 1440;
-    ok.width = 1335;
-    ok.height = 375;
+    ControlDesign ok = MakeControl(Command1, WC_BUTTONW, L"  确  定", BS_PUSHBUTTON | WS_TABSTOP,
+                                   3480, 1440, 1335, 375);
     ok.font = &SongTi9Button;
 
     return {

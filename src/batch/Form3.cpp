@@ -32,15 +32,7 @@ Form::Design Form3::GetDesign() const {
 
 std::vector<ControlDesign> Form3::GetControls() const {
     auto label = [](int id, const wchar_t* text, float left, float top, float width) {
-        ControlDesign c;
-        c.id = id;
-        c.className = WC_STATICW;
-        c.text = text;
-        c.style = SS_LEFT;
-        c.left = left;
-        c.top = top;
-        c.width = width;
-        c.height = 180;
+        ControlDesign c = MakeControl(id, WC_STATICW, text, SS_LEFT, left, top, width, 180);
         c.autoSize = true;
         return c;
     };

@@ -40,40 +40,22 @@ std::vector<ControlDesign> varnofrm::GetControls() const {
     static const FontSpec buttonFont = SongTi9();
     auto button = [](int id, const wchar_t* caption, float l, float t, float w, float h,
                      int container = 0) {
-        ControlDesign c;
-        c.id = id;
-        c.className = WC_BUTTONW;
-        c.text = caption;
-        c.style = BS_PUSHBUTTON | WS_TABSTOP;
-        c.left = l;
-        c.top = t;
-        c.width = w;
-        c.height = h;
+        ControlDesign c =
+            MakeControl(id, WC_BUTTONW, caption, BS_PUSHBUTTON | WS_TABSTOP, l, t, w, h);
         c.container = container;
         c.font = &buttonFont;
         return c;
     };
-    ControlDesign frame;
-    frame.id = Frame1;
-    frame.className = WC_BUTTONW;
-    frame.text = L"初始化文件";
-    frame.style = BS_GROUPBOX;
-    frame.left = 120;
-    frame.top = 120;
-    frame.width = 8055;
-    frame.height = 3735;
+    ControlDesign frame =
+        MakeControl(Frame1, WC_BUTTONW, L"初始化文件", BS_GROUPBOX, 120, 120, 8055, 3735);
     frame.tooltip = L"双击删除单个列表";
 
-    ControlDesign list;
-    list.id = List2;
-    list.className = WC_LISTBOXW;
-    list.style = LBS_SORT | LBS_EXTENDEDSEL | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT | WS_VSCROLL |
-                 WS_HSCROLL | WS_TABSTOP;
+    ControlDesign list =
+        MakeControl(List2, WC_LISTBOXW, L"",
+                    LBS_SORT | LBS_EXTENDEDSEL | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT | WS_VSCROLL |
+                        WS_HSCROLL | WS_TABSTOP,
+                    120, 240, 7755, 2760);
     list.exStyle = WS_EX_CLIENTEDGE;
-    list.left = 120;
-    list.top = 240;
-    list.width = 7755;
-    list.height = 2760;
     list.container = Frame1;
     list.tooltip = L"双击删除单个列表";
 

@@ -81,6 +81,20 @@ FontSpec SongTi9() {
     return f;
 }
 
+ControlDesign MakeControl(int id, const wchar_t* className, std::wstring_view text, DWORD style,
+                          float left, float top, float width, float height) {
+    ControlDesign c;
+    c.id = id;
+    c.className = className;
+    c.text = text;
+    c.style = style;
+    c.left = left;
+    c.top = top;
+    c.width = width;
+    c.height = height;
+    return c;
+}
+
 Form::Form() = default;
 
 Form::~Form() {

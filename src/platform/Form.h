@@ -53,6 +53,11 @@ struct ControlDesign {
     HCURSOR cursor = nullptr;         // shown over the control
 };
 
+// A control of the given class, text, style and design rectangle (twips);
+// every other design value keeps its default.
+ControlDesign MakeControl(int id, const wchar_t* className, std::wstring_view text, DWORD style,
+                          float left, float top, float width, float height);
+
 class Form : public Window {
   public:
     Form();

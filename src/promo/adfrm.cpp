@@ -93,13 +93,8 @@ Form::Design PromoForm::GetDesign() const {
 std::vector<ControlDesign> PromoForm::GetControls() const {
     // WebBrowser1 is made by the load; Image1 and Image2 are drawn on the
     // window itself.
-    ControlDesign label;
-    label.id = Label1;
-    label.className = WC_STATICW;
-    label.left = kLabel1.left;
-    label.top = kLabel1.top;
-    label.width = kLabel1.width;
-    label.height = kLabel1.height;
+    ControlDesign label = MakeControl(Label1, WC_STATICW, L"", 0, kLabel1.left, kLabel1.top,
+                                      kLabel1.width, kLabel1.height);
     label.backColor = kBackColor;
     return {label};
 }
