@@ -17,7 +17,7 @@ constexpr KnownHresult kKnown[] = {
     {hresult::DispMemberNotFound, errnum::ObjectDoesntSupport},
     {hresult::InvalidArg, errnum::InvalidProcedureCall},
     {hresult::DispOverflow, 6},
-    {hresult::OutOfMemory, 7},
+    {hresult::OutOfMemory, errnum::OutOfMemory},
     {hresult::DispBadIndex, 9},
     {hresult::DispDivByZero, 11},
     {hresult::DispTypeMismatch, errnum::TypeMismatch},

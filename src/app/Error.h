@@ -7,15 +7,22 @@
 
 namespace varno {
 
-// Runtime error numbers the handlers tell apart.
+// The runtime error numbers the program raises and tells apart, in one place.
 namespace errnum {
 constexpr long InvalidProcedureCall = 5;
+constexpr long OutOfMemory = 7;
 constexpr long TypeMismatch = 13;
 constexpr long FileNotFound = 53;
-constexpr long PermissionDenied = 70;
+constexpr long DeviceIO = 57;
+constexpr long FileAlreadyExists = 58;
 constexpr long DiskFull = 61;
+constexpr long TooManyFiles = 67;
+constexpr long DeviceUnavailable = 68;
+constexpr long PermissionDenied = 70;
+constexpr long DiskNotReady = 71;
 constexpr long PathFileAccess = 75;
 constexpr long PathNotFound = 76;
+constexpr long InvalidFileFormat = 321;
 constexpr long ObjectVariableNotSet = 91;
 constexpr long ObjectRequired = 424;
 constexpr long CantCreateObject = 429;

@@ -9,16 +9,6 @@
 
 namespace varno {
 
-namespace errnum {
-constexpr long OutOfMemory = 7;
-constexpr long DeviceIO = 57;
-constexpr long FileAlreadyExists = 58;
-constexpr long TooManyFiles = 67;
-constexpr long DeviceUnavailable = 68;
-constexpr long DiskNotReady = 71;
-constexpr long InvalidFileFormat = 321;
-} // namespace errnum
-
 namespace win32err {
 constexpr unsigned long FileNotFound = 2;         // ERROR_FILE_NOT_FOUND
 constexpr unsigned long PathNotFound = 3;         // ERROR_PATH_NOT_FOUND

@@ -111,7 +111,7 @@ void ToVariant(const Variant& value, VARIANT& out) {
         void operator()(const std::wstring& s) const {
             v.bstrVal = SysAllocStringLen(s.data(), static_cast<UINT>(s.size()));
             if (!v.bstrVal)
-                throw RuntimeError(7);
+                throw RuntimeError(errnum::OutOfMemory);
             v.vt = VT_BSTR;
         }
         void operator()(const AutoRef& object) const {

@@ -9,7 +9,6 @@
 namespace varno::win {
 
 namespace {
-constexpr long ErrOutOfMemory = 7;
 
 // Repaints once at the end instead of once per change.
 class RedrawSuspended {
@@ -50,12 +49,12 @@ void ListBoxList::AddItem(std::wstring_view text) {
     const std::wstring s(text);
     const LRESULT r = SendMessageW(lb_, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(s.c_str()));
     if (r == LB_ERR || r == LB_ERRSPACE)
-        throw Error(ErrOutOfMemory, L"Out of memory");
+        throw Error(errnum::OutOfMemory, L"Out of memory");
 }
 
 void ListBoxList::RemoveItem(int index) {
     if (SendMessageW(lb_, LB_DELETESTRING, static_cast<WPARAM>(index), 0) == LB_ERR)
-        throw Error(5, L"Invalid procedure call or argument");
+        throw Error(errnum::InvalidProcedureCall, L"Invalid procedure call or argument");
 }
 
 void ListBoxList::Clear() {
@@ -92,7 +91,7 @@ void ListBoxList::AddAll(std::span<const std::wstring> texts) {
         for (const auto& t : texts)
             if (const LRESULT r = Send(LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(t.c_str()));
                 r == LB_ERR || r == LB_ERRSPACE)
-                throw Error(ErrOutOfMemory, L"Out of memory");
+                throw Error(errnum::OutOfMemory, L"Out of memory");
         return;
     }
     // Into an empty list: sorted here by the list box's own collation (its
@@ -121,7 +120,7 @@ void ListBoxList::AddAll(std::span<const std::wstring> texts) {
         if (const LRESULT r = Send(LB_INSERTSTRING, static_cast<WPARAM>(-1),
                                    reinterpret_cast<LPARAM>(texts[i].c_str()));
             r == LB_ERR || r == LB_ERRSPACE)
-            throw Error(ErrOutOfMemory, L"Out of memory");
+            throw Error(errnum::OutOfMemory, L"Out of memory");
 }
 
 void ListBoxList::AddItems(std::span<const std::wstring> texts) {
