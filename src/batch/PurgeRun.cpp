@@ -62,7 +62,9 @@ bool IsLastEntry(const DrawingList& list, int index) {
     return list.ListCount() - 1 == index;
 }
 
-void Purge(AutomationRuntime& runtime, MessageBoxes& boxes, DrawingList& list, PurgeView& view) {
+// current: the index of the entry being worked on, -1 outside the loop.
+void Purge(AutomationRuntime& runtime, MessageBoxes& boxes, DrawingList& list, PurgeView& view,
+           int& current) {
     ConnectHost(runtime, boxes);
     ActivateHostWindow(view);
     view.ShowProgress();
@@ -77,6 +79,7 @@ void Purge(AutomationRuntime& runtime, MessageBoxes& boxes, DrawingList& list, P
 
     const int last = list.ListCount() - 1;
     for (int i = 0; i <= last; ++i) {
+        current = i;
         view.SetProgress(ProgressText(i + 1, list.ListCount()));
         view.RefreshProgress();
         const std::wstring path = TrimSpaces(list.List(i));
@@ -88,18 +91,23 @@ void Purge(AutomationRuntime& runtime, MessageBoxes& boxes, DrawingList& list, P
             view.SetEndTime(view.TimeOfDay());
         }
     }
+    current = -1;
     list.Clear();
 }
 
 } // namespace
 
-void RunBatchPurge(AutomationRuntime& runtime, MessageBoxes& boxes, DrawingList& list,
-                   PurgeView& view) {
+std::optional<int> RunBatchPurge(AutomationRuntime& runtime, MessageBoxes& boxes, DrawingList& list,
+                                 PurgeView& view) {
     // The program's own files are closed by their owners on the way out, so
     // nothing is left open after a failure.
-    if (const long number = Trap([&] { Purge(runtime, boxes, list, view); }))
-        boxes.Show(number == errnum::ObjectDoesntSupport ? NeedsR2000Text : BadOperationText,
-                   MsgCritical, ErrorTitle);
+    int current = -1;
+    const long number = Trap([&] { Purge(runtime, boxes, list, view, current); });
+    if (number == 0)
+        return std::nullopt;
+    boxes.Show(number == errnum::ObjectDoesntSupport ? NeedsR2000Text : BadOperationText,
+               MsgCritical, ErrorTitle);
+    return current >= 0 ? std::optional<int>(current) : std::nullopt;
 }
 
 } // namespace varno

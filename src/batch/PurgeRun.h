@@ -6,6 +6,7 @@
 #include "app/Ui.h"
 #include "app/DrawingList.h"
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -53,8 +54,11 @@ std::wstring TemplatePath(std::wstring_view fullName, std::size_t length);
 std::wstring TrimSpaces(std::wstring_view path);
 
 // The run, as Command9 starts it: connects the host session, works through
-// the list and reports a failure in one message box. Never raises.
-void RunBatchPurge(AutomationRuntime& runtime, MessageBoxes& boxes, DrawingList& list,
-                   PurgeView& view);
+// the list and reports a failure in one message box. Never raises. After a
+// failure while a drawing was being worked on, the result is that entry's
+// index, so the main window can point the user at it; after a complete run,
+// or a failure before the first drawing (the host, the template), nothing.
+std::optional<int> RunBatchPurge(AutomationRuntime& runtime, MessageBoxes& boxes, DrawingList& list,
+                                 PurgeView& view);
 
 } // namespace varno

@@ -11,7 +11,10 @@ namespace varno::win {
 
 void varnofrm::BatchPurge() {
     Win32PurgeView view;
-    RunBatchPurge(TheAutomation(), TheMessageBoxes(), list_, view);
+    // The drawing the run stopped at is what the user sees first on coming back.
+    if (const std::optional<int> failed =
+            RunBatchPurge(TheAutomation(), TheMessageBoxes(), list_, view))
+        list_.SelectOnly(*failed);
 }
 
 void Win32PurgeView::ActivateWindow(std::wstring_view title) {

@@ -61,6 +61,12 @@ void ListBoxList::RemoveItem(int index) {
         throw RuntimeError(errnum::InvalidProcedureCall);
 }
 
+void ListBoxList::SelectOnly(int index) {
+    Send(LB_SETSEL, FALSE, -1);
+    Send(LB_SETSEL, TRUE, index);
+    Send(LB_SETCARETINDEX, static_cast<WPARAM>(index), FALSE); // scrolls it into view
+}
+
 void ListBoxList::Clear() {
     SendMessageW(lb_, LB_RESETCONTENT, 0, 0);
 }

@@ -19,6 +19,8 @@ class ListBoxList : public DrawingList {
     std::vector<std::wstring> Items() const override;
     void AddItems(std::span<const std::wstring> texts) override;
     void ReplaceAll(std::span<const std::wstring> texts) override;
+    // Selects this entry alone and scrolls it into view.
+    void SelectOnly(int index);
 
   private:
     void AddAll(std::span<const std::wstring> texts);

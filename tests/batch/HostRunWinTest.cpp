@@ -119,6 +119,21 @@ class HostRun : public testing::Test {
     }
     void Switch(const std::string& text) { host.Switch(text); }
     void ClickCommand9() { SendMessageW(main.Control(varnofrm::Command9), BM_CLICK, 0, 0); }
+    std::vector<int> SelectedEntries() {
+        std::vector<int> selected;
+        for (int i = 0; i < list().ListCount(); ++i)
+            if (list().Selected(i))
+                selected.push_back(i);
+        return selected;
+    }
+    bool EntryVisible(int index) {
+        HWND lb = main.Control(varnofrm::List2);
+        RECT item{}, client{};
+        SendMessageW(lb, LB_GETITEMRECT, static_cast<WPARAM>(index),
+                     reinterpret_cast<LPARAM>(&item));
+        GetClientRect(lb, &client);
+        return item.top >= client.top && item.bottom <= client.bottom;
+    }
     void DoubleClickProgress() {
         SendMessageW(Form3::Instance().hWnd(), WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(3, 3));
     }
@@ -271,6 +286,40 @@ TEST_F(HostRun, ADrawingThatFailsToOpenStopsTheRunAtIt) {
     EXPECT_EQ(Label(Form3::Label5), L"");
     EXPECT_EQ(list().ListCount(), 3);
     EXPECT_FALSE(main.IsVisible());
+    // Back in the main window, the drawing it stopped at is the one selected.
+    DoubleClickProgress();
+    ASSERT_TRUE(main.IsVisible());
+    EXPECT_EQ(SelectedEntries(), std::vector<int>{1});
+    EXPECT_TRUE(EntryVisible(1));
+}
+
+TEST_F(HostRun, TheDrawingItStoppedAtIsScrolledIntoViewAndSelectedAlone) {
+    std::vector<std::wstring> paths;
+    for (int i = 0; i < 30; ++i) {
+        wchar_t name[16];
+        wsprintfW(name, L"%02d.dwg", i);
+        paths.push_back(i == 24 ? host.Path(name) : Drawing(name)); // 24 is not on disk
+    }
+    list().AddItems(paths);
+    SendMessageW(main.Control(varnofrm::List2), LB_SETSEL, TRUE, 2);
+    SendMessageW(main.Control(varnofrm::List2), LB_SETTOPINDEX, 0, 0);
+    ASSERT_FALSE(EntryVisible(24));
+    ClickCommand9();
+    ASSERT_EQ(boxes.Boxes().size(), 1u);
+    DoubleClickProgress();
+    EXPECT_EQ(SelectedEntries(), std::vector<int>{24});
+    EXPECT_TRUE(EntryVisible(24));
+}
+
+TEST_F(HostRun, AFailureBeforeTheFirstDrawingLeavesTheSelectionAsItWas) {
+    Switch("add-fails=acad.dwt\n");
+    list().AddItem(Drawing(L"a.dwg"));
+    list().AddItem(Drawing(L"b.dwg"));
+    SendMessageW(main.Control(varnofrm::List2), LB_SETSEL, TRUE, 1);
+    ClickCommand9();
+    ASSERT_EQ(boxes.Boxes().size(), 1u);
+    DoubleClickProgress();
+    EXPECT_EQ(SelectedEntries(), std::vector<int>{1});
 }
 
 TEST_F(HostRun, AMissingPurgeAllAsksForR2000) {

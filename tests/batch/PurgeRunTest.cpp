@@ -23,7 +23,7 @@ class PurgeRunTest : public ::testing::Test {
     }
     void TearDown() override { Host() = HostSession{}; }
 
-    void Run() { RunBatchPurge(host, boxes, list, view); }
+    std::optional<int> Run() { return RunBatchPurge(host, boxes, list, view); }
 
     // Everything up to the first drawing, when the host is running.
     Journal Prologue() const {
@@ -127,6 +127,50 @@ TEST_F(PurgeRunTest, ThreeDrawingsArePurgedInListOrderThenTheListIsCleared) {
     expected.push_back(L"Label5=10:00:01");
     EXPECT_EQ(journal, expected);
     EXPECT_EQ(list.ListCount(), 0);
+}
+
+// The entry a failed run stopped at, for the main window to point at.
+class PurgeRunStop : public PurgeRunTest {
+  protected:
+    void SetUp() override {
+        PurgeRunTest::SetUp();
+        for (const wchar_t* p : {L"C:\\d\\1.dwg", L"C:\\d\\2.dwg", L"C:\\d\\3.dwg"})
+            list.AddItem(p);
+    }
+};
+
+TEST_F(PurgeRunStop, NoneAfterACompleteRun) {
+    EXPECT_EQ(Run(), std::nullopt);
+}
+
+TEST_F(PurgeRunStop, TheDrawingThatFailedToOpen) {
+    host.FailAt(L"Documents.Open(C:\\d\\2.dwg)", Error(-2147352567, L"cannot open"));
+    EXPECT_EQ(Run(), 1);
+}
+
+TEST_F(PurgeRunStop, TheDrawingThatFailedToSave) {
+    host.FailAt(L"Doc.Close(True)", Error(70, L"write protected"), 3);
+    EXPECT_EQ(Run(), 2);
+}
+
+TEST_F(PurgeRunStop, TheDrawingAHostWithoutPurgeAllStoppedAt) {
+    host.Remove(L"Doc.PurgeAll");
+    EXPECT_EQ(Run(), 0);
+    EXPECT_EQ(journal.back(), k438Box);
+}
+
+TEST_F(PurgeRunStop, NoneForAFailedTemplate) {
+    host.FailAt(L"Documents.Add(C:\\Program Files\\CAD\\TEMPLATE\\acad.dwt)",
+                Error(-2147352567, L"template not found"));
+    EXPECT_EQ(Run(), std::nullopt);
+    EXPECT_EQ(list.ListCount(), 3);
+}
+
+TEST_F(PurgeRunStop, NoneWithoutAHost) {
+    host.running = false;
+    host.installed = false;
+    EXPECT_EQ(Run(), std::nullopt);
+    EXPECT_EQ(list.ListCount(), 3);
 }
 
 TEST_F(PurgeRunTest, TwelveDrawingsShowTheirOrdinalOfTheTotal) {
