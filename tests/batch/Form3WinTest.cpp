@@ -3,9 +3,11 @@
 #include "batch/Form3.h"
 
 #include "app/Error.h"
+#include "batch/PurgeRun.h"
 #include "mainwindow/varnofrm.h"
 #include "platform/App.h"
 #include "support/DialogDriver.h"
+#include "support/Screenshot.h"
 
 #include <gtest/gtest.h>
 
@@ -121,6 +123,17 @@ TEST_F(ProgressWindow, EveryShowAfterAnUnloadLoadsItAfresh) {
     GetWindowRect(form.hWnd(), &outer);
     EXPECT_NEAR(outer.left, (GetSystemMetrics(SM_CXSCREEN) - 260) / 2.0, 1);
     EXPECT_TRUE(GetWindowLongW(form.hWnd(), GWL_EXSTYLE) & WS_EX_TOPMOST);
+}
+
+// A person looks at this one, and the help file shows it: the window as a
+// run leaves it.
+TEST_F(ProgressWindow, ScreenshotAtTheEndOfARun) {
+    form.SetControlText(Form3::Label1, std::wstring(DoneText));
+    form.SetControlText(Form3::Label3, L"9:30:12");
+    form.SetControlText(Form3::Label5, L"9:41:05");
+    form.Refresh();
+    EXPECT_EQ(form.ControlText(Form3::Label1), DoneText);
+    test::SaveScreenshot(form.hWnd(), L"Form3");
 }
 
 // The run never returns to the message loop while it works: a progress text
