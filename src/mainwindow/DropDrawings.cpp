@@ -4,6 +4,7 @@
 #include "mainwindow/ListCommands.h"
 
 #include <algorithm>
+#include <iterator>
 
 namespace varno {
 
