@@ -48,12 +48,11 @@ std::vector<std::wstring> AnswerPaths(std::wstring_view answer) {
     return paths;
 }
 
-void AddAnswer(DrawingList& list, std::wstring_view answer) {
-    std::vector<std::wstring> paths = AnswerPaths(answer);
+int AddNewPaths(DrawingList& list, std::vector<std::wstring> paths) {
     if (paths.empty())
-        return;
+        return 0;
     // One read of the list instead of one per path: the set holds every
-    // entry, and every path added for this answer.
+    // entry, and every path taken from this batch.
     std::vector<std::wstring> existing = list.Items();
     std::unordered_set<std::wstring> seen(std::make_move_iterator(existing.begin()),
                                           std::make_move_iterator(existing.end()));
@@ -62,7 +61,13 @@ void AddAnswer(DrawingList& list, std::wstring_view answer) {
         if (seen.insert(p).second)
             fresh.push_back(std::move(p));
     }
-    list.AddItems(fresh);
+    if (!fresh.empty()) // else the list is not touched at all
+        list.AddItems(fresh);
+    return static_cast<int>(fresh.size());
+}
+
+void AddAnswer(DrawingList& list, std::wstring_view answer) {
+    AddNewPaths(list, AnswerPaths(answer));
 }
 
 void AddDrawings(FileDialog& dialog, DrawingList& list, MessageBoxes& boxes) {

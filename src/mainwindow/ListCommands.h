@@ -20,8 +20,12 @@ std::vector<std::wstring> SplitAnswer(std::wstring_view answer);
 // folder + "\" + name for each name (no second backslash after a drive root).
 std::vector<std::wstring> AnswerPaths(std::wstring_view answer);
 
-// Adds each path of the answer that is not yet in the list (exact,
-// case-sensitive comparison against the list as it stands).
+// The duplicate rule of every add: each path that is not yet in the list
+// (exact, case-sensitive comparison, the paths added before it in this batch
+// included) is added, all in one step with one repaint. The count added.
+int AddNewPaths(DrawingList& list, std::vector<std::wstring> paths);
+
+// Adds each path of the answer by the rule of AddNewPaths.
 void AddAnswer(DrawingList& list, std::wstring_view answer);
 
 inline constexpr std::wstring_view SelectFilesText = L"请选择文件！";

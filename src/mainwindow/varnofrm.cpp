@@ -3,6 +3,7 @@
 #include "about/aboutfrm.h"
 #include "app/Maker.h"
 #include "app/Module1.h"
+#include "mainwindow/DropDrawings.h"
 #include "mainwindow/ListCommands.h"
 #include "mainwindow/ListFile.h"
 #include "platform/App.h"
@@ -83,6 +84,7 @@ void varnofrm::Form_Load() {
     list_ = ListBoxList(Control(List2));
     CommonDialog1.Owner = hWnd();
     CommonDialog4.Owner = hWnd();
+    AcceptDroppedFiles(hWnd());
     adfrm::Instance().Show();
     ad1frm::Instance().Show();
     SetHelpFile(HelpFilePath(ProgramFolder()));
@@ -128,6 +130,20 @@ void varnofrm::OnCommand(int id, int code) {
     default:
         break;
     }
+}
+
+LRESULT varnofrm::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
+    if (msg == WM_DROPFILES) {
+        DropFiles(reinterpret_cast<HDROP>(wp));
+        return 0;
+    }
+    return Form::WndProc(msg, wp, lp);
+}
+
+void varnofrm::DropFiles(HDROP drop) {
+    const DroppedFiles dropped(drop);
+    Win32FolderReader folders;
+    DropDrawings(list_, folders, dropped.Paths());
 }
 
 void varnofrm::AddDrawings() {

@@ -3,6 +3,7 @@
 // buttons, and the bottom row of batch purge, help, more software and exit.
 #include "batch/PurgeRun.h"
 #include "platform/CommonDialog.h"
+#include "platform/FileDrop.h"
 #include "platform/Form.h"
 #include "platform/ListBox.h"
 
@@ -37,6 +38,7 @@ class varnofrm : public Form {
     std::vector<ControlDesign> GetControls() const override;
     void Form_Load() override;
     void OnCommand(int id, int code) override;
+    LRESULT WndProc(UINT msg, WPARAM wp, LPARAM lp) override;
 
   private:
     varnofrm();
@@ -47,6 +49,8 @@ class varnofrm : public Form {
     void SaveListFile();   // xpcmdbutton8
     void ReadListFile();   // xpcmdbutton9
     void BatchPurge();     // Command9
+    // Files and folders dropped anywhere on the window, the list included.
+    void DropFiles(HDROP drop);
 
     ListBoxList list_{nullptr};
 };

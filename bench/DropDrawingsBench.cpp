@@ -1,0 +1,179 @@
+// Dropping a folder tree of 20,000 drawings and 30,000 other files onto a
+// drawing list of 5,000 entries (1,000 of them drawings of the tree) held by
+// the real list box: the disk walk and the list update timed apart, then the
+// whole drop as the window receives it. Run under Wine:
+// tools/wine-exec build/win/bench/bench_drop_drawings.exe [--keep]
+#include <windows.h>
+#include <commctrl.h>
+#include <shlobj.h>
+
+#include "mainwindow/DropDrawings.h"
+#include "mainwindow/ListCommands.h"
+#include "mainwindow/varnofrm.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+using namespace varno;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+constexpr int kTop = 10, kSub = 10, kDrawingsPerFolder = 200, kOthersPerFolder = 300;
+constexpr int kEntries = 5000, kListedFromTree = 1000;
+
+double Seconds(Clock::time_point since) {
+    return std::chrono::duration<double>(Clock::now() - since).count();
+}
+
+std::wstring Sub(const std::wstring& root, int t, int s) {
+    return root + L"\\项目 " + std::to_wstring(t) + L"\\层 " + std::to_wstring(s);
+}
+
+void Touch(const std::wstring& path) {
+    HANDLE h = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    if (h != INVALID_HANDLE_VALUE)
+        CloseHandle(h);
+}
+
+// 100 folders two levels down, each with 200 drawings and 300 other files.
+void MakeTree(const std::wstring& root) {
+    CreateDirectoryW(root.c_str(), nullptr);
+    for (int t = 0; t < kTop; ++t) {
+        CreateDirectoryW((root + L"\\项目 " + std::to_wstring(t)).c_str(), nullptr);
+        for (int s = 0; s < kSub; ++s) {
+            const std::wstring dir = Sub(root, t, s);
+            CreateDirectoryW(dir.c_str(), nullptr);
+            for (int i = 0; i < kDrawingsPerFolder; ++i)
+                Touch(dir + L"\\图 " + std::to_wstring(i) + (i % 2 ? L".dwg" : L".DWG"));
+            for (int i = 0; i < kOthersPerFolder; ++i)
+                Touch(dir + L"\\other " + std::to_wstring(i) + (i % 3 ? L".bak" : L".txt"));
+        }
+    }
+}
+
+std::vector<std::wstring> Entries(const std::wstring& root) {
+    std::vector<std::wstring> texts;
+    for (int i = 0; i < kEntries - kListedFromTree; ++i)
+        texts.push_back(L"D:\\maps\\drawing " + std::to_wstring(i) + L".dwg");
+    for (int i = 0; i < kListedFromTree; ++i) // the first five folders' odd drawings
+        texts.push_back(Sub(root, 0, i / 100) + L"\\图 " + std::to_wstring(2 * (i % 100) + 1) +
+                        L".dwg");
+    return texts;
+}
+
+HDROP MakeDrop(const std::wstring& path) {
+    HGLOBAL h = GlobalAlloc(GHND, sizeof(DROPFILES) + (path.size() + 2) * sizeof(wchar_t));
+    auto* block = static_cast<DROPFILES*>(GlobalLock(h));
+    block->pFiles = sizeof(DROPFILES);
+    block->fWide = TRUE;
+    std::memcpy(reinterpret_cast<BYTE*>(block) + sizeof(DROPFILES), path.c_str(),
+                path.size() * sizeof(wchar_t));
+    GlobalUnlock(h);
+    return static_cast<HDROP>(h);
+}
+
+void Pump() {
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE))
+        DispatchMessageW(&msg);
+}
+
+double Median(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
+
+} // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    SetProcessDPIAware();
+    INITCOMMONCONTROLSEX icc{sizeof icc, ICC_STANDARD_CLASSES};
+    InitCommonControlsEx(&icc);
+    const bool keep = argc > 1 && std::wstring(argv[1]) == L"--keep";
+
+    wchar_t temp[MAX_PATH];
+    GetTempPathW(MAX_PATH, temp);
+    const std::wstring root = std::wstring(temp) + L"varno drop bench";
+    const bool made =
+        GetFileAttributesW((Sub(root, kTop - 1, kSub - 1)).c_str()) == INVALID_FILE_ATTRIBUTES;
+    auto t0 = Clock::now();
+    if (made)
+        MakeTree(root);
+    const double making = Seconds(t0);
+
+    auto& form = win::varnofrm::Instance();
+    form.Show();
+    auto& list = form.DrawingList2();
+    const std::vector<std::wstring> start = Entries(root);
+    const std::vector<std::wstring> dropped{root};
+
+    constexpr int kRuns = 5;
+    std::vector<double> walks, updates, drops;
+    size_t found = 0, added = 0;
+    bool same = true;
+    std::vector<std::wstring> first;
+    for (int run = 0; run < kRuns; ++run) {
+        win::Win32FolderReader folders;
+        t0 = Clock::now();
+        std::vector<std::wstring> drawings = CollectDrawings(folders, dropped);
+        walks.push_back(Seconds(t0));
+        found = drawings.size();
+
+        list.ReplaceAll(start);
+        Pump();
+        t0 = Clock::now();
+        added = static_cast<size_t>(AddNewPaths(list, std::move(drawings)));
+        Pump(); // the one repaint
+        updates.push_back(Seconds(t0));
+        if (run == 0)
+            first = list.Items();
+
+        // The whole drop, as the window gets it.
+        list.ReplaceAll(start);
+        Pump();
+        t0 = Clock::now();
+        SendMessageW(form.hWnd(), WM_DROPFILES, reinterpret_cast<WPARAM>(MakeDrop(root)), 0);
+        Pump();
+        drops.push_back(Seconds(t0));
+        same = same && list.Items() == first;
+    }
+
+    std::printf("tree: %d folders, %d drawings, %d other files%s (%.1f s to make)\n",
+                kTop * kSub + kTop + 1, kTop * kSub * kDrawingsPerFolder,
+                kTop * kSub * kOthersPerFolder, made ? "" : " (kept from before)", making);
+    std::printf("list of %d entries, %d of them drawings of the tree\n", kEntries, kListedFromTree);
+    std::printf("disk walk:   %.3f s median, %.3f s first (%zu drawings found)\n", Median(walks),
+                walks[0], found);
+    std::printf("list update: %.3f s median, %.3f s worst (%zu added, %d entries)\n",
+                Median(updates), *std::max_element(updates.begin(), updates.end()), added,
+                list.ListCount());
+    std::printf("whole drop:  %.3f s median; same list as walk + update: %s\n", Median(drops),
+                same ? "yes" : "NO");
+    if (!keep) {
+        for (int t = 0; t < kTop; ++t) {
+            for (int s = 0; s < kSub; ++s) {
+                const std::wstring dir = Sub(root, t, s);
+                WIN32_FIND_DATAW d;
+                HANDLE f = FindFirstFileW((dir + L"\\*").c_str(), &d);
+                if (f != INVALID_HANDLE_VALUE) {
+                    do
+                        DeleteFileW((dir + L"\\" + d.cFileName).c_str());
+                    while (FindNextFileW(f, &d));
+                    FindClose(f);
+                }
+                RemoveDirectoryW(dir.c_str());
+            }
+            RemoveDirectoryW((root + L"\\项目 " + std::to_wstring(t)).c_str());
+        }
+        RemoveDirectoryW(root.c_str());
+    }
+    return same && found == static_cast<size_t>(kTop * kSub * kDrawingsPerFolder) &&
+                   added == found - kListedFromTree
+               ? 0
+               : 1;
+}

@@ -1,0 +1,42 @@
+#pragma once
+// Files dropped from the file manager (or any drag source) onto a window,
+// and the folders of the disk as the drop walks them.
+#include <windows.h>
+#include <shellapi.h>
+
+#include "app/Folders.h"
+
+#include <string>
+#include <vector>
+
+namespace varno::win {
+
+// Marks the window as taking dropped files: the file manager shows its copy
+// cursor over it and over every child control, and a drop arrives as
+// WM_DROPFILES at the window.
+void AcceptDroppedFiles(HWND window);
+
+// The HDROP of one WM_DROPFILES; released (DragFinish) with this object.
+class DroppedFiles {
+  public:
+    explicit DroppedFiles(HDROP drop) : drop_(drop) {}
+    ~DroppedFiles();
+    DroppedFiles(const DroppedFiles&) = delete;
+    DroppedFiles& operator=(const DroppedFiles&) = delete;
+
+    // The full path of every dropped file and folder, at any length.
+    std::vector<std::wstring> Paths() const;
+
+  private:
+    HDROP drop_;
+};
+
+// Folders read with FindFirstFileExW / FindNextFileW (basic information,
+// large fetches). Paths too long for the plain form are read through "\\?\".
+class Win32FolderReader : public FolderReader {
+  public:
+    EntryKind KindOf(const std::wstring& path) override;
+    bool Read(const std::wstring& folder, std::vector<FolderEntry>& out) override;
+};
+
+} // namespace varno::win
