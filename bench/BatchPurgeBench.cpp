@@ -7,10 +7,10 @@
 // inside host calls (the wrapper's own cost counts as the program's). The
 // progress window's text and repaint are timed apart.
 //
-//   varno_bench_batch [drawings]     (default 1000)
+//   bench_batch_purge [drawings]     (default 1000)
 // Run it under Wine with the host registered, e.g. from a shell that has
 // sourced tools/setup.sh: varno_start_display; varno_start_wine;
-// wine build/win/bench/varno_bench_batch.exe; varno_stop_wine; varno_stop_display
+// wine build/win/bench/bench_batch_purge.exe; varno_stop_wine; varno_stop_display
 #include "batch/Form3.h"
 
 #include "app/Error.h"
@@ -106,9 +106,9 @@ class TimedRuntime : public AutomationRuntime {
 // own time).
 struct TimedView : win::Win32PurgeView {
     Clock::duration label1{}, refresh{};
-    void SetLabel1(std::wstring_view text) override {
+    void SetProgress(std::wstring_view text) override {
         const auto start = Clock::now();
-        win::Win32PurgeView::SetLabel1(text);
+        win::Win32PurgeView::SetProgress(text);
         label1 += Clock::now() - start;
     }
     void RefreshProgress() override {
@@ -144,10 +144,7 @@ void Quit() {
 
 int wmain(int argc, wchar_t** argv) {
     const int drawings = argc > 1 ? std::max(1, _wtoi(argv[1])) : 1000;
-    OleInitialize(nullptr);
-    win::InstallMessageFilter();
-    INITCOMMONCONTROLSEX icc{sizeof icc, ICC_STANDARD_CLASSES | ICC_WIN95_CLASSES};
-    InitCommonControlsEx(&icc);
+    win::InitUiThread();
 
     wchar_t temp[MAX_PATH];
     GetTempPathW(MAX_PATH, temp);

@@ -9,7 +9,7 @@
 
 namespace {
 
-using namespace varno::promo;
+using namespace varno;
 
 DockInput Input(PointPx cursor, int x, int y) {
     DockInput in;

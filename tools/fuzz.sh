@@ -8,10 +8,10 @@ cd "$(dirname "$0")/.."
 seconds=${1:-10}
 out=build/fuzz
 mkdir -p "$out/corpus"
-sources=(tests/fuzz/ListFileFuzz.cpp src/mainwindow/ListFile.cpp src/mainwindow/DrawingList.cpp
-         tests/support/IconvCodePage.cpp)
+sources=(tests/fuzz/ListFileFuzz.cpp src/mainwindow/ListFile.cpp src/app/DrawingList.cpp
+         src/app/Error.cpp tests/support/IconvCodePage.cpp)
 if [ ! -x "$out/listfile_fuzz" ] || [ -n "$(find "${sources[@]}" src/mainwindow/ListFile.h \
-        src/app/FileError.h -newer "$out/listfile_fuzz")" ]; then
+        src/app/*.h -newer "$out/listfile_fuzz")" ]; then
     clang++ -std=c++20 -O1 -g -Wall -Wextra -fsanitize=fuzzer,address,undefined \
         -fno-sanitize-recover=undefined -Isrc -Itests "${sources[@]}" -o "$out/listfile_fuzz"
 fi

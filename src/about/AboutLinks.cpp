@@ -1,15 +1,10 @@
 #include "about/AboutLinks.h"
 
 #include "app/Maker.h"
-#include "app/Module1.h"
 
-namespace varno::about {
+namespace varno {
 
-void CenterForm(Window& window, const Screen& screen) {
-    CentreOnScreen(window, screen);
-}
-
-ClickAction OnClick(int control) {
+ClickAction AboutClick(int control) {
     using Kind = ClickAction::Kind;
     switch (control) {
     case Command1:
@@ -26,4 +21,4 @@ ClickAction OnClick(int control) {
     }
 }
 
-} // namespace varno::about
+} // namespace varno

@@ -1,13 +1,13 @@
 #pragma once
-// The about window's placement and what a click on each of its controls does.
+// What a click on each of the about window's controls does.
 #include "app/Ui.h"
 
 #include <string>
 
-namespace varno::about {
+namespace varno {
 
 // The about window's controls, in visual order from top to bottom.
-enum ControlId : int {
+enum AboutControl : int {
     picBGHead = 201,
     picBGHeadIcon,
     lblBGHeadInfo1,
@@ -23,15 +23,12 @@ enum ControlId : int {
     Label4,      // the site address
 };
 
-// Moves the window by the same rule as CentreOnScreen.
-void CenterForm(Window& window, const Screen& screen);
-
 // What a click on a control of the about window asks for.
 struct ClickAction {
     enum class Kind { Nothing, Close, ShellOpen };
     Kind kind = Kind::Nothing;
     std::wstring address; // for ShellOpen
 };
-ClickAction OnClick(int control);
+ClickAction AboutClick(int control);
 
-} // namespace varno::about
+} // namespace varno

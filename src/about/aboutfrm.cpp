@@ -1,6 +1,7 @@
 #include "about/aboutfrm.h"
 
 #include "app/Maker.h"
+#include "app/Module1.h"
 #include "platform/App.h"
 #include "res/aboutres.h"
 
@@ -8,7 +9,7 @@
 
 namespace varno::win {
 
-using namespace varno::about;
+using namespace varno;
 
 namespace {
 
@@ -18,14 +19,12 @@ constexpr COLORREF Black = RGB(0, 0, 0);
 constexpr COLORREF White = RGB(255, 255, 255);
 constexpr COLORREF Grey = RGB(128, 128, 128);
 
-FontSpec Font(const wchar_t* face, float points, bool bold = false, bool underline = false,
-              BYTE charset = DEFAULT_CHARSET) {
+FontSpec Font(const wchar_t* face, float points, bool bold = false, bool underline = false) {
     FontSpec f;
     f.face = face;
     f.points = points;
     f.bold = bold;
     f.underline = underline;
-    f.charset = charset;
     return f;
 }
 
@@ -35,7 +34,11 @@ const FontSpec Tahoma825Underlined = Font(L"Tahoma", 8.25f, false, true);
 const FontSpec Tahoma9 = Font(L"Tahoma", 9);
 const FontSpec Verdana675 = Font(L"Verdana", 6.75f);
 const FontSpec Verdana675Underlined = Font(L"Verdana", 6.75f, false, true);
-const FontSpec SongTi9Bold = Font(L"宋体", 9, true, false, GB2312_CHARSET);
+const FontSpec SongTi9Bold = [] {
+    FontSpec f = SongTi9();
+    f.bold = true;
+    return f;
+}();
 const FontSpec SongTi9Button = SongTi9();
 
 ControlDesign Label(int id, std::wstring_view text, float l, float t, float w, float h,
@@ -71,7 +74,7 @@ aboutfrm& aboutfrm::Instance() {
 }
 
 void aboutfrm::CenterForm(Window& window) {
-    about::CenterForm(window, TheScreen());
+    CentreOnScreen(window, TheScreen());
 }
 
 Form::Design aboutfrm::GetDesign() const {
@@ -144,7 +147,7 @@ void aboutfrm::Form_Load() {
 void aboutfrm::OnCommand(int id, int code) {
     if (code != BN_CLICKED && code != STN_CLICKED)
         return;
-    const ClickAction action = OnClick(id);
+    const ClickAction action = AboutClick(id);
     if (action.kind == ClickAction::Kind::Close)
         Unload();
     else if (action.kind == ClickAction::Kind::ShellOpen)

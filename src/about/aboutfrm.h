@@ -11,7 +11,8 @@ class aboutfrm : public Form {
   public:
     static aboutfrm& Instance();
 
-    // Places a window by the same rule as CentreOnScreen.
+    // CenterForm (the designer's name): places a window by the rule of
+    // CentreOnScreen.
     void CenterForm(Window& window);
 
   protected:

@@ -9,6 +9,11 @@
 #include <string_view>
 #include <variant>
 
+// <windows.h> maps GetObject to the GDI function GetObjectW, which would
+// rename AutomationRuntime::GetObject in every file that sees both headers.
+// Past this header the macro is gone: call the GDI function as GetObjectW.
+#undef GetObject
+
 namespace varno {
 
 class AutoObject;

@@ -16,44 +16,21 @@ constexpr KnownHresult kKnown[] = {
     {hresult::DispUnknownName, errnum::ObjectDoesntSupport},
     {hresult::DispMemberNotFound, errnum::ObjectDoesntSupport},
     {hresult::InvalidArg, errnum::InvalidProcedureCall},
-    {hresult::DispOverflow, 6},
+    {hresult::DispOverflow, errnum::Overflow},
     {hresult::OutOfMemory, errnum::OutOfMemory},
-    {hresult::DispBadIndex, 9},
-    {hresult::DispDivByZero, 11},
+    {hresult::DispBadIndex, errnum::SubscriptOutOfRange},
+    {hresult::DispDivByZero, errnum::DivisionByZero},
     {hresult::DispTypeMismatch, errnum::TypeMismatch},
     {hresult::ClassNotRegistered, errnum::CantCreateObject},
     {hresult::MonikerUnavailable, errnum::CantCreateObject},
     {hresult::InvalidClassString, errnum::CantCreateObject},
     {hresult::AppNotFound, errnum::CantCreateObject},
     {hresult::ServerExecFailure, errnum::CantCreateObject},
-    {hresult::NoInterface, 430},
-    {hresult::DispNoNamedArgs, 446},
-    {hresult::DispParamNotFound, 448},
-    {hresult::DispParamNotOptional, 449},
-    {hresult::DispBadParamCount, 450},
-};
-
-struct RuntimeText {
-    long number;
-    const wchar_t* text;
-};
-
-constexpr RuntimeText kTexts[] = {
-    {errnum::InvalidProcedureCall, L"无效的过程调用或参数"},
-    {6, L"溢出"},
-    {7, L"内存溢出"},
-    {9, L"下标越界"},
-    {11, L"除数为零"},
-    {errnum::TypeMismatch, L"类型不匹配"},
-    {errnum::ObjectVariableNotSet, L"对象变量或 With 块变量没有设置"},
-    {errnum::ObjectRequired, L"要求对象"},
-    {errnum::CantCreateObject, L"ActiveX 部件不能创建对象"},
-    {430, L"类不支持自动化或不支持期望的接口"},
-    {errnum::ObjectDoesntSupport, L"对象不支持该属性或方法"},
-    {446, L"对象不支持命名参数"},
-    {448, L"找不到命名参数"},
-    {449, L"参数不可选"},
-    {450, L"错误的参数号或无效的属性赋值"},
+    {hresult::NoInterface, errnum::NoAutomation},
+    {hresult::DispNoNamedArgs, errnum::NoNamedArguments},
+    {hresult::DispParamNotFound, errnum::NamedArgumentNotFound},
+    {hresult::DispParamNotOptional, errnum::ArgumentNotOptional},
+    {hresult::DispBadParamCount, errnum::WrongArgumentCount},
 };
 
 bool IsControlError(std::uint32_t hr) {
@@ -82,17 +59,6 @@ long AutomationErrorNumber(const AutomationFailure& failure) {
     if (failure.hr == hresult::DispException && failure.wCode != 0)
         return failure.wCode;
     return AutomationErrorNumber(EffectiveHresult(failure));
-}
-
-std::wstring RuntimeErrorText(long number) {
-    for (const auto& t : kTexts)
-        if (t.number == number)
-            return t.text;
-    return {};
-}
-
-Error RuntimeError(long number) {
-    return Error(number, RuntimeErrorText(number));
 }
 
 Error AutomationError(const AutomationFailure& failure, const SystemMessageFn& systemMessage) {

@@ -49,7 +49,6 @@ constexpr std::uint32_t InvalidClassString = 0x800401F3;   // CO_E_CLASSSTRING
 constexpr std::uint32_t AppNotFound = 0x800401F5;          // CO_E_APPNOTFOUND
 constexpr std::uint32_t ServerExecFailure = 0x80080005;    // CO_E_SERVER_EXEC_FAILURE
 constexpr std::uint32_t CallRejected = 0x80010001;         // RPC_E_CALL_REJECTED
-constexpr std::uint32_t RetryLater = 0x8001010A;           // RPC_E_SERVERCALL_RETRYLATER
 constexpr std::uint32_t Disconnected = 0x80010108;         // RPC_E_DISCONNECTED
 constexpr std::uint32_t ServerUnavailable = 0x800706BA;    // RPC_S_SERVER_UNAVAILABLE
 } // namespace hresult
@@ -67,13 +66,6 @@ struct AutomationFailure {
 long AutomationErrorNumber(const AutomationFailure& failure);
 // The runtime's error number for a bare HRESULT.
 long AutomationErrorNumber(std::uint32_t hr);
-
-// The runtime's own text for an error number; empty for numbers it doesn't
-// know.
-std::wstring RuntimeErrorText(long number);
-
-// An Error for a runtime number with the runtime's own text.
-Error RuntimeError(long number);
 
 // The error a failed call raises. systemMessage gives the platform's text for
 // an HRESULT (empty when it has none); it is asked only when the server gave

@@ -7,6 +7,8 @@
 namespace varno {
 
 // Centred horizontally, with a third of the free height above the window.
+// The about window's CenterForm places by this rule; the promotional windows'
+// CenterForm1 (promo/PromoWindow.h) by the same rule at a screen edge.
 void CentreOnScreen(Window& window, const Screen& screen);
 
 // A window rectangle in whole pixels, as SetWindowPos takes it.

@@ -1,6 +1,7 @@
 #pragma once
 // What the portable logic needs from the user interface: message boxes,
 // window geometry in twips and the screen.
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -12,6 +13,8 @@ constexpr unsigned MsgCritical = 16;
 
 // Caption of message boxes that bring no title of their own.
 inline constexpr std::wstring_view AppTitle = L"批量清理";
+// Title of every failure message box.
+inline constexpr std::wstring_view ErrorTitle = L"错误";
 
 class MessageBoxes {
   public:
@@ -27,6 +30,9 @@ struct Screen {
     float TwipsPerPixelX = 15;
     float TwipsPerPixelY = 15;
 };
+
+// How a top-level window is shown.
+enum class WindowState : std::int16_t { Normal = 0, Minimised = 1, Maximised = 2 };
 
 // A top-level window's outer rectangle in twips.
 class Window {

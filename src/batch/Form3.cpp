@@ -1,10 +1,7 @@
 #include "batch/Form3.h"
 
-#include "app/AutomationError.h"
 #include "app/Module1.h"
-#include "mainwindow/varnofrm.h"
 #include "platform/App.h"
-#include "platform/Dispatch.h"
 
 #include <commctrl.h>
 
@@ -64,44 +61,8 @@ void Form3::OnCommand(int id, int code) {
 
 void Form3::BackToMain() {
     Unload();
-    varnofrm::Instance().Show();
-}
-
-// ---- the run's view
-
-void Win32PurgeView::ActivateWindow(std::wstring_view title) {
-    const std::wstring text(title);
-    HWND window = text.empty() ? nullptr : FindWindowW(nullptr, text.c_str());
-    if (!window)
-        throw RuntimeError(errnum::InvalidProcedureCall);
-    SetForegroundWindow(window);
-}
-
-void Win32PurgeView::ShowProgress() {
-    Form3::Instance().Show();
-}
-void Win32PurgeView::HideMain() {
-    varnofrm::Instance().Hide();
-}
-void Win32PurgeView::SetLabel1(std::wstring_view text) {
-    Form3::Instance().SetControlText(Form3::Label1, text);
-}
-void Win32PurgeView::SetLabel3(std::wstring_view text) {
-    Form3::Instance().SetControlText(Form3::Label3, text);
-}
-void Win32PurgeView::SetLabel5(std::wstring_view text) {
-    Form3::Instance().SetControlText(Form3::Label5, text);
-}
-void Win32PurgeView::RefreshProgress() {
-    Form3::Instance().Refresh();
-}
-std::wstring Win32PurgeView::TimeOfDay() {
-    return TimeOfDayText();
-}
-
-void BatchPurge() {
-    Win32PurgeView view;
-    RunBatchPurge(TheAutomation(), TheMessageBoxes(), varnofrm::Instance().DrawingList2(), view);
+    if (returnWindow_)
+        returnWindow_->Show();
 }
 
 } // namespace varno::win

@@ -2,7 +2,6 @@
 // The progress window: borderless, topmost, no task bar button; shows the
 // batch purge run's progress text and its start and end times. A double-click
 // anywhere on it unloads it and brings back the main window.
-#include "batch/PurgeRun.h"
 #include "platform/Form.h"
 
 namespace varno::win {
@@ -19,6 +18,10 @@ class Form3 : public Form {
         Label5,       // end time
     };
 
+    // The window a double-click brings back: the main window, named by
+    // whoever shows this one.
+    void SetReturnWindow(Form& window) { returnWindow_ = &window; }
+
   protected:
     Design GetDesign() const override;
     std::vector<ControlDesign> GetControls() const override;
@@ -29,24 +32,8 @@ class Form3 : public Form {
   private:
     Form3() = default;
     void BackToMain();
-};
 
-// The run's windows: Form3, varnofrm, and the CAD host's window found by title.
-class Win32PurgeView : public PurgeView {
-  public:
-    // FindWindowW + SetForegroundWindow; raises error 5 when no top-level
-    // window has exactly this title.
-    void ActivateWindow(std::wstring_view title) override;
-    void ShowProgress() override;
-    void HideMain() override;
-    void SetLabel1(std::wstring_view text) override;
-    void SetLabel3(std::wstring_view text) override;
-    void SetLabel5(std::wstring_view text) override;
-    void RefreshProgress() override;
-    std::wstring TimeOfDay() override;
+    Form* returnWindow_ = nullptr;
 };
-
-// Command9: the batch purge run over varnofrm's List2 with the real host.
-void BatchPurge();
 
 } // namespace varno::win

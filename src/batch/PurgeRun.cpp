@@ -3,25 +3,27 @@
 #include "app/AutomationError.h"
 #include "app/Module1.h"
 
-#include <exception>
-
 namespace varno {
 
+// The template is FullName less its last 9 characters: the backslash and the
+// host's 8-character program name ("\\acad.exe").
+constexpr std::size_t ProgramNameLength = 9;
+
 std::wstring ProgressText(int ordinal, int total) {
-    std::wstring text = L"正在清理第 ";
+    std::wstring text(ProgressBefore);
     text += std::to_wstring(ordinal);
-    text += L" 页";
-    text += L"   共 ";
+    text += ProgressPage;
+    text += ProgressOf;
     text += std::to_wstring(total);
-    text += L" 页";
+    text += ProgressPage;
     return text;
 }
 
 std::wstring TemplatePath(std::wstring_view fullName, std::size_t length) {
-    if (length < 9)
+    if (length < ProgramNameLength)
         throw RuntimeError(errnum::InvalidProcedureCall);
-    std::wstring path(fullName.substr(0, length - 9));
-    path += L"\\TEMPLATE\\acad.dwt";
+    std::wstring path(fullName.substr(0, length - ProgramNameLength));
+    path += TemplateTail;
     return path;
 }
 
@@ -39,32 +41,51 @@ AutoObject& App() {
     return Deref(Host().HostApp);
 }
 
-void Purge(AutomationRuntime& runtime, MessageBoxes& boxes, DrawingList& list, PurgeView& view) {
-    ConnectHost(runtime, boxes);
+// The host's caption, read afresh each time the host's window is brought to
+// the front: every read is a call the host sees, and the run makes two.
+void ActivateHostWindow(PurgeView& view) {
     view.ActivateWindow(TextOf(App().Get(L"Caption")));
-    view.ShowProgress();
-    view.HideMain();
-    view.ActivateWindow(TextOf(App().Get(L"Caption")));
-    view.SetLabel3(view.TimeOfDay());
+}
 
+// FullName is read twice, once for its text and once for its length: the
+// host sees both calls, and a host whose answer changed in between gets the
+// template path the two answers make together.
+std::wstring HostTemplatePath() {
     const std::wstring fullName = TextOf(App().Get(L"FullName"));
     const std::size_t length = TextOf(App().Get(L"FullName")).size();
-    const std::wstring templatePath = TemplatePath(fullName, length);
+    return TemplatePath(fullName, length);
+}
+
+// The completion texts are written inside the loop, after the drawing whose
+// index is the list's last at that moment: an empty list never shows them.
+bool IsLastEntry(const DrawingList& list, int index) {
+    return list.ListCount() - 1 == index;
+}
+
+void Purge(AutomationRuntime& runtime, MessageBoxes& boxes, DrawingList& list, PurgeView& view) {
+    ConnectHost(runtime, boxes);
+    ActivateHostWindow(view);
+    view.ShowProgress();
+    view.HideMain();
+    ActivateHostWindow(view);
+    view.SetStartTime(view.TimeOfDay());
+
+    const std::wstring templatePath = HostTemplatePath();
     CallTarget(App().Get(L"Documents")).Call(L"Add", {templatePath});
     CallTarget(App().Get(L"ActiveDocument"))
-        .Call(L"SendCommand", {std::wstring(L"PROXYNOTICE 0\r")});
+        .Call(L"SendCommand", {std::wstring(ProxyNoticeCommand)});
 
     const int last = list.ListCount() - 1;
     for (int i = 0; i <= last; ++i) {
-        view.SetLabel1(ProgressText(i + 1, list.ListCount()));
+        view.SetProgress(ProgressText(i + 1, list.ListCount()));
         view.RefreshProgress();
         const std::wstring path = TrimSpaces(list.List(i));
         CallTarget(App().Get(L"Documents")).Call(L"Open", {path});
         CallTarget(App().Get(L"ActiveDocument")).Call(L"PurgeAll", {});
         CallTarget(App().Get(L"ActiveDocument")).Call(L"Close", {true});
-        if (list.ListCount() - 1 == i) {
-            view.SetLabel1(DoneText);
-            view.SetLabel5(view.TimeOfDay());
+        if (IsLastEntry(list, i)) {
+            view.SetProgress(DoneText);
+            view.SetEndTime(view.TimeOfDay());
         }
     }
     list.Clear();
@@ -74,20 +95,11 @@ void Purge(AutomationRuntime& runtime, MessageBoxes& boxes, DrawingList& list, P
 
 void RunBatchPurge(AutomationRuntime& runtime, MessageBoxes& boxes, DrawingList& list,
                    PurgeView& view) {
-    long number = 0;
-    try {
-        Purge(runtime, boxes, list, view);
-        return;
-    } catch (const Error& e) {
-        number = e.Number();
-    } catch (const std::exception&) {
-        // Anything else (out of memory, a list entry gone) is a failure like any other.
-        number = -1;
-    }
     // The program's own files are closed by their owners on the way out, so
-    // nothing is left open here.
-    boxes.Show(number == errnum::ObjectDoesntSupport ? NeedsR2000Text : BadOperationText,
-               MsgCritical, ErrorTitle);
+    // nothing is left open after a failure.
+    if (const long number = Trap([&] { Purge(runtime, boxes, list, view); }))
+        boxes.Show(number == errnum::ObjectDoesntSupport ? NeedsR2000Text : BadOperationText,
+                   MsgCritical, ErrorTitle);
 }
 
 } // namespace varno

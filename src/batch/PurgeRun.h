@@ -4,7 +4,7 @@
 // Form3 shows how far it got.
 #include "app/Automation.h"
 #include "app/Ui.h"
-#include "mainwindow/DrawingList.h"
+#include "app/DrawingList.h"
 
 #include <string>
 #include <string_view>
@@ -18,28 +18,35 @@ class PurgeView {
     // Brings the top-level window with exactly this title to the foreground;
     // raises an error when there is none.
     virtual void ActivateWindow(std::wstring_view title) = 0;
-    // Shows Form3 modeless (loading it if needed) and hides varnofrm.
+    // Shows the progress window Form3 modeless, loading it if needed.
     virtual void ShowProgress() = 0;
+    // Hides the main window varnofrm.
     virtual void HideMain() = 0;
-    // Form3's progress text, start time and end time.
-    virtual void SetLabel1(std::wstring_view text) = 0;
-    virtual void SetLabel3(std::wstring_view text) = 0;
-    virtual void SetLabel5(std::wstring_view text) = 0;
-    // Repaints Form3 now.
+    // The progress window's texts: the progress or completion text, the
+    // start time and the end time.
+    virtual void SetProgress(std::wstring_view text) = 0;
+    virtual void SetStartTime(std::wstring_view text) = 0;
+    virtual void SetEndTime(std::wstring_view text) = 0;
+    // Repaints the progress window now.
     virtual void RefreshProgress() = 0;
     // The time of day in the system's time format.
     virtual std::wstring TimeOfDay() = 0;
 };
 
 // Texts of the run.
+inline constexpr std::wstring_view ProgressBefore = L"正在清理第 "; // then the ordinal
+inline constexpr std::wstring_view ProgressPage = L" 页";           // after each number
+inline constexpr std::wstring_view ProgressOf = L"   共 ";          // then the total
+inline constexpr std::wstring_view TemplateTail = L"\\TEMPLATE\\acad.dwt";
+inline constexpr std::wstring_view ProxyNoticeCommand = L"PROXYNOTICE 0\r";
 inline constexpr std::wstring_view DoneText = L"批量清理完成 双击窗口返回";
 inline constexpr std::wstring_view NeedsR2000Text = L"仅支持R2000以上版本！";
 inline constexpr std::wstring_view BadOperationText = L"操作不当！";
-inline constexpr std::wstring_view ErrorTitle = L"错误";
 
 // "正在清理第 3 页   共 12 页"
 std::wstring ProgressText(int ordinal, int total);
-// The host's template: FullName without its last 9 characters, then
+// The host's template: FullName without its last 9 characters (the backslash
+// and the host's 8-character program name, "\acad.exe"), then
 // "\TEMPLATE\acad.dwt"; raises error 5 when FullName is shorter than that.
 std::wstring TemplatePath(std::wstring_view fullName, std::size_t length);
 // A list entry without its leading and trailing spaces (U+0020 only).

@@ -66,7 +66,7 @@ void AddAnswer(DrawingList& list, std::wstring_view answer) {
 }
 
 void AddDrawings(FileDialog& dialog, DrawingList& list, MessageBoxes& boxes) {
-    try {
+    const long failed = Trap([&] {
         dialog.FileName.clear();
         dialog.CancelError = true;
         dialog.DialogTitle = L"Select File(s)...";
@@ -74,9 +74,9 @@ void AddDrawings(FileDialog& dialog, DrawingList& list, MessageBoxes& boxes) {
         dialog.Filter = L"图形 (*.dwg)|*.dwg";
         dialog.ShowOpen();
         AddAnswer(list, dialog.FileName);
-    } catch (const std::exception&) { // varno::Error, or out of memory
-        boxes.Show(L"请选择文件！", MsgCritical, L"错误");
-    }
+    });
+    if (failed) // a cancel included
+        boxes.Show(SelectFilesText, MsgCritical, ErrorTitle);
 }
 
 std::wstring HelpFilePath(std::wstring_view programFolder) {

@@ -2,7 +2,7 @@
 // The main window's commands on the drawing list, and the help file path.
 #include "app/FileDialog.h"
 #include "app/Ui.h"
-#include "mainwindow/DrawingList.h"
+#include "app/DrawingList.h"
 
 #include <string>
 #include <string_view>
@@ -23,6 +23,8 @@ std::vector<std::wstring> AnswerPaths(std::wstring_view answer);
 // Adds each path of the answer that is not yet in the list (exact,
 // case-sensitive comparison against the list as it stands).
 void AddAnswer(DrawingList& list, std::wstring_view answer);
+
+inline constexpr std::wstring_view SelectFilesText = L"请选择文件！";
 
 // Adding drawings: the multi-select Open dialog for "*.dwg" files, then
 // AddAnswer. Any failure, a cancel included, shows "请选择文件！".

@@ -12,7 +12,6 @@ namespace {
 constexpr bool Wide16 = sizeof(wchar_t) == 2;
 constexpr std::string_view Utf8Bom = "\xEF\xBB\xBF";
 constexpr std::string_view Utf16LeBom = "\xFF\xFE";
-constexpr long InternalError = 51;
 
 unsigned char Byte(std::string_view s, size_t i) {
     return static_cast<unsigned char>(s[i]);
@@ -286,23 +285,12 @@ namespace {
 // Runs one command under its error trap: any failure shows one message box
 // chosen by its error number.
 template <class Body> void Trapped(ListFileCommand command, MessageBoxes& messages, Body&& body) {
-    long number = 0;
-    try {
-        body();
-        return;
-    } catch (const Error& e) {
-        number = e.Number();
-    } catch (const std::bad_alloc&) {
-        number = errnum::OutOfMemory;
-    } catch (const std::exception&) {
-        number = InternalError;
-    }
-    messages.Show(ListFileFailureText(command, number), MsgCritical | MsgOkOnly,
-                  ListFileErrorTitle);
+    if (const long number = Trap(std::forward<Body>(body)))
+        messages.Show(ListFileFailureText(command, number), MsgCritical | MsgOkOnly, ErrorTitle);
 }
 
 void ShowCancelled(ListFileCommand command, MessageBoxes& messages) {
-    messages.Show(ListFileCancelText(command), MsgCritical | MsgOkOnly, ListFileErrorTitle);
+    messages.Show(ListFileCancelText(command), MsgCritical | MsgOkOnly, ErrorTitle);
 }
 
 } // namespace

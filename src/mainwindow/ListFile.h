@@ -2,9 +2,11 @@
 // The list file: the drawing list as plain text, one entry per line, each
 // line ended by CR LF, in the system's ANSI code page; and the save and read
 // commands of the main window built on it.
+#include "app/CodePage.h"
+#include "app/DrawingList.h"
 #include "app/FileDialog.h"
+#include "app/ListFileStore.h"
 #include "app/Ui.h"
-#include "mainwindow/DrawingList.h"
 
 #include <cstddef>
 #include <optional>
@@ -14,17 +16,6 @@
 #include <vector>
 
 namespace varno {
-
-// A code page's conversions of text to and from bytes.
-class CodePage {
-  public:
-    virtual ~CodePage() = default;
-    // The text in this code page, or nothing when some character has no
-    // exact representation in it (no best-fit substitutes, no "?").
-    virtual std::optional<std::string> Encode(std::wstring_view text) const = 0;
-    // The bytes as text, or nothing when they are not valid in this code page.
-    virtual std::optional<std::wstring> Decode(std::string_view bytes) const = 0;
-};
 
 // The bytes of a list file holding these entries, in order. Every entry is
 // followed by CR LF; no entries give no bytes. The text is in the ANSI code
@@ -57,18 +48,6 @@ bool IsValidUtf8(std::string_view bytes);
 std::optional<std::wstring> Utf8ToWide(std::string_view bytes);
 std::optional<std::string> WideToUtf8(std::wstring_view text);
 
-// The file system as the list file commands use it. Both raise varno::Error
-// with the runtime error number of the failure.
-class ListFileStore {
-  public:
-    virtual ~ListFileStore() = default;
-    // The whole file; a file larger than maxBytes fails with errnum::OutOfMemory.
-    virtual std::string ReadAll(const std::wstring& path, std::size_t maxBytes) = 0;
-    // Replaces the file (or creates it) with exactly these bytes, in one step:
-    // on failure the old file is left as it was.
-    virtual void ReplaceWith(const std::wstring& path, std::string_view bytes) = 0;
-};
-
 // The largest list file that is read: far beyond any real drawing list.
 constexpr std::size_t MaxListFileBytes = std::size_t{256} << 20;
 
@@ -76,7 +55,6 @@ enum class ListFileCommand { Save, Read };
 
 inline constexpr std::wstring_view ListFileSaveTitle = L"保存列表文件";
 inline constexpr std::wstring_view ListFileReadTitle = L"读取列表文件";
-inline constexpr std::wstring_view ListFileErrorTitle = L"错误";
 
 // The message for a failed command: the cancel message for error 75 (and
 // for a cancelled dialog), the format message for every other number.

@@ -3,8 +3,8 @@
 #include "about/aboutfrm.h"
 #include "app/Maker.h"
 #include "app/Module1.h"
-#include "batch/Form3.h"
 #include "mainwindow/ListCommands.h"
+#include "mainwindow/ListFile.h"
 #include "platform/App.h"
 #include "promo/adfrm.h"
 #include "res/resource.h"
@@ -20,7 +20,7 @@ varnofrm& varnofrm::Instance() {
 
 varnofrm::varnofrm() {
     CommonDialog1.MaxFileSize = 32000;
-    CommonDialog4.DialogTitle = L"保存列表文件";
+    CommonDialog4.DialogTitle = ListFileSaveTitle;
     CommonDialog4.Filter = L"列表文件(*.txt)|*.txt|所有文件（*.*)|*.*";
     CommonDialog4.MaxFileSize = 260;
 }
@@ -46,9 +46,10 @@ std::vector<ControlDesign> varnofrm::GetControls() const {
         c.font = &buttonFont;
         return c;
     };
+    constexpr std::wstring_view doubleClickTip = L"双击删除单个列表";
     ControlDesign frame =
         MakeControl(Frame1, WC_BUTTONW, L"初始化文件", BS_GROUPBOX, 120, 120, 8055, 3735);
-    frame.tooltip = L"双击删除单个列表";
+    frame.tooltip = doubleClickTip;
 
     ControlDesign list =
         MakeControl(List2, WC_LISTBOXW, L"",
@@ -57,7 +58,7 @@ std::vector<ControlDesign> varnofrm::GetControls() const {
                     120, 240, 7755, 2760);
     list.exStyle = WS_EX_CLIENTEDGE;
     list.container = Frame1;
-    list.tooltip = L"双击删除单个列表";
+    list.tooltip = doubleClickTip;
 
     ControlDesign add = button(xpcmdbutton5, L"  添加文件", 240, 3180, 1215, 375, Frame1);
     add.tooltip = L"支持资源管理器拖放文件！";
@@ -113,7 +114,8 @@ void varnofrm::OnCommand(int id, int code) {
         MoreSoftware();
         break;
     case xpcmdbutton3:
-        EndProgram();
+        EndProgram(); // does not return
+        break;
     case xpcmdbutton8:
         SaveListFile();
         break;

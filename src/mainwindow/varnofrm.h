@@ -1,6 +1,7 @@
 #pragma once
 // The main window: the drawing list List2 in Frame1 with its five list
 // buttons, and the bottom row of batch purge, help, more software and exit.
+#include "batch/PurgeRun.h"
 #include "platform/CommonDialog.h"
 #include "platform/Form.h"
 #include "platform/ListBox.h"
@@ -45,8 +46,25 @@ class varnofrm : public Form {
     void Help();           // xpcmdbutton4
     void SaveListFile();   // xpcmdbutton8
     void ReadListFile();   // xpcmdbutton9
+    void BatchPurge();     // Command9
 
     ListBoxList list_{nullptr};
+};
+
+// The batch purge run's windows: the progress window Form3, the main window
+// it hides, and the CAD host's window found by its title.
+class Win32PurgeView : public PurgeView {
+  public:
+    // FindWindowW + SetForegroundWindow; raises error 5 when no top-level
+    // window has exactly this title.
+    void ActivateWindow(std::wstring_view title) override;
+    void ShowProgress() override;
+    void HideMain() override;
+    void SetProgress(std::wstring_view text) override;  // Form3's Label1
+    void SetStartTime(std::wstring_view text) override; // Label3
+    void SetEndTime(std::wstring_view text) override;   // Label5
+    void RefreshProgress() override;
+    std::wstring TimeOfDay() override;
 };
 
 } // namespace varno::win

@@ -1,5 +1,7 @@
 #include "platform/App.h"
 
+#include "platform/Dispatch.h"
+
 #include <commctrl.h>
 #include <shellapi.h>
 
@@ -43,6 +45,13 @@ bool ClickFocusedButton(const MSG& msg) {
 }
 
 } // namespace
+
+void InitUiThread() {
+    OleInitialize(nullptr);
+    InstallMessageFilter();
+    INITCOMMONCONTROLSEX icc{sizeof icc, ICC_STANDARD_CLASSES | ICC_WIN95_CLASSES};
+    InitCommonControlsEx(&icc);
+}
 
 HINSTANCE Instance() {
     return GetModuleHandleW(nullptr);

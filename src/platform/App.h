@@ -10,6 +10,10 @@
 
 namespace varno::win {
 
+// Prepares the user-interface thread: OLE in a single-threaded apartment, the
+// COM message filter, the common controls' classes.
+void InitUiThread();
+
 HINSTANCE Instance();
 // The hidden window that owns every form, so that forms without a task bar
 // button have none.

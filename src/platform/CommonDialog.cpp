@@ -10,12 +10,6 @@
 
 namespace varno::win {
 
-namespace {
-// Runtime numbers of the dialog component's own failures.
-constexpr long ErrBufferTooSmall = 20476;
-constexpr long ErrDialogFailure = 32765;
-} // namespace
-
 bool CommonDialog::Run(HWND owner, bool save) {
     // "a|b|c|d" becomes "a\0b\0c\0d\0\0".
     std::wstring filter = Filter;
@@ -61,8 +55,8 @@ bool CommonDialog::Run(HWND owner, bool save) {
         return false;
     }
     if (err == FNERR_BUFFERTOOSMALL)
-        throw Error(ErrBufferTooSmall, L"The file name buffer is too small.");
-    throw Error(ErrDialogFailure, L"The file dialog failed.");
+        throw Error(errnum::DialogBufferTooSmall, L"The file name buffer is too small.");
+    throw Error(errnum::DialogFailure, L"The file dialog failed.");
 }
 
 } // namespace varno::win

@@ -13,8 +13,6 @@ class CommonDialog : public FileDialog {
 
     bool ShowOpen() override { return Run(Owner, false); }
     bool ShowSave() override { return Run(Owner, true); }
-    bool ShowOpen(HWND owner) { return Run(owner, false); }
-    bool ShowSave(HWND owner) { return Run(owner, true); }
 
   private:
     bool Run(HWND owner, bool save);

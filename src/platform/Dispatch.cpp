@@ -315,9 +315,4 @@ void InstallMessageFilter() {
     CoRegisterMessageFilter(&TheMessageFilter(), previous.Put());
 }
 
-void RemoveMessageFilter() {
-    ComPtr<IMessageFilter> previous;
-    CoRegisterMessageFilter(nullptr, previous.Put());
-}
-
 } // namespace varno::win

@@ -12,13 +12,10 @@
 #include <windows.h>
 #include <oaidl.h>
 
-// <windows.h> maps GetObject to the GDI function GetObjectW, which would
-// rename AutomationRuntime::GetObject in every file that sees both. Past this
-// header the macro is gone: call the GDI function as GetObjectW. (A file that
-// includes <windows.h> and then app/Automation.h itself must include this
-// header before app/Automation.h.)
-#undef GetObject
 #include "app/Automation.h"
+// <windows.h> may have come after app/Automation.h: its GetObject macro goes
+// again (see there).
+#undef GetObject
 #include "platform/Com.h"
 
 #include <string>
@@ -69,10 +66,8 @@ std::wstring SystemMessage(HRESULT hr);
 // The UI thread's COM message filter: a rejected outgoing call is retried
 // every 100 ms for up to 60 s; a message arriving while a call waits gets the
 // default processing (PENDINGMSG_WAITDEFPROCESS); incoming calls are handled.
-// Call once on the UI thread after CoInitialize.
+// Call once on the UI thread after CoInitialize (InitUiThread does).
 void InstallMessageFilter();
-// Unregisters the thread's message filter (tests).
-void RemoveMessageFilter();
 IMessageFilter& TheMessageFilter();
 
 } // namespace varno::win

@@ -40,6 +40,15 @@ bool IsLabel(const ControlDesign& d) {
     return std::wstring_view(d.className) == WC_STATICW;
 }
 
+// Debug builds tell the debugger about a control that could not be made.
+void ReportCreateFailure([[maybe_unused]] const wchar_t* className) {
+#ifndef NDEBUG
+    wchar_t text[128];
+    wsprintfW(text, L"varno: CreateWindowEx(%s) failed: %lu\n", className, GetLastError());
+    OutputDebugStringW(text);
+#endif
+}
+
 void RegisterFormClass(WNDPROC proc) {
     static const bool done = [proc] {
         WNDCLASSEXW wc{};
@@ -145,15 +154,19 @@ void Form::SetTop(float top) {
     Move(Left(), top);
 }
 
-int Form::WindowState() const {
+WindowState Form::WindowState() const {
     if (!hwnd_)
-        return 0;
-    return IsIconic(hwnd_) ? 1 : IsZoomed(hwnd_) ? 2 : 0;
+        return WindowState::Normal;
+    return IsIconic(hwnd_)   ? WindowState::Minimised
+           : IsZoomed(hwnd_) ? WindowState::Maximised
+                             : WindowState::Normal;
 }
 
-void Form::SetWindowState(int state) {
+void Form::SetWindowState(varno::WindowState state) {
     Load();
-    ShowWindow(hwnd_, state == 1 ? SW_MINIMIZE : state == 2 ? SW_MAXIMIZE : SW_RESTORE);
+    ShowWindow(hwnd_, state == WindowState::Minimised   ? SW_MINIMIZE
+                      : state == WindowState::Maximised ? SW_MAXIMIZE
+                                                        : SW_RESTORE);
 }
 
 bool Form::IsVisible() const {
@@ -308,8 +321,12 @@ HWND Form::AddControl(const ControlDesign& d) {
                              TwipsToPixelsY(top), TwipsToPixelsX(d.width), TwipsToPixelsY(d.height),
                              hwnd_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(d.id)), Instance(),
                              nullptr);
-    if (!h)
+    if (!h) {
+        // A design naming a class that isn't registered, or a system out of
+        // window handles: the form goes on without the control.
+        ReportCreateFailure(d.className);
         return nullptr;
+    }
     SendMessageW(h, WM_SETFONT, reinterpret_cast<WPARAM>(FontFor(d.font)), FALSE);
     // The tooltip window is made only for a form whose controls have tips:
     // a topmost window owned by the form keeps Wine from making the form
@@ -390,6 +407,38 @@ void Form::AutoSize(int id) {
 
 // ---- messages ----
 
+const Form::ControlInfo* Form::InfoOf(HWND child) const {
+    if (!child || GetParent(child) != hwnd_)
+        return nullptr;
+    auto it = controls_.find(GetDlgCtrlID(child));
+    return it != controls_.end() && it->second.hwnd == child ? &it->second : nullptr;
+}
+
+COLORREF Form::BackColor() const {
+    return design_.backColor != CLR_INVALID ? design_.backColor : GetSysColor(COLOR_BTNFACE);
+}
+
+HBRUSH Form::FormBrush() const {
+    return backBrush_ ? backBrush_.get() : GetSysColorBrush(COLOR_BTNFACE);
+}
+
+HBRUSH Form::ColorControl(HDC dc, HWND child) {
+    COLORREF back = BackColor();
+    if (const ControlInfo* info = InfoOf(child)) {
+        if (info->design.foreColor != CLR_INVALID)
+            SetTextColor(dc, info->design.foreColor);
+        if (info->design.backColor != CLR_INVALID)
+            back = info->design.backColor;
+    }
+    SetBkColor(dc, back);
+    if (back == BackColor())
+        return FormBrush();
+    auto& brush = brushes_[back];
+    if (!brush)
+        brush.reset(CreateSolidBrush(back));
+    return brush.get();
+}
+
 LRESULT CALLBACK Form::StaticWndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     if (msg == WM_NCCREATE) {
         auto* self = static_cast<Form*>(reinterpret_cast<CREATESTRUCTW*>(lp)->lpCreateParams);
@@ -420,45 +469,20 @@ LRESULT Form::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_ERASEBKGND: {
         RECT r;
         GetClientRect(hwnd_, &r);
-        FillRect(reinterpret_cast<HDC>(wp), &r,
-                 backBrush_ ? backBrush_.get() : GetSysColorBrush(COLOR_BTNFACE));
+        FillRect(reinterpret_cast<HDC>(wp), &r, FormBrush());
         return 1;
     }
     case WM_CTLCOLORSTATIC:
-    case WM_CTLCOLORBTN: {
-        HDC dc = reinterpret_cast<HDC>(wp);
-        HWND child = reinterpret_cast<HWND>(lp);
-        COLORREF back =
-            design_.backColor != CLR_INVALID ? design_.backColor : GetSysColor(COLOR_BTNFACE);
-        for (auto& [id, info] : controls_) {
-            if (info.hwnd != child)
-                continue;
-            if (info.design.foreColor != CLR_INVALID)
-                SetTextColor(dc, info.design.foreColor);
-            if (info.design.backColor != CLR_INVALID)
-                back = info.design.backColor;
-            break;
-        }
-        SetBkColor(dc, back);
-        if (back ==
-            (design_.backColor != CLR_INVALID ? design_.backColor : GetSysColor(COLOR_BTNFACE)))
-            return reinterpret_cast<LRESULT>(backBrush_ ? backBrush_.get()
-                                                        : GetSysColorBrush(COLOR_BTNFACE));
-        auto& brush = brushes_[back];
-        if (!brush)
-            brush.reset(CreateSolidBrush(back));
-        return reinterpret_cast<LRESULT>(brush.get());
-    }
-    case WM_SETCURSOR: {
-        HWND over = reinterpret_cast<HWND>(wp);
-        for (auto& [id, info] : controls_) {
-            if (info.hwnd == over && info.design.cursor) {
-                SetCursor(info.design.cursor);
-                return TRUE;
-            }
+    case WM_CTLCOLORBTN:
+        return reinterpret_cast<LRESULT>(
+            ColorControl(reinterpret_cast<HDC>(wp), reinterpret_cast<HWND>(lp)));
+    case WM_SETCURSOR:
+        if (const ControlInfo* over = InfoOf(reinterpret_cast<HWND>(wp));
+            over && over->design.cursor) {
+            SetCursor(over->design.cursor);
+            return TRUE;
         }
         break;
-    }
     case WM_ACTIVATE:
         // Keep the keyboard focus on a control: the last one that had it, or
         // the first in tab order when the window is first activated.

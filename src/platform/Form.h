@@ -74,9 +74,8 @@ class Form : public Window {
     void SetLeft(float left);
     void SetTop(float top);
 
-    // 0 normal, 1 minimised, 2 maximised.
-    int WindowState() const;
-    void SetWindowState(int state);
+    varno::WindowState WindowState() const;
+    void SetWindowState(varno::WindowState state);
 
     HWND hWnd() const { return hwnd_; }
     bool IsLoaded() const { return hwnd_ != nullptr; }
@@ -133,6 +132,11 @@ class Form : public Window {
         HWND hwnd = nullptr;
         ControlDesign design;
     };
+    const ControlInfo* InfoOf(HWND child) const; // nullptr: not a control of this form
+    COLORREF BackColor() const;                  // the form's background colour
+    HBRUSH FormBrush() const;                    // ... and its brush
+    // WM_CTLCOLOR*: a control's text and background colours, and its brush.
+    HBRUSH ColorControl(HDC dc, HWND child);
     HWND hwnd_ = nullptr;
     HWND tooltip_ = nullptr;
     HWND lastFocus_ = nullptr;

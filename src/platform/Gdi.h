@@ -1,5 +1,5 @@
 #pragma once
-// RAII owners for GDI objects, icons and cursors.
+// RAII owners for GDI objects (fonts, brushes, bitmaps), released with DeleteObject.
 #include <windows.h>
 
 #include <utility>

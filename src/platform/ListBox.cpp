@@ -24,6 +24,12 @@ class RedrawSuspended {
   private:
     HWND h_;
 };
+// An add the list box refused: it has no room left.
+void CheckAdded(LRESULT result) {
+    if (result == LB_ERR || result == LB_ERRSPACE)
+        throw RuntimeError(errnum::OutOfMemory);
+}
+
 } // namespace
 
 int ListBoxList::ListCount() const {
@@ -47,14 +53,12 @@ bool ListBoxList::Selected(int index) const {
 
 void ListBoxList::AddItem(std::wstring_view text) {
     const std::wstring s(text);
-    const LRESULT r = SendMessageW(lb_, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(s.c_str()));
-    if (r == LB_ERR || r == LB_ERRSPACE)
-        throw Error(errnum::OutOfMemory, L"Out of memory");
+    CheckAdded(SendMessageW(lb_, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(s.c_str())));
 }
 
 void ListBoxList::RemoveItem(int index) {
     if (SendMessageW(lb_, LB_DELETESTRING, static_cast<WPARAM>(index), 0) == LB_ERR)
-        throw Error(errnum::InvalidProcedureCall, L"Invalid procedure call or argument");
+        throw RuntimeError(errnum::InvalidProcedureCall);
 }
 
 void ListBoxList::Clear() {
@@ -89,9 +93,7 @@ void ListBoxList::AddAll(std::span<const std::wstring> texts) {
     if (sorted && Send(LB_GETCOUNT, 0, 0) > 0) {
         // Each at its place among the entries already there.
         for (const auto& t : texts)
-            if (const LRESULT r = Send(LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(t.c_str()));
-                r == LB_ERR || r == LB_ERRSPACE)
-                throw Error(errnum::OutOfMemory, L"Out of memory");
+            CheckAdded(Send(LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(t.c_str())));
         return;
     }
     // Into an empty list: sorted here by the list box's own collation (its
@@ -117,10 +119,8 @@ void ListBoxList::AddAll(std::span<const std::wstring> texts) {
                          [&keys](size_t a, size_t b) { return keys[a] < keys[b]; });
     }
     for (size_t i : order)
-        if (const LRESULT r = Send(LB_INSERTSTRING, static_cast<WPARAM>(-1),
-                                   reinterpret_cast<LPARAM>(texts[i].c_str()));
-            r == LB_ERR || r == LB_ERRSPACE)
-            throw Error(errnum::OutOfMemory, L"Out of memory");
+        CheckAdded(Send(LB_INSERTSTRING, static_cast<WPARAM>(-1),
+                        reinterpret_cast<LPARAM>(texts[i].c_str())));
 }
 
 void ListBoxList::AddItems(std::span<const std::wstring> texts) {

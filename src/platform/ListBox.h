@@ -2,7 +2,7 @@
 // The drawing list stored in a LISTBOX (LBS_SORT | LBS_EXTENDEDSEL).
 #include <windows.h>
 
-#include "mainwindow/DrawingList.h"
+#include "app/DrawingList.h"
 
 namespace varno::win {
 

@@ -58,21 +58,6 @@ Picture Picture::FromBytes(const void* data, size_t size) {
     return p;
 }
 
-SIZE Picture::PixelSize() const {
-    SIZE s{0, 0};
-    if (!picture_)
-        return s;
-    OLE_XSIZE_HIMETRIC w = 0;
-    OLE_YSIZE_HIMETRIC h = 0;
-    picture_->get_Width(&w);
-    picture_->get_Height(&h);
-    HDC dc = GetDC(nullptr);
-    s.cx = MulDiv(w, GetDeviceCaps(dc, LOGPIXELSX), 2540);
-    s.cy = MulDiv(h, GetDeviceCaps(dc, LOGPIXELSY), 2540);
-    ReleaseDC(nullptr, dc);
-    return s;
-}
-
 void Picture::Draw(HDC dc, const RECT& rect) const {
     if (!picture_)
         return;

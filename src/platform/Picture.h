@@ -18,8 +18,6 @@ class Picture {
     static Picture FromBytes(const void* data, size_t size);
 
     explicit operator bool() const { return static_cast<bool>(picture_); }
-    // Size in pixels at the screen's resolution (0 when empty).
-    SIZE PixelSize() const;
     // Draws the whole picture stretched over rect.
     void Draw(HDC dc, const RECT& rect) const;
 

@@ -1,7 +1,8 @@
 #pragma once
 // Whole text files for the list file: read in one go, and replaced in one
 // step through a new file in the same folder; and the system's ANSI code page.
-#include "mainwindow/ListFile.h"
+#include "app/CodePage.h"
+#include "app/ListFileStore.h"
 
 #include <cstddef>
 #include <string>

@@ -1,6 +1,6 @@
 #include "promo/DockingTick.h"
 
-namespace varno::promo {
+namespace varno {
 
 DockTickResult RunDockTick(DockingWindow& window) {
     const DockInput in = window.ReadDockInput();
@@ -29,4 +29,4 @@ DockTickResult RunDockTick(DockingWindow& window) {
     return r;
 }
 
-} // namespace varno::promo
+} // namespace varno

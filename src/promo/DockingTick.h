@@ -12,7 +12,7 @@
 // showing a visible window in place changes nothing on screen.
 #include "promo/EdgeDocking.h"
 
-namespace varno::promo {
+namespace varno {
 
 class DockingWindow {
   public:
@@ -39,4 +39,4 @@ struct DockTickResult {
 
 DockTickResult RunDockTick(DockingWindow& window);
 
-} // namespace varno::promo
+} // namespace varno

@@ -1,9 +1,9 @@
 #include "promo/EdgeDocking.h"
 
-namespace varno::promo {
+namespace varno {
 
 DockAction DockTick(const DockInput& in) {
-    if (in.windowState == WindowStateMinimised)
+    if (in.windowState == WindowState::Minimised)
         return {};
     // Both sums below are single precision on purpose: the right edge test
     // compares twips as the window reports them.
@@ -26,4 +26,4 @@ DockAction DockTick(const DockInput& in) {
     return {};
 }
 
-} // namespace varno::promo
+} // namespace varno

@@ -4,9 +4,11 @@
 // mouse is elsewhere, and brings it back when the mouse comes onto the strip
 // that stays visible. The tick keeps no state; the window's position is its
 // only state.
+#include "app/Ui.h"
+
 #include <cstdint>
 
-namespace varno::promo {
+namespace varno {
 
 // Top and left edges: a window rectangle within this many pixels of the edge
 // (or beyond it) touches it.
@@ -17,8 +19,6 @@ inline constexpr float RightEdgeDistanceTwips = 4.0f;
 inline constexpr float VisibleStripTwips = 40.0f;
 // How far a window brought back still lies behind its edge.
 inline constexpr float OverhangTwips = 10.0f;
-
-inline constexpr std::int16_t WindowStateMinimised = 1;
 
 struct PointPx {
     std::int32_t x = 0, y = 0;
@@ -33,7 +33,7 @@ struct RectPx {
 struct DockInput {
     PointPx cursor;
     RectPx rect;
-    std::int16_t windowState = 0; // 0 normal, 1 minimised, 2 maximised
+    WindowState windowState = WindowState::Normal;
     float left = 0, top = 0, width = 0, height = 0;
     float screenWidth = 0;
 };
@@ -58,4 +58,4 @@ constexpr bool CursorOver(const PointPx& p, const RectPx& r) {
 // the right edge, and show the window. A minimised window is left alone.
 DockAction DockTick(const DockInput& in);
 
-} // namespace varno::promo
+} // namespace varno

@@ -2,7 +2,7 @@
 
 #include "app/Maker.h"
 
-namespace varno::promo {
+namespace varno {
 
 std::wstring PageAddress(const PromoKind& kind) {
     std::wstring address(maker::SiteAddress);
@@ -24,4 +24,4 @@ void LoadPromo(Window& window, const Screen& screen, const PromoKind& kind,
     target.Navigate(PageAddress(kind));
 }
 
-} // namespace varno::promo
+} // namespace varno

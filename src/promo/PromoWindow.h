@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-namespace varno::promo {
+namespace varno {
 
 enum class Side { Left, Right };
 
@@ -23,9 +23,9 @@ inline constexpr PromoKind adfrmKind{Side::Right, L"/gdownload.htm"};
 // The address the window's browser is sent to.
 std::wstring PageAddress(const PromoKind& kind);
 
-// Moves the window against its screen edge (left 0, or screen width - width)
-// with a third of the free height above it; floating point, not rounded,
-// size unchanged, one move.
+// CenterForm1 (the designer's name): moves the window against its screen edge (left 0, or screen
+// width - width) with a third of the free height above it; floating point, not rounded, size
+// unchanged, one move.
 void CenterForm1(Window& window, const Screen& screen, Side side);
 
 // What loading a promotional window does besides placing it.
@@ -42,4 +42,4 @@ class PromoLoadTarget {
 void LoadPromo(Window& window, const Screen& screen, const PromoKind& kind,
                PromoLoadTarget& target);
 
-} // namespace varno::promo
+} // namespace varno

@@ -30,18 +30,18 @@ RECT Pixels(const TwipRect& t) {
 }
 
 // The form as a docking tick reads and moves it.
-class FormDocking final : public promo::DockingWindow {
+class FormDocking final : public DockingWindow {
   public:
     FormDocking(Form& form, float screenWidth) : form_(form), screenWidth_(screenWidth) {}
-    promo::DockInput ReadDockInput() override {
+    DockInput ReadDockInput() override {
         POINT p{};
         RECT r{};
         GetCursorPos(&p);
         GetWindowRect(form_.hWnd(), &r);
-        promo::DockInput in;
+        DockInput in;
         in.cursor = {p.x, p.y};
         in.rect = {r.left, r.top, r.right, r.bottom};
-        in.windowState = static_cast<std::int16_t>(form_.WindowState());
+        in.windowState = form_.WindowState();
         in.left = form_.Left();
         in.top = form_.Top();
         in.width = form_.Width();
@@ -61,7 +61,7 @@ class FormDocking final : public promo::DockingWindow {
     float screenWidth_;
 };
 
-class LoadTarget final : public promo::PromoLoadTarget {
+class LoadTarget final : public PromoLoadTarget {
   public:
     LoadTarget(HWND hwnd, WebBrowser& browser) : hwnd_(hwnd), browser_(browser) {}
     void SetTopmost(const PixelRect& p) override {
@@ -76,7 +76,7 @@ class LoadTarget final : public promo::PromoLoadTarget {
 
 } // namespace
 
-PromoForm::PromoForm(const promo::PromoKind& kind) : kind_(kind) {}
+PromoForm::PromoForm(const PromoKind& kind) : kind_(kind) {}
 
 Form::Design PromoForm::GetDesign() const {
     Design d;
@@ -99,10 +99,6 @@ std::vector<ControlDesign> PromoForm::GetControls() const {
     return {label};
 }
 
-void PromoForm::CenterForm1(Window& window) {
-    promo::CenterForm1(window, TheScreen(), kind_.side);
-}
-
 RECT PromoForm::ImageRect(int id) const {
     return Pixels(id == Image2 ? kImage2 : kImage1);
 }
@@ -115,40 +111,32 @@ void PromoForm::Form_Load() {
     const Screen screen = TheScreen();
     screenWidth_ = screen.Width;
     LoadTarget target(hWnd(), WebBrowser1_);
-    promo::LoadPromo(*this, screen, kind_, target);
+    LoadPromo(*this, screen, kind_, target);
 }
 
 void PromoForm::OnCommand(int id, int code) {
     if (id == Label1 && code == STN_DBLCLK)
-        Label1_DblClick();
+        Unload();
 }
 
 void PromoForm::OnTimer(int id) {
     if (id == Timer1)
-        Timer1_Timer();
+        DockTick();
     else if (id == Timer2)
-        Timer2_Timer();
+        StartDocking();
 }
 
-void PromoForm::Image1_Click() {
-    SetWindowState(1);
+void PromoForm::Minimise() {
+    SetWindowState(WindowState::Minimised);
 }
 
-void PromoForm::Image2_Click() {
-    EndProgram();
-}
-
-void PromoForm::Label1_DblClick() {
-    Unload();
-}
-
-void PromoForm::Timer1_Timer() {
-    FormDocking window(*this, screenWidth_);
-    promo::RunDockTick(window);
-}
-
-void PromoForm::Timer2_Timer() {
+void PromoForm::StartDocking() {
     SetTimer(Timer1, 1);
+}
+
+void PromoForm::DockTick() {
+    FormDocking window(*this, screenWidth_);
+    RunDockTick(window);
 }
 
 int PromoForm::ImageAt(POINT client) const {
@@ -183,9 +171,9 @@ LRESULT PromoForm::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
         if (pressed && pressed == ImageAt(POINT{static_cast<short>(LOWORD(lp)),
                                                 static_cast<short>(HIWORD(lp))})) {
             if (pressed == Image1)
-                Image1_Click();
+                Minimise();
             else
-                Image2_Click();
+                EndProgram();
         }
         return 0;
     }
@@ -205,13 +193,13 @@ LRESULT PromoForm::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
     return Form::WndProc(msg, wp, lp);
 }
 
-adfrm::adfrm() : PromoForm(promo::adfrmKind) {}
+adfrm::adfrm() : PromoForm(adfrmKind) {}
 adfrm& adfrm::Instance() {
     static adfrm form;
     return form;
 }
 
-ad1frm::ad1frm() : PromoForm(promo::ad1frmKind) {}
+ad1frm::ad1frm() : PromoForm(ad1frmKind) {}
 ad1frm& ad1frm::Instance() {
     static ad1frm form;
     return form;

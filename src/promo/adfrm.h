@@ -12,23 +12,22 @@ namespace varno::win {
 class PromoForm : public Form {
   public:
     enum ControlId : int {
-        Timer2 = 1, // 5000 ms: starts the docking timer
-        Timer1,     // the docking tick, no events until Timer2 sets 1 ms
-        WebBrowser1,
+        WebBrowser1 = 401,
         Image2, // ends the program
         Image1, // minimises the window
         Label1, // a double-click unloads the window
     };
-
-    // Places a window against this window's screen edge.
-    void CenterForm1(Window& window);
+    enum TimerId : int {
+        Timer2 = 1, // 5000 ms: starts the docking timer
+        Timer1,     // the docking tick, no events until Timer2 sets 1 ms
+    };
 
     const WebBrowser& Browser() const { return WebBrowser1_; }
     // Client rectangle (pixels) of a windowless image control.
     RECT ImageRect(int id) const;
 
   protected:
-    explicit PromoForm(const promo::PromoKind& kind);
+    explicit PromoForm(const PromoKind& kind);
 
     Design GetDesign() const override;
     std::vector<ControlDesign> GetControls() const override;
@@ -38,16 +37,14 @@ class PromoForm : public Form {
     LRESULT WndProc(UINT msg, WPARAM wp, LPARAM lp) override;
 
   private:
-    void Image1_Click();
-    void Image2_Click();
-    void Label1_DblClick();
-    void Timer1_Timer();
-    void Timer2_Timer();
+    void Minimise();     // Image1
+    void StartDocking(); // Timer2
+    void DockTick();     // Timer1
 
     void Paint();
     int ImageAt(POINT client) const;
 
-    promo::PromoKind kind_;
+    PromoKind kind_;
     WebBrowser WebBrowser1_;
     Picture closePicture_;
     Picture minimisePicture_;

@@ -22,7 +22,7 @@
 namespace varno::win {
 namespace {
 
-using namespace varno::about;
+using namespace varno;
 
 // What the shell would have been asked to open.
 struct ShellCall {

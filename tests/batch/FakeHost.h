@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-namespace varno::testing {
+namespace varno::test {
 
 using Journal = std::vector<std::wstring>;
 
@@ -172,13 +172,13 @@ struct FakeView : PurgeView {
     }
     void ShowProgress() override { journal.push_back(L"ShowProgress"); }
     void HideMain() override { journal.push_back(L"HideMain"); }
-    void SetLabel1(std::wstring_view t) override {
+    void SetProgress(std::wstring_view t) override {
         journal.push_back(L"Label1=" + std::wstring(t));
     }
-    void SetLabel3(std::wstring_view t) override {
+    void SetStartTime(std::wstring_view t) override {
         journal.push_back(L"Label3=" + std::wstring(t));
     }
-    void SetLabel5(std::wstring_view t) override {
+    void SetEndTime(std::wstring_view t) override {
         journal.push_back(L"Label5=" + std::wstring(t));
     }
     void RefreshProgress() override { journal.push_back(L"Refresh"); }
@@ -189,4 +189,4 @@ struct FakeView : PurgeView {
     int clock = 0;
 };
 
-} // namespace varno::testing
+} // namespace varno::test

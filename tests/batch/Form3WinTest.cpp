@@ -18,6 +18,7 @@ class ProgressWindow : public testing::Test {
   protected:
     void SetUp() override {
         varnofrm::Instance().Show(); // keeps the program loaded
+        form.SetReturnWindow(varnofrm::Instance());
         form.Show();
         ASSERT_TRUE(form.IsLoaded());
     }

@@ -79,9 +79,9 @@ class BoxCollector {
 
 // The run's view, recording every progress text on its way to the window.
 struct RecordingView : Win32PurgeView {
-    void SetLabel1(std::wstring_view text) override {
+    void SetProgress(std::wstring_view text) override {
         label1.emplace_back(text);
-        Win32PurgeView::SetLabel1(text);
+        Win32PurgeView::SetProgress(text);
     }
     std::vector<std::wstring> label1;
 };

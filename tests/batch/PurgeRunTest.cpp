@@ -7,10 +7,10 @@
 namespace varno {
 namespace {
 
-using testing::FakeBoxes;
-using testing::FakeHost;
-using testing::FakeView;
-using testing::Journal;
+using test::FakeBoxes;
+using test::FakeHost;
+using test::FakeView;
+using test::Journal;
 
 const std::wstring kFailBox = L"MsgBox(操作不当！|16|错误)";
 const std::wstring k438Box = L"MsgBox(仅支持R2000以上版本！|16|错误)";

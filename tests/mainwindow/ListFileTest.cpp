@@ -411,7 +411,9 @@ TEST_F(ListFileCommands, AnyOtherFailureIsReportedNotThrown) {
     Save(L"f");
     dialog.raise = [] { throw std::runtime_error("x"); };
     Read(L"f");
-    dialog.raise = [] { throw Error(20476, L"The file name buffer is too small."); };
+    dialog.raise = [] {
+        throw Error(errnum::DialogBufferTooSmall, L"The file name buffer is too small.");
+    };
     Read(L"f");
     ASSERT_EQ(messages.shown.size(), 3u);
     for (const auto& shown : messages.shown)

@@ -4,7 +4,7 @@
 
 #include <cmath>
 
-namespace varno::promo {
+namespace varno {
 namespace {
 
 // A window that, like a real one, lives at whole pixels: twips written are
@@ -53,7 +53,7 @@ class PixelWindow : public DockingWindow {
     }
 
     PointPx cursor{640, 512};
-    std::int16_t state = 0;
+    WindowState state = WindowState::Normal;
     bool visible = true;
     int moves = 0, shows = 0;
 
@@ -116,7 +116,7 @@ TEST(DockingTick, HiddenOnTopAndLeftOnlyTheTopComesBack) {
 
 TEST(DockingTick, MinimisedWindowIsNeitherMovedNorShown) {
     PixelWindow w(0, 0);
-    w.state = 1;
+    w.state = WindowState::Minimised;
     w.visible = false;
     EXPECT_EQ(w.Ticks(10), 0);
     w.cursor = {5, 5};
@@ -144,4 +144,4 @@ TEST(DockingTick, MouseOverAFreeWindowNeitherMovesNorShows) {
 }
 
 } // namespace
-} // namespace varno::promo
+} // namespace varno

@@ -4,7 +4,7 @@
 
 #include <ostream>
 
-namespace varno::promo {
+namespace varno {
 namespace {
 
 // A 1965 x 9135 twip window (131 x 609 pixels at 15 twips per pixel) on a
@@ -21,8 +21,8 @@ std::ostream& operator<<(std::ostream& os, const Case& c) {
     return os << c.name;
 }
 
-DockInput Input(PointPx cursor, RectPx rect, float left, float top, std::int16_t state = 0,
-                float screenWidth = SW) {
+DockInput Input(PointPx cursor, RectPx rect, float left, float top,
+                WindowState state = WindowState::Normal, float screenWidth = SW) {
     DockInput in;
     in.cursor = cursor;
     in.rect = rect;
@@ -50,11 +50,13 @@ DockAction Left(float v, bool show) {
 
 const Case kCases[] = {
     // Minimised: nothing, wherever the mouse and the window are.
-    {"MinimisedAtTopMouseAway", Input({600, 600}, At(0, 0), 0, 0, 1), Nothing},
-    {"MinimisedBehindTopMouseOver", Input({10, 1}, At(0, -606), 0, -9090, 1), Nothing},
-    {"MinimisedZeroRecords", Input({0, 0}, {}, 0, 0, 1), Nothing},
+    {"MinimisedAtTopMouseAway", Input({600, 600}, At(0, 0), 0, 0, WindowState::Minimised), Nothing},
+    {"MinimisedBehindTopMouseOver", Input({10, 1}, At(0, -606), 0, -9090, WindowState::Minimised),
+     Nothing},
+    {"MinimisedZeroRecords", Input({0, 0}, {}, 0, 0, WindowState::Minimised), Nothing},
     // Maximised windows are docked like normal ones.
-    {"MaximisedAtTopMouseAway", Input({600, 800}, At(0, 0), 0, 0, 2), Top(40 - H, false)},
+    {"MaximisedAtTopMouseAway", Input({600, 800}, At(0, 0), 0, 0, WindowState::Maximised),
+     Top(40 - H, false)},
 
     // Mouse away, docking: top first, then left, then right.
     {"FreeWindowStaysPut", Input({5, 5}, At(500, 200), 7500, 3000), Nothing},
@@ -146,4 +148,4 @@ TEST(EdgeDocking, CursorOverIsStrictOnAllFourSides) {
 }
 
 } // namespace
-} // namespace varno::promo
+} // namespace varno

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-namespace varno::promo {
+namespace varno {
 namespace {
 
 struct RecordingTarget : PromoLoadTarget {
@@ -75,4 +75,4 @@ TEST(LoadPromo, TheLeftWindowShowsTheOtherPage) {
 }
 
 } // namespace
-} // namespace varno::promo
+} // namespace varno

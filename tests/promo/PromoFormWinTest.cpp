@@ -294,12 +294,12 @@ TEST_F(PromoForms, Image1ClickMinimisesAndDockingLeavesAMinimisedWindowAlone) {
     ShowBoth();
     adfrm& form = adfrm::Instance();
     Click(form.hWnd(), Centre(form.ImageRect(PromoForm::Image1)));
-    ASSERT_TRUE(PumpUntil([&] { return form.WindowState() == 1; }, 1000));
-    EXPECT_TRUE(ad1frm::Instance().WindowState() == 0);
+    ASSERT_TRUE(PumpUntil([&] { return form.WindowState() == WindowState::Minimised; }, 1000));
+    EXPECT_TRUE(ad1frm::Instance().WindowState() == WindowState::Normal);
     WatchedMessages watch;
     form.SetTimer(PromoForm::Timer1, 1); // docking, without waiting for Timer2
     Pump(300);
-    EXPECT_EQ(form.WindowState(), 1);
+    EXPECT_EQ(form.WindowState(), WindowState::Minimised);
     EXPECT_EQ(watch.log.moves[form.hWnd()], 0);
     // Restored by the platform, it docks again.
     ShowWindow(form.hWnd(), SW_RESTORE);
@@ -317,7 +317,7 @@ TEST_F(PromoForms, ClickOutsideThePicturesDoesNothing) {
     const RECT r2 = form.ImageRect(PromoForm::Image2);
     PostMessageW(form.hWnd(), WM_LBUTTONUP, 0, MAKELPARAM(r2.left + 3, r2.top + 3));
     Pump(200);
-    EXPECT_EQ(form.WindowState(), 0);
+    EXPECT_EQ(form.WindowState(), WindowState::Normal);
     EXPECT_TRUE(form.IsVisible());
 }
 

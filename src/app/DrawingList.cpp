@@ -1,4 +1,4 @@
-#include "mainwindow/DrawingList.h"
+#include "app/DrawingList.h"
 
 #include <algorithm>
 #include <cwctype>

@@ -1,0 +1,49 @@
+// The batch purge run (Command9) over List2, with the real CAD host and the
+// progress window Form3.
+#include "mainwindow/varnofrm.h"
+
+#include "app/Error.h"
+#include "batch/Form3.h"
+#include "platform/App.h"
+#include "platform/Dispatch.h"
+
+namespace varno::win {
+
+void varnofrm::BatchPurge() {
+    Win32PurgeView view;
+    RunBatchPurge(TheAutomation(), TheMessageBoxes(), list_, view);
+}
+
+void Win32PurgeView::ActivateWindow(std::wstring_view title) {
+    const std::wstring text(title);
+    HWND window = text.empty() ? nullptr : FindWindowW(nullptr, text.c_str());
+    if (!window)
+        throw RuntimeError(errnum::InvalidProcedureCall);
+    SetForegroundWindow(window);
+}
+
+void Win32PurgeView::ShowProgress() {
+    Form3& progress = Form3::Instance();
+    progress.SetReturnWindow(varnofrm::Instance());
+    progress.Show();
+}
+void Win32PurgeView::HideMain() {
+    varnofrm::Instance().Hide();
+}
+void Win32PurgeView::SetProgress(std::wstring_view text) {
+    Form3::Instance().SetControlText(Form3::Label1, text);
+}
+void Win32PurgeView::SetStartTime(std::wstring_view text) {
+    Form3::Instance().SetControlText(Form3::Label3, text);
+}
+void Win32PurgeView::SetEndTime(std::wstring_view text) {
+    Form3::Instance().SetControlText(Form3::Label5, text);
+}
+void Win32PurgeView::RefreshProgress() {
+    Form3::Instance().Refresh();
+}
+std::wstring Win32PurgeView::TimeOfDay() {
+    return TimeOfDayText();
+}
+
+} // namespace varno::win
