@@ -5,7 +5,7 @@ source "$(dirname "${BASH_SOURCE[0]}")/wine-env.sh"
 VARNO_PACKAGES="cmake ninja-build g++ clang libclang-rt-14-dev googletest libbenchmark-dev
  g++-mingw-w64-x86-64-posix mingw-w64-tools wine wine64 xvfb x11-utils xdotool
  imagemagick fonts-wqy-microhei fonts-wine fonts-dejavu-core locales
- fp-utils libchm-bin"
+ fp-utils libchm-bin nsis"
 
 varno_install_deps() {
     local missing=()
