@@ -231,9 +231,16 @@ namespace {
 // Calls f with every line of the text, without its terminator: CR LF, a lone
 // LF and a lone CR each end a line, and the last line needs none.
 template <class F> void ForEachLine(std::wstring_view text, F&& f) {
+    // The next CR and the next LF are each looked for with the fast search for
+    // one character, and again only once a line has passed them.
+    size_t cr = text.find(L'\r'), lf = text.find(L'\n');
     size_t start = 0;
     while (start < text.size()) {
-        const size_t end = text.find_first_of(L"\r\n", start);
+        if (cr < start)
+            cr = text.find(L'\r', start);
+        if (lf < start)
+            lf = text.find(L'\n', start);
+        const size_t end = std::min(cr, lf);
         if (end == std::wstring_view::npos) {
             f(text.substr(start));
             return;
