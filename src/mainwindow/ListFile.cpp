@@ -225,21 +225,58 @@ std::string EncodeListFile(std::span<const std::wstring> entries, const CodePage
     throw Error(errnum::InvalidFileFormat, L"The entries cannot be written as text");
 }
 
-std::vector<std::wstring> SplitLines(std::wstring_view text) {
-    std::vector<std::wstring> lines;
+namespace {
+
+// Calls f with every line of the text, without its terminator: CR LF, a lone
+// LF and a lone CR each end a line, and the last line needs none.
+template <class F> void ForEachLine(std::wstring_view text, F&& f) {
+    // The next CR and the next LF are each looked for with the fast search for
+    // one character, and again only once a line has passed them.
+    size_t cr = text.find(L'\r'), lf = text.find(L'\n');
     size_t start = 0;
     while (start < text.size()) {
-        const size_t cr = text.find(L'\r', start);
-        if (cr == std::wstring_view::npos) {
-            lines.emplace_back(text.substr(start));
-            break;
+        if (cr < start)
+            cr = text.find(L'\r', start);
+        if (lf < start)
+            lf = text.find(L'\n', start);
+        const size_t end = std::min(cr, lf);
+        if (end == std::wstring_view::npos) {
+            f(text.substr(start));
+            return;
         }
-        lines.emplace_back(text.substr(start, cr - start));
-        start = cr + 1;
-        if (start < text.size() && text[start] == L'\n')
+        f(text.substr(start, end - start));
+        start = end + 1;
+        if (text[end] == L'\r' && start < text.size() && text[start] == L'\n')
             ++start;
     }
+}
+
+constexpr std::wstring_view Blanks = L" \t";
+
+bool IsBlank(std::wstring_view text) {
+    return text.find_first_not_of(Blanks) == std::wstring_view::npos;
+}
+
+} // namespace
+
+std::vector<std::wstring> SplitLines(std::wstring_view text) {
+    std::vector<std::wstring> lines;
+    ForEachLine(text, [&lines](std::wstring_view line) { lines.emplace_back(line); });
     return lines;
+}
+
+std::optional<std::wstring_view> ListEntry(std::wstring_view line) {
+    const size_t first = line.find_first_not_of(Blanks);
+    if (first == std::wstring_view::npos)
+        return std::nullopt;
+    const size_t last = line.find_last_not_of(Blanks);
+    if (last > first && line[first] == L'"' && line[last] == L'"') {
+        const std::wstring_view inner = line.substr(first + 1, last - first - 1);
+        if (IsBlank(inner))
+            return std::nullopt;
+        return inner;
+    }
+    return line;
 }
 
 std::optional<std::wstring> DecodeText(std::string_view bytes, const CodePage& ansi) {
@@ -267,7 +304,12 @@ std::vector<std::wstring> DecodeListFile(std::string_view bytes, const CodePage&
     // A NUL has no place in a path and would cut the entry short in the list.
     if (!text || text->find(L'\0') != std::wstring::npos)
         throw Error(errnum::InvalidFileFormat, L"The file is not a list file");
-    return SplitLines(*text);
+    std::vector<std::wstring> entries;
+    ForEachLine(*text, [&entries](std::wstring_view line) {
+        if (const auto entry = ListEntry(line))
+            entries.emplace_back(*entry);
+    });
+    return entries;
 }
 
 std::wstring_view ListFileCancelText(ListFileCommand command) {

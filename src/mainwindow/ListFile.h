@@ -1,7 +1,9 @@
 #pragma once
 // The list file: the drawing list as plain text, one entry per line, each
 // line ended by CR LF, in the system's ANSI code page; and the save and read
-// commands of the main window built on it.
+// commands of the main window built on it. Reading also takes the list files
+// people make by hand or with other tools (dir /s /b, PowerShell, scripts,
+// Explorer's "Copy as path"): LF or CR line ends, quoted paths, blank lines.
 #include "app/CodePage.h"
 #include "app/DrawingList.h"
 #include "app/FileDialog.h"
@@ -17,12 +19,14 @@
 
 namespace varno {
 
-// The bytes of a list file holding these entries, in order. Every entry is
-// followed by CR LF; no entries give no bytes. The text is in the ANSI code
-// page when every entry has an exact representation there and those bytes
-// read back as the same text; otherwise it is UTF-8 with a byte-order mark (or, for text that is
-// not valid Unicode, UTF-16 LE with one), so that reading the file gives back exactly the same
-// entries.
+// The bytes of a list file holding these entries, in order, each exactly as
+// held. Every entry is followed by CR LF; no entries give no bytes. The text
+// is in the ANSI code page when every entry has an exact representation there
+// and those bytes read back as the same text; otherwise it is UTF-8 with a
+// byte-order mark (or, for text that is not valid Unicode, UTF-16 LE with
+// one), so that reading the file gives back the same entries: all of them,
+// for entries that can name a file (not blank, no line end, not wrapped in
+// double quotes).
 std::string EncodeListFile(std::span<const std::wstring> entries, const CodePage& ansi);
 
 // The text of a list file. A UTF-8 or UTF-16 LE byte-order mark decides the
@@ -32,15 +36,23 @@ std::string EncodeListFile(std::span<const std::wstring> entries, const CodePage
 // bytes are not valid in their encoding.
 std::optional<std::wstring> DecodeText(std::string_view bytes, const CodePage& ansi);
 
-// The entries of a list file, its text as DecodeText reads it. A line ends at CR, and an LF
-// right after the CR belongs to the terminator; a last line without a
-// terminator counts, a terminator at the very end makes no extra line, and
-// empty lines and spaces are kept. Raises errnum::InvalidFileFormat when the
-// bytes are not text in their encoding or hold a NUL character.
+// The entries of a list file, in the file's order: its text as DecodeText
+// reads it, split by SplitLines, each line taken by ListEntry. Raises
+// errnum::InvalidFileFormat when the bytes are not text in their encoding or
+// hold a NUL character.
 std::vector<std::wstring> DecodeListFile(std::string_view bytes, const CodePage& ansi);
 
-// Splits decoded text into lines by the rules above.
+// The lines of decoded text, without their terminators. CR LF, a lone LF and
+// a lone CR each end a line, mixed freely; the last line needs no terminator,
+// and a terminator at the very end makes no extra line.
 std::vector<std::wstring> SplitLines(std::wstring_view text);
+
+// The entry that one line of a list file adds, or nothing. A line that is
+// empty or only spaces and tabs adds nothing. A line that, once its
+// surrounding spaces and tabs are set aside, starts and ends with a double
+// quote adds the text between that one pair (nothing when that text is
+// blank). Every other line is added as it stands, spaces included.
+std::optional<std::wstring_view> ListEntry(std::wstring_view line);
 
 // UTF-8 conversions of the program's text (UTF-16 where wchar_t has 16 bits,
 // UTF-32 elsewhere). Nothing when the input is not valid.

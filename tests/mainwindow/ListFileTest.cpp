@@ -49,22 +49,80 @@ TEST(ListFileFormat, WritesEveryEntryFollowedByCrLf) {
     EXPECT_EQ(Encode({L"", L"  C:\\a b\\c.dwg  ", L""}), "\r\n  C:\\a b\\c.dwg  \r\n\r\n");
 }
 
-TEST(ListFileFormat, ReadsLinesByTheTerminatorRules) {
+TEST(ListFileFormat, CrLfLoneLfAndLoneCrEachEndALine) {
     EXPECT_EQ(Decode(""), Lines{});
     EXPECT_EQ(Decode("A.dwg\r\nb.dwg\r\n"), (Lines{L"A.dwg", L"b.dwg"}));
+    EXPECT_EQ(Decode("A.dwg\nb.dwg\n"), (Lines{L"A.dwg", L"b.dwg"}));
+    EXPECT_EQ(Decode("A.dwg\rb.dwg\r"), (Lines{L"A.dwg", L"b.dwg"}));
     // A last line without terminator still counts; a final terminator adds no line.
     EXPECT_EQ(Decode("A.dwg\r\nb.dwg"), (Lines{L"A.dwg", L"b.dwg"}));
+    EXPECT_EQ(Decode("A.dwg\nb.dwg"), (Lines{L"A.dwg", L"b.dwg"}));
     EXPECT_EQ(Decode("only"), (Lines{L"only"}));
-    // Empty lines are entries, spaces are kept.
-    EXPECT_EQ(Decode("\r\n"), (Lines{L""}));
-    EXPECT_EQ(Decode("\r\n\r\n"), (Lines{L"", L""}));
-    EXPECT_EQ(Decode("a\r\n\r\nb\r\n"), (Lines{L"a", L"", L"b"}));
-    EXPECT_EQ(Decode("  a \r\n\tb\t\r\n "), (Lines{L"  a ", L"\tb\t", L" "}));
-    // A CR alone ends a line; an LF alone is part of the line.
-    EXPECT_EQ(Decode("a\rb\r"), (Lines{L"a", L"b"}));
-    EXPECT_EQ(Decode("a\r\r\nb"), (Lines{L"a", L"", L"b"}));
-    EXPECT_EQ(Decode("a\nb\r\n"), (Lines{L"a\nb"}));
-    EXPECT_EQ(Decode("a\r\n\nb"), (Lines{L"a", L"\nb"}));
+    // Mixed within one file; LF CR is two line ends, CR LF one.
+    EXPECT_EQ(Decode("a\r\nb\nc\rd\n\re\r\r\nf"), (Lines{L"a", L"b", L"c", L"d", L"e", L"f"}));
+    EXPECT_EQ(SplitLines(L"a\n\rb\r\r\nc\r\n\nd\n"),
+              (Lines{L"a", L"", L"b", L"", L"c", L"", L"d"}));
+    EXPECT_EQ(SplitLines(L"\r\n"), Lines{L""});
+    EXPECT_EQ(SplitLines(L"\n\n"), (Lines{L"", L""}));
+    // Spaces around an unquoted entry are kept, as are repeated lines.
+    EXPECT_EQ(Decode("  a \r\n\tb\t\n a\r a\r"), (Lines{L"  a ", L"\tb\t", L" a", L" a"}));
+}
+
+TEST(ListFileFormat, BlankLinesAddNoEntry) {
+    EXPECT_EQ(Decode("\r\n"), Lines{});
+    EXPECT_EQ(Decode("\n\n\r\r\n"), Lines{});
+    EXPECT_EQ(Decode("a\r\n\r\nb\r\n\r\n"), (Lines{L"a", L"b"}));
+    EXPECT_EQ(Decode(" \r\n\t\r\n \t \t\nx\n   "), Lines{L"x"});
+    // Other white space is part of a name as far as the list file knows.
+    EXPECT_EQ(Decode("\xA1\xA1\r\n"), Lines{L"\u3000"}); // full-width space in 936
+    EXPECT_EQ(Decode("\x0B\r\n"), Lines{L"\x0B"});
+}
+
+TEST(ListFileFormat, OnePairOfSurroundingQuotesIsRemoved) {
+    const auto entry = [](std::wstring_view line) { return ListEntry(line).value_or(L"<none>"); };
+    EXPECT_EQ(entry(L"\"C:\\a b.dwg\""), L"C:\\a b.dwg");
+    EXPECT_EQ(entry(L"  \"C:\\a b.dwg\"  "), L"C:\\a b.dwg");
+    EXPECT_EQ(entry(L"\t\"C:\\a.dwg\"\t "), L"C:\\a.dwg");
+    // Spaces inside the quotes belong to the entry.
+    EXPECT_EQ(entry(L"\" C:\\a.dwg \""), L" C:\\a.dwg ");
+    // Only one pair, only at both ends.
+    EXPECT_EQ(entry(L"\"\"C:\\a.dwg\"\""), L"\"C:\\a.dwg\"");
+    EXPECT_EQ(entry(L"\"C:\\a.dwg"), L"\"C:\\a.dwg");
+    EXPECT_EQ(entry(L"C:\\a.dwg\""), L"C:\\a.dwg\"");
+    EXPECT_EQ(entry(L" \"C:\\a.dwg"), L" \"C:\\a.dwg");
+    EXPECT_EQ(entry(L"C:\\\"a\".dwg"), L"C:\\\"a\".dwg");
+    EXPECT_EQ(entry(L"\"a\" \"b\""), L"a\" \"b");
+    EXPECT_EQ(entry(L"\""), L"\"");
+    EXPECT_EQ(entry(L"  \"  "), L"  \"  ");
+    // Quotes around nothing, or around blanks, name nothing.
+    EXPECT_EQ(entry(L"\"\""), L"<none>");
+    EXPECT_EQ(entry(L" \"\" "), L"<none>");
+    EXPECT_EQ(entry(L"\" \t \""), L"<none>");
+    EXPECT_EQ(entry(L""), L"<none>");
+    EXPECT_EQ(entry(L" \t "), L"<none>");
+
+    // Explorer's "Copy as path", pasted into an editor.
+    EXPECT_EQ(Decode("\"D:\\\xcd\xbc\xd6\xbd\\a b.dwg\"\r\n\"\"\r\n\"C:\\x.dwg\""),
+              (Lines{L"D:\\图纸\\a b.dwg", L"C:\\x.dwg"}));
+}
+
+TEST(ListFileFormat, ReadsTheFilesThatOtherToolsMake) {
+    // dir /s /b *.dwg > 图纸.txt: code page 936, CR LF.
+    EXPECT_EQ(Decode(GbkPath + "\r\nD:\\\xcd\xbc\xd6\xbd\\b.dwg\r\n"),
+              (Lines{WidePath, L"D:\\图纸\\b.dwg"}));
+    // PowerShell 5.1's ">": UTF-16 LE with a mark, CR LF, and a blank last line.
+    std::string utf16 = "\xFF\xFE";
+    for (wchar_t c : WidePath + L"\r\nC:\\a b.dwg\r\n\r\n")
+        utf16 += {static_cast<char>(c & 0xFF), static_cast<char>((c >> 8) & 0xFF)};
+    EXPECT_EQ(Decode(utf16), (Lines{WidePath, L"C:\\a b.dwg"}));
+    // PowerShell 7: UTF-8 without a mark, CR LF on Windows and LF from elsewhere.
+    const std::string utf8Path = "D:\\\xE5\x9B\xBE\xE7\xBA\xB8\\\xE4\xB8\x80\xE5\xB1\x82\xE5\xB9"
+                                 "\xB3\xE9\x9D\xA2.dwg";
+    EXPECT_EQ(Decode(utf8Path + "\r\nC:\\x.dwg\r\n"), (Lines{WidePath, L"C:\\x.dwg"}));
+    EXPECT_EQ(Decode(utf8Path + "\nC:\\x.dwg\n\n"), (Lines{WidePath, L"C:\\x.dwg"}));
+    // A script on Linux: UTF-8, quoted paths, LF, a trailing blank line.
+    EXPECT_EQ(Decode("\xEF\xBB\xBF\"" + utf8Path + "\"\n\"C:\\x.dwg\"\n\n"),
+              (Lines{WidePath, L"C:\\x.dwg"}));
 }
 
 TEST(ListFileFormat, ChinesePathsTravelInCodePage936) {
@@ -160,7 +218,7 @@ TEST(ListFileFormat, ArbitraryBytesReadTheSameWayEveryTime) {
     for (int round = 0; round < 200; ++round) {
         std::string bytes(random() % 64, '\0');
         for (auto& b : bytes)
-            b = static_cast<char>(random() % 4 == 0 ? "\r\n\0 "[random() % 4] : random());
+            b = static_cast<char>(random() % 4 == 0 ? "\r\n\0 \t\""[random() % 6] : random());
         long error = 0;
         Lines first;
         try {
@@ -174,8 +232,16 @@ TEST(ListFileFormat, ArbitraryBytesReadTheSameWayEveryTime) {
             continue;
         }
         EXPECT_EQ(Decode(bytes), first);
-        // What was read is written and read back unchanged.
-        EXPECT_EQ(Decode(Encode(first)), first);
+        // What was read is written and read back unchanged (bar entries that
+        // are themselves wrapped in quotes, which lose one more pair).
+        Lines plain;
+        for (const auto& e : first) {
+            EXPECT_FALSE(e.empty());
+            EXPECT_EQ(e.find_first_of(L"\r\n"), std::wstring::npos);
+            if (ListEntry(e) == std::wstring_view(e))
+                plain.push_back(e);
+        }
+        EXPECT_EQ(Decode(Encode(plain)), plain);
     }
 }
 
@@ -322,10 +388,15 @@ TEST_F(ListFileCommands, SaveThenReadGivesBackTheSameList) {
     EXPECT_TRUE(messages.shown.empty());
 }
 
-TEST_F(ListFileCommands, ReadingSortsTheEntriesAndKeepsEmptyOnes) {
+TEST_F(ListFileCommands, ReadingSortsTheEntriesAndSkipsBlankLines) {
     files.files[L"f"] = "C:\\x\\2.dwg\r\n\r\nC:\\x\\1.dwg\r\n";
     Read(L"f");
-    EXPECT_EQ(list.Items(), (Lines{L"", L"C:\\x\\1.dwg", L"C:\\x\\2.dwg"}));
+    EXPECT_EQ(list.Items(), (Lines{L"C:\\x\\1.dwg", L"C:\\x\\2.dwg"}));
+    // A hand-made file saves back as clean CR LF lines.
+    files.files[L"made"] = "\"C:\\x\\b.dwg\"\n  \n\"C:\\x\\a.dwg\"\n\n";
+    Read(L"made");
+    Save(L"clean");
+    EXPECT_EQ(files.files[L"clean"], "C:\\x\\a.dwg\r\nC:\\x\\b.dwg\r\n");
     files.files[L"empty"] = "";
     Read(L"empty");
     EXPECT_EQ(list.ListCount(), 0);

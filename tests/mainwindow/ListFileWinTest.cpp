@@ -280,12 +280,12 @@ TEST_F(ListFileCommands, ReplacingTheListInOneStepSortsLikeTheListBox) {
 }
 
 TEST_F(ListFileCommands, SaveThenReadGivesBackTheSameList) {
-    const Lines entries{L"", L"  C:\\a b\\spaced.dwg ", L"A.dwg", L"b.dwg", WidePath};
+    const Lines entries{L"  C:\\a b\\spaced.dwg ", L"A.dwg", L"b.dwg", WidePath};
     Fill(entries);
     const Lines shown = list().Items();
     const std::wstring f = At(L"drawings.txt");
     EXPECT_EQ(Save(f), L"");
-    EXPECT_EQ(Contents(f), "\r\n  C:\\a b\\spaced.dwg \r\nA.dwg\r\nb.dwg\r\n" + GbkPath + "\r\n");
+    EXPECT_EQ(Contents(f), "  C:\\a b\\spaced.dwg \r\nA.dwg\r\nb.dwg\r\n" + GbkPath + "\r\n");
     list().Clear();
     list().AddItem(L"other.dwg");
     EXPECT_EQ(Read(f), L"");
@@ -385,11 +385,41 @@ TEST_F(ListFileCommands, AFileThatIsNotTextShowsTheFormatMessageAndKeepsTheList)
     EXPECT_EQ(list().Items(), Lines{L"keep.dwg"});
 }
 
+// A list made by a script elsewhere: LF line ends, Explorer-style quoted
+// paths (one with a space, one Chinese, one repeated), a half-quoted line and
+// a blank line at the end. The drawings named are real files, and the list
+// holds exactly them; saved again it is clean CR LF lines.
+TEST_F(ListFileCommands, ReadsAHandMadeListWithLfQuotesAndABlankLastLine) {
+    const std::wstring a = At(L"a b.dwg"), b = At(L"平面图.dwg");
+    Write(a, "drawing");
+    Write(b, "drawing");
+    const std::wstring f = At(L"from script.txt");
+    const auto utf8 = [](const std::wstring& w) {
+        const auto u8 = fs::path(w).u8string();
+        return std::string(u8.begin(), u8.end());
+    };
+    Write(f, "\xEF\xBB\xBF\"" + utf8(a) + "\"\n  \"" + utf8(b) + "\"\t\n\"" + utf8(a) + "\"\n\n");
+    Fill({L"old.dwg"});
+    EXPECT_EQ(Read(f), L"");
+    EXPECT_EQ(list().Items(), (Lines{a, a, b}));
+    for (int i = 0; i < list().ListCount(); ++i)
+        EXPECT_TRUE(fs::is_regular_file(list().List(i))) << i;
+
+    // Without a mark, in code page 936, a half-quoted line stays as it stands.
+    Write(f, "\"" + GbkPath + "\n\"C:\\x.dwg\"\n");
+    EXPECT_EQ(Read(f), L"");
+    EXPECT_EQ(list().Items(), (Lines{L"\"" + WidePath, L"C:\\x.dwg"}));
+
+    const std::wstring copy = At(L"copy.txt");
+    EXPECT_EQ(Save(copy), L"");
+    EXPECT_EQ(Contents(copy), "\"" + GbkPath + "\r\nC:\\x.dwg\r\n");
+}
+
 TEST_F(ListFileCommands, ReadsTheExampleSortedAndListsBeyond32767Entries) {
     const std::wstring f = At(L"l.txt");
     Write(f, "C:\\x\\2.dwg\r\n\r\nC:\\x\\1.dwg");
     EXPECT_EQ(Read(f), L"");
-    EXPECT_EQ(list().Items(), (Lines{L"", L"C:\\x\\1.dwg", L"C:\\x\\2.dwg"}));
+    EXPECT_EQ(list().Items(), (Lines{L"C:\\x\\1.dwg", L"C:\\x\\2.dwg"}));
 
     std::string big;
     for (int i = 0; i < 40000; ++i)

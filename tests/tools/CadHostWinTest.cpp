@@ -242,6 +242,16 @@ TEST_F(CadHost, LaunchesThroughComAndASecondClientAttaches) {
     EXPECT_FALSE(IsWindowVisible(window));
     EXPECT_TRUE(Put(app.Get(), L"Visible", true).Ok());
     EXPECT_TRUE(IsWindowVisible(window));
+    // Wholly on the screen, in its lower half: clear of varno's progress
+    // window, which is centred at a third of the screen's height.
+    RECT place{}, work{};
+    GetWindowRect(window, &place);
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+    EXPECT_GE(place.top, (work.top + work.bottom) / 2);
+    EXPECT_GE(place.left, work.left);
+    EXPECT_LE(place.right, work.right);
+    EXPECT_LE(place.bottom, work.bottom);
+    EXPECT_GT(place.bottom - place.top, 100);
     Result visible = Get(app.Get(), L"Visible");
     EXPECT_EQ(V_VT(&visible.value->Get()), VT_BOOL);
     EXPECT_EQ(V_BOOL(&visible.value->Get()), VARIANT_TRUE);

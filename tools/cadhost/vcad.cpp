@@ -19,7 +19,9 @@
 // when no client holds any of its objects any more and its window is not
 // shown; started by hand it shows its window at once. Closing the window
 // (or Application.Quit) ends it in any case. While running it is the running
-// object of its class, so GetActiveObject attaches to it.
+// object of its class, so GetActiveObject attaches to it. Its window, which
+// lists the journal as it grows, sits in the bottom-right corner of the
+// screen, clear of varno's progress window.
 //
 // Journal: every call is appended as one UTF-8 line ('\n') to the file named
 // by VCAD_JOURNAL, or vcad-journal.txt beside the executable:
@@ -68,6 +70,9 @@ constexpr UINT_PTR kTimer = 1;
 constexpr std::uint64_t kNoClientMs = 30000;
 constexpr int kListLines = 1000;
 constexpr DWORD kShutdownMs = 10000;
+constexpr int kWindowWidth = 640;
+constexpr int kWindowHeight = 400;
+constexpr int kWindowMargin = 16;
 
 std::wstring Env(const wchar_t* name) {
     wchar_t buf[1024];
@@ -89,6 +94,22 @@ bool HasSwitch(std::wstring_view cmd, std::wstring_view name) {
         at = end + 1;
     }
     return false;
+}
+
+// Where the host's window goes: the bottom-right corner of the work area,
+// within its lower half. varno's progress window sits centred at a third of
+// the screen's height; it is topmost, but Wine without a window manager does
+// not keep another process's topmost window above the foreground window, and
+// varno brings the host to the foreground. Down here the host never covers
+// the progress window, and a person watching a run sees both.
+RECT WindowPlace() {
+    RECT work{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+    const int width = std::min<int>(kWindowWidth, work.right - work.left);
+    const int lowerHalf = work.top + (work.bottom - work.top) / 2;
+    const int top = std::max<int>(lowerHalf, work.bottom - kWindowMargin - kWindowHeight);
+    const int left = std::max<int>(work.left, work.right - kWindowMargin - width);
+    return {left, top, left + width, std::max<int>(top + 1, work.bottom - kWindowMargin)};
 }
 
 } // namespace
@@ -363,8 +384,10 @@ bool Server::CreateMainWindow() {
     wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
     wc.lpszClassName = kWindowClass;
     RegisterClassW(&wc);
-    window_ = CreateWindowExW(0, kWindowClass, kCaption, WS_OVERLAPPEDWINDOW, 80, 80, 640, 400,
-                              nullptr, nullptr, inst, this);
+    const RECT place = WindowPlace();
+    window_ = CreateWindowExW(0, kWindowClass, kCaption, WS_OVERLAPPEDWINDOW, place.left, place.top,
+                              place.right - place.left, place.bottom - place.top, nullptr, nullptr,
+                              inst, this);
     if (!window_)
         return false;
     RECT rc{};
