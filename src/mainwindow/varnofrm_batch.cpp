@@ -10,6 +10,7 @@
 namespace varno::win {
 
 void varnofrm::BatchPurge() {
+    Form3::RunWorking working(Form3::Instance());
     Win32PurgeView view;
     RunBatchPurge(TheAutomation(), TheMessageBoxes(), list_, view);
 }
