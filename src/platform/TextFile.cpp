@@ -117,10 +117,13 @@ bool ReplaceExisting(const std::wstring& path, TempFile& replacement, const std:
                      REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr))
         return true; // the backup holds the old file and is removed
     DWORD error = GetLastError();
-    if (GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES) {
-        // The old file has its backup name (ERROR_UNABLE_TO_MOVE_REPLACEMENT_2).
-        if (MoveFileExW(backup.Path().c_str(), path.c_str(), MOVEFILE_WRITE_THROUGH))
-            backup.Keep();
+    if (error == ERROR_UNABLE_TO_MOVE_REPLACEMENT_2 &&
+        GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES) {
+        // The old file has the backup name: it goes back, and is never
+        // removed, not even when it cannot go back.
+        const std::wstring old = backup.Path();
+        backup.Keep();
+        MoveFileExW(old.c_str(), path.c_str(), MOVEFILE_WRITE_THROUGH);
     }
     if (CannotReplaceHere(error))
         return false;
