@@ -21,8 +21,15 @@ void DrawingList::AddItems(std::span<const std::wstring> texts) {
 }
 
 void DrawingList::ReplaceAll(std::span<const std::wstring> texts) {
+    const std::vector<std::wstring> old = Items();
     Clear();
-    AddItems(texts);
+    try {
+        AddItems(texts);
+    } catch (...) {
+        Clear(); // all or nothing: the old entries again
+        AddItems(old);
+        throw;
+    }
 }
 
 namespace {

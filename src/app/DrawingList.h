@@ -23,6 +23,8 @@ class DrawingList {
     virtual std::vector<std::wstring> Items() const;
     virtual void AddItems(std::span<const std::wstring> texts);
     // Clear, then add every text; done in one step as far as the user sees.
+    // All or nothing: when an add fails, the list holds its old entries again
+    // and the failure goes on to the caller.
     virtual void ReplaceAll(std::span<const std::wstring> texts);
 };
 

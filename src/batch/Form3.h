@@ -22,18 +22,36 @@ class Form3 : public Form {
     // whoever shows this one.
     void SetReturnWindow(Form& window) { returnWindow_ = &window; }
 
+    // Marks a run as working for the guard's lifetime. A run writes to this
+    // window until it returns, and it can be waiting inside a host call or a
+    // message box when a close arrives: until then a close, like a
+    // double-click, is ignored. Afterwards a close (Alt+F4, the task
+    // manager) brings back the main window as a double-click does.
+    class RunWorking {
+      public:
+        explicit RunWorking(Form3& form) : form_(form) { ++form_.runsWorking_; }
+        ~RunWorking() { --form_.runsWorking_; }
+        RunWorking(const RunWorking&) = delete;
+        RunWorking& operator=(const RunWorking&) = delete;
+
+      private:
+        Form3& form_;
+    };
+
   protected:
     Design GetDesign() const override;
     std::vector<ControlDesign> GetControls() const override;
     void Form_Load() override;
     void Form_DblClick() override;
     void OnCommand(int id, int code) override;
+    LRESULT WndProc(UINT msg, WPARAM wp, LPARAM lp) override;
 
   private:
     Form3() = default;
     void BackToMain();
 
     Form* returnWindow_ = nullptr;
+    int runsWorking_ = 0;
 };
 
 } // namespace varno::win

@@ -10,6 +10,7 @@
 namespace varno::win {
 
 void varnofrm::BatchPurge() {
+    Form3::RunWorking working(Form3::Instance());
     Win32PurgeView view;
     // The drawing the run stopped at is what the user sees first on coming back.
     if (const std::optional<int> failed =

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 namespace varno::win {
 
@@ -218,22 +219,27 @@ void Form::Show(bool modal) {
     Load();
     if (!hwnd_)
         return;
+    const HWND active = GetActiveWindow();
     ShowWindow(hwnd_, IsIconic(hwnd_) ? SW_RESTORE : SW_SHOW);
     if (modal)
-        RunModal();
+        RunModal(active);
 }
 
 void Form::Hide() {
-    if (hwnd_)
-        ShowWindow(hwnd_, SW_HIDE);
+    if (!hwnd_)
+        return;
+    EndModal();
+    ShowWindow(hwnd_, SW_HIDE);
 }
 
 void Form::Unload() {
     if (!hwnd_)
         return;
     Form_Unload();
-    if (hwnd_)
-        DestroyWindow(hwnd_);
+    if (!hwnd_)
+        return;
+    EndModal();
+    DestroyWindow(hwnd_);
 }
 
 void Form::Refresh() {
@@ -252,20 +258,22 @@ void Form::SetTimer(int id, unsigned intervalMs) {
         ::SetTimer(hwnd_, static_cast<UINT_PTR>(id), intervalMs, nullptr);
 }
 
-void Form::RunModal() {
+void Form::RunModal(HWND previouslyActive) {
     // Like a modal show without an owner: every other window of the
     // program takes no input until this one is hidden or unloaded.
+    EndModal(); // a form already modal is shown modal once more
+    modalReturn_ = previouslyActive != hwnd_ ? previouslyActive : nullptr;
     struct Ctx {
         HWND self;
-        std::vector<HWND> disabled;
-    } ctx{hwnd_, {}};
+        std::vector<HWND>* disabled;
+    } ctx{hwnd_, &modalDisabled_};
     EnumThreadWindows(
         GetCurrentThreadId(),
         [](HWND w, LPARAM p) -> BOOL {
             auto* c = reinterpret_cast<Ctx*>(p);
             if (w != c->self && w != OwnerWindow() && IsWindowVisible(w) && IsWindowEnabled(w)) {
                 EnableWindow(w, FALSE);
-                c->disabled.push_back(w);
+                c->disabled->push_back(w);
             }
             return TRUE;
         },
@@ -279,10 +287,21 @@ void Form::RunModal() {
         }
         PumpMessage(msg);
     }
-    for (HWND w : ctx.disabled) {
+    EndModal();
+}
+
+void Form::EndModal() {
+    // Enabled again while this form is still on screen: when the active
+    // window goes, the system passes the activation on only to a window
+    // that can take it, and a disabled program has none.
+    for (HWND w : std::exchange(modalDisabled_, {})) {
         if (IsWindow(w))
             EnableWindow(w, TRUE);
     }
+    const HWND back = std::exchange(modalReturn_, nullptr);
+    if (hwnd_ && back && GetActiveWindow() == hwnd_ && IsWindow(back) && IsWindowVisible(back) &&
+        IsWindowEnabled(back))
+        SetActiveWindow(back);
 }
 
 // ---- controls ----
@@ -338,12 +357,23 @@ HWND Form::AddControl(const ControlDesign& d) {
         SetPropW(hwnd_, kTooltipProp, tooltip_);
     }
     if (!d.tooltip.empty() && tooltip_) {
+        // Mouse messages are relayed to the tooltip by the message loop.
         TTTOOLINFOW ti{};
         ti.cbSize = sizeof ti;
-        ti.uFlags = TTF_IDISHWND; // mouse messages are relayed by the message loop
         ti.hwnd = hwnd_;
-        ti.uId = reinterpret_cast<UINT_PTR>(h);
         ti.lpszText = const_cast<wchar_t*>(d.tooltip.c_str());
+        if (IsGroupBox(d)) {
+            // A frame lets the mouse through to the form (HTTRANSPARENT), so
+            // its tip is a tool of the form over the frame's rectangle. Over
+            // a control in the frame the messages name that control, which
+            // shows its own tip or none.
+            ti.uId = static_cast<UINT_PTR>(d.id);
+            GetWindowRect(h, &ti.rect);
+            MapWindowPoints(nullptr, hwnd_, reinterpret_cast<POINT*>(&ti.rect), 2);
+        } else {
+            ti.uFlags = TTF_IDISHWND;
+            ti.uId = reinterpret_cast<UINT_PTR>(h);
+        }
         SendMessageW(tooltip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&ti));
     }
     controls_[d.id] = ControlInfo{h, d};
@@ -502,6 +532,7 @@ LRESULT Form::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
     case DM_GETDEFID:
         return 0; // no default button: Enter has no window-wide meaning
     case WM_DESTROY:
+        EndModal(); // destroyed by someone else: the program gets its input back
         RemovePropW(hwnd_, kTooltipProp);
         if (tooltip_)
             DestroyWindow(std::exchange(tooltip_, nullptr));

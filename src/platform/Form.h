@@ -124,7 +124,12 @@ class Form : public Window {
 
   private:
     static LRESULT CALLBACK StaticWndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
-    void RunModal();
+    // A modal showing: the other windows of the thread are disabled until the
+    // form is hidden or unloaded; then they are enabled again and the window
+    // that was active before gets the activation back, both before the form
+    // goes, so that the activation never passes to another program.
+    void RunModal(HWND previouslyActive);
+    void EndModal();
     HFONT FontFor(const FontSpec* wanted);
     bool IsContainer(int id) const; // some control names it as its container
 
@@ -140,6 +145,8 @@ class Form : public Window {
     HWND hwnd_ = nullptr;
     HWND tooltip_ = nullptr;
     HWND lastFocus_ = nullptr;
+    std::vector<HWND> modalDisabled_; // disabled by the modal showing under way
+    HWND modalReturn_ = nullptr;      // active before it
     Design design_;
     std::map<int, ControlInfo> controls_;
     std::vector<std::pair<FontSpec, GdiObject<HFONT>>> fonts_;

@@ -138,8 +138,30 @@ void ListBoxList::AddItems(std::span<const std::wstring> texts) {
 
 void ListBoxList::ReplaceAll(std::span<const std::wstring> texts) {
     RedrawSuspended quiet(lb_);
+    // All or nothing: when an add fails, the list shows again what it held.
+    const std::vector<std::wstring> old = Items();
+    std::vector<int> selected(
+        static_cast<size_t>(std::max<LRESULT>(Send(LB_GETSELCOUNT, 0, 0), 0)));
+    if (!selected.empty())
+        Send(LB_GETSELITEMS, selected.size(), reinterpret_cast<LPARAM>(selected.data()));
+    const LRESULT top = Send(LB_GETTOPINDEX, 0, 0);
     Clear();
-    AddAll(texts);
+    try {
+        AddAll(texts);
+    } catch (...) {
+        Clear();
+        // In their order, which is already the sorted one; the storage they
+        // had has just been given back, so this does not fail for want of it.
+        for (const auto& t : old) {
+            if (Send(LB_INSERTSTRING, static_cast<WPARAM>(-1),
+                     reinterpret_cast<LPARAM>(t.c_str())) < 0)
+                break;
+        }
+        for (int i : selected)
+            Send(LB_SETSEL, TRUE, i);
+        Send(LB_SETTOPINDEX, static_cast<WPARAM>(std::max<LRESULT>(top, 0)), 0);
+        throw;
+    }
 }
 
 } // namespace varno::win

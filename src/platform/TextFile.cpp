@@ -81,6 +81,60 @@ TempFile CreateTempFile(const std::wstring& folder, HANDLE& h) {
     }
 }
 
+// The target's attributes and creation time on the new file, so that they
+// stay where the file system cannot replace a file (and where ReplaceFileW
+// does not carry them over itself, as under Wine).
+void TakeOverIdentity(HANDLE file, const WIN32_FILE_ATTRIBUTE_DATA& target) {
+    constexpr DWORD kept = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
+                           FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+    FILE_BASIC_INFO info{};
+    info.CreationTime.LowPart = target.ftCreationTime.dwLowDateTime;
+    info.CreationTime.HighPart = static_cast<LONG>(target.ftCreationTime.dwHighDateTime);
+    info.FileAttributes = target.dwFileAttributes & kept;
+    if (info.FileAttributes == 0)
+        info.FileAttributes = FILE_ATTRIBUTE_NORMAL;
+    // Zero times stay as they are. A failure only loses what ReplaceFileW
+    // keeps anyway.
+    SetFileInformationByHandle(file, FileBasicInfo, &info, sizeof info);
+}
+
+// The volume has no ReplaceFileW: the new file is moved over the old one.
+bool CannotReplaceHere(DWORD error) {
+    return error == ERROR_NOT_SUPPORTED || error == ERROR_INVALID_FUNCTION ||
+           error == ERROR_INVALID_PARAMETER || error == ERROR_CALL_NOT_IMPLEMENTED;
+}
+
+// Replaces the existing target with the new file through ReplaceFileW, which
+// keeps the target's attributes, security, streams and hard links. The old
+// file goes to a backup name first; should the new one then fail to take its
+// place, it is put back. False when the volume cannot replace files; raises
+// on every other failure, with the target as it was.
+bool ReplaceExisting(const std::wstring& path, TempFile& replacement, const std::wstring& folder) {
+    HANDLE h = INVALID_HANDLE_VALUE;
+    TempFile backup = CreateTempFile(folder, h);
+    CloseHandle(h);
+    if (ReplaceFileW(path.c_str(), replacement.Path().c_str(), backup.Path().c_str(),
+                     REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr))
+        return true; // the backup holds the old file and is removed
+    DWORD error = GetLastError();
+    if (error == ERROR_UNABLE_TO_MOVE_REPLACEMENT_2 &&
+        GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES) {
+        // The old file has the backup name: it goes back, and is never
+        // removed, not even when it cannot go back.
+        const std::wstring old = backup.Path();
+        backup.Keep();
+        MoveFileExW(old.c_str(), path.c_str(), MOVEFILE_WRITE_THROUGH);
+    }
+    if (CannotReplaceHere(error))
+        return false;
+    // The target could not be moved aside or the new file not into place: in
+    // use by another program, or access denied.
+    if (error == ERROR_UNABLE_TO_REMOVE_REPLACED || error == ERROR_UNABLE_TO_MOVE_REPLACEMENT ||
+        error == ERROR_UNABLE_TO_MOVE_REPLACEMENT_2)
+        error = ERROR_ACCESS_DENIED;
+    throw FileError(error, L"Cannot replace: " + path);
+}
+
 } // namespace
 
 std::string ReadWholeFile(const std::wstring& path, std::size_t maxBytes) {
@@ -130,13 +184,14 @@ void ReplaceFileWith(const std::wstring& path, std::string_view bytes) {
         RaiseAccessError(path);
     // A folder or a read-only file cannot be opened for output: refused before
     // anything is written.
-    const DWORD attributes = GetFileAttributesW(path.c_str());
-    if (attributes != INVALID_FILE_ATTRIBUTES &&
-        (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)))
+    WIN32_FILE_ATTRIBUTE_DATA target{};
+    const bool exists = GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &target) != FALSE;
+    if (exists && (target.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)))
         RaiseAccessError(path);
 
+    const std::wstring folder = FolderOf(path);
     HANDLE h = INVALID_HANDLE_VALUE;
-    TempFile temp = CreateTempFile(FolderOf(path), h);
+    TempFile temp = CreateTempFile(folder, h);
     FileHandle file(h);
     for (size_t done = 0; done < bytes.size();) {
         const DWORD chunk = static_cast<DWORD>(std::min<size_t>(bytes.size() - done, 1u << 24));
@@ -149,8 +204,14 @@ void ReplaceFileWith(const std::wstring& path, std::string_view bytes) {
         }
         done += written;
     }
+    if (exists)
+        TakeOverIdentity(file.Get(), target);
     if (!FlushFileBuffers(file.Get()) || !file.Close())
         RaiseLastError(L"Cannot write", path);
+    if (exists && ReplaceExisting(path, temp, folder)) {
+        temp.Keep();
+        return;
+    }
     if (!MoveFileExW(temp.Path().c_str(), path.c_str(),
                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
         RaiseLastError(L"Cannot replace", path);

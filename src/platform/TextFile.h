@@ -16,8 +16,11 @@ namespace varno::win {
 std::string ReadWholeFile(const std::wstring& path, std::size_t maxBytes);
 
 // Writes the bytes to a new file in the target's folder, flushes it to disk
-// and moves it over the target in one step. On any failure the target is left
-// as it was and the new file is removed. Raises varno::Error: 75 for an empty
+// and puts it in the target's place in one step: an existing target is
+// replaced with ReplaceFileW, so that the file keeps its attributes, creation
+// time, security, alternate streams and hard links; a new one (or one on a
+// volume that cannot replace files) is moved there. On any failure the target
+// is left as it was and no new file remains. Raises varno::Error: 75 for an empty
 // name, a folder, a read-only file or a file in use, 76 for a missing folder,
 // 61 for a full disk.
 void ReplaceFileWith(const std::wstring& path, std::string_view bytes);

@@ -8,6 +8,7 @@
 #include "platform/App.h"
 #include "res/aboutres.h"
 #include "support/DialogDriver.h"
+#include "support/RealInput.h"
 #include "support/Screenshot.h"
 
 #include <gtest/gtest.h>
@@ -441,6 +442,42 @@ TEST_F(MoreSoftware, TheCloseBoxClosesTheWindowAndEndsTheModalShowing) {
         ClickMoreSoftware({[&] { PostMessageW(about.hWnd(), WM_SYSCOMMAND, SC_CLOSE, 0); }});
     EXPECT_EQ(ran, 1u);
     EXPECT_FALSE(about.IsLoaded());
+}
+
+// However the about window is closed, the main window is active afterwards:
+// the program's windows are enabled again before the about window goes, so
+// the activation does not pass to another program's window.
+TEST_F(MoreSoftware, EveryWayOfClosingLeavesTheMainWindowActive) {
+    struct Way {
+        const char* name;
+        std::function<void()> close;
+    };
+    const Way ways[] = {
+        {"Command1 click", [&] { SendMessageW(about.Control(Command1), BM_CLICK, 0, 0); }},
+        {"close box", [&] { PostMessageW(about.hWnd(), WM_SYSCOMMAND, SC_CLOSE, 0); }},
+        {"WM_CLOSE", [&] { PostMessageW(about.hWnd(), WM_CLOSE, 0, 0); }},
+        {"Enter on Command1",
+         [&] {
+             SetFocus(about.Control(Command1));
+             test::PressKey(VK_RETURN);
+         }},
+        {"Alt+F4", [&] { test::PressKey(VK_F4, true); }},
+    };
+    for (const Way& way : ways) {
+        SetForegroundWindow(main.hWnd());
+        ASSERT_EQ(GetForegroundWindow(), main.hWnd());
+        bool aboutInFront = false;
+        const size_t ran = ClickMoreSoftware({[&] {
+            aboutInFront = GetForegroundWindow() == about.hWnd();
+            way.close();
+        }});
+        EXPECT_TRUE(aboutInFront) << way.name;
+        EXPECT_EQ(ran, 1u) << way.name << " did not close the window";
+        EXPECT_FALSE(about.IsLoaded()) << way.name;
+        EXPECT_EQ(GetForegroundWindow(), main.hWnd()) << way.name;
+        EXPECT_EQ(GetActiveWindow(), main.hWnd()) << way.name;
+        EXPECT_TRUE(IsWindowEnabled(main.hWnd())) << way.name;
+    }
 }
 
 TEST_F(MoreSoftware, EveryShowingIsCentredAfreshEvenAfterTheUserMovedIt) {

@@ -7,11 +7,13 @@
 #include "mainwindow/varnofrm.h"
 #include "platform/App.h"
 #include "support/DialogDriver.h"
+#include "support/RealInput.h"
 #include "support/Screenshot.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
 
 namespace varno::win {
 namespace {
@@ -109,6 +111,52 @@ TEST_F(ProgressWindow, ADoubleClickAnywhereUnloadsItAndShowsTheMainWindow) {
         EXPECT_FALSE(form.IsLoaded()) << target;
         EXPECT_TRUE(varnofrm::Instance().IsVisible()) << target;
     }
+}
+
+// Alt+F4 as a user presses it, or a WM_CLOSE (the task manager): the same
+// as a double-click, never an unload that leaves the main window hidden.
+TEST_F(ProgressWindow, ACloseActsLikeADoubleClick) {
+    varnofrm& main = varnofrm::Instance();
+    const std::pair<const char*, std::function<void()>> ways[] = {
+        {"WM_CLOSE", [&] { SendMessageW(form.hWnd(), WM_CLOSE, 0, 0); }},
+        {"Alt+F4",
+         [&] {
+             SetForegroundWindow(form.hWnd());
+             test::PressKey(VK_F4, true);
+             test::PumpMessagesFor(3000, [&] { return !form.IsLoaded(); });
+         }},
+    };
+    for (const auto& [name, close] : ways) {
+        form.Show();
+        main.Hide();
+        close();
+        EXPECT_FALSE(form.IsLoaded()) << name;
+        EXPECT_TRUE(main.IsVisible()) << name;
+    }
+}
+
+// While a run works it writes to the window: neither a close nor a
+// double-click takes it away.
+TEST_F(ProgressWindow, WhileARunWorksClosesAndDoubleClicksAreIgnored) {
+    varnofrm& main = varnofrm::Instance();
+    main.Hide();
+    HWND h = form.hWnd();
+    test::AfterSentMessage closes(
+        [h](HWND w, UINT m, WPARAM, LPARAM) { return w == h && m == WM_CLOSE; }, {});
+    {
+        Form3::RunWorking working(form);
+        SendMessageW(h, WM_CLOSE, 0, 0);
+        SendMessageW(h, WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(2, 2));
+        SetForegroundWindow(h);
+        test::PressKey(VK_F4, true);
+        test::PumpMessagesFor(3000, [&] { return closes.Count() == 2 || !form.IsLoaded(); });
+        EXPECT_EQ(closes.Count(), 2); // both closes arrived
+        EXPECT_TRUE(form.IsVisible());
+        EXPECT_FALSE(main.IsVisible());
+    }
+    SendMessageW(h, WM_CLOSE, 0, 0); // the run has returned
+    EXPECT_FALSE(form.IsLoaded());
+    EXPECT_TRUE(main.IsVisible());
 }
 
 TEST_F(ProgressWindow, EveryShowAfterAnUnloadLoadsItAfresh) {

@@ -11,14 +11,17 @@
 #include "platform/Dispatch.h"
 #include "support/ChildProcess.h"
 #include "support/DialogDriver.h"
+#include "support/RealInput.h"
 #include "support/StandInHost.h"
 #include "tools/cadhost/Vcad.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <functional>
 #include <mutex>
 #include <set>
+#include <string_view>
 #include <thread>
 
 namespace varno::win {
@@ -137,6 +140,19 @@ class HostRun : public testing::Test {
     void DoubleClickProgress() {
         SendMessageW(Form3::Instance().hWnd(), WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(3, 3));
     }
+    // Closes the progress window with a WM_CLOSE, or with Alt+F4 as a user
+    // presses it; then lets the messages arrive until the window is gone or
+    // arrived() says the close did.
+    static void CloseProgress(bool altF4, const std::function<bool()>& arrived = {}) {
+        HWND h = Form3::Instance().hWnd();
+        if (!altF4) {
+            SendMessageW(h, WM_CLOSE, 0, 0);
+            return;
+        }
+        SetForegroundWindow(h);
+        test::PressKey(VK_F4, true);
+        test::PumpMessagesFor(3000, [&] { return !IsWindow(h) || (arrived && arrived()); });
+    }
 
     int Count(const std::wstring& prefix) const {
         int n = 0;
@@ -235,6 +251,48 @@ TEST_F(HostRun, Command9RunsTheWholeListAndADoubleClickReturns) {
     EXPECT_TRUE(main.IsVisible());
 }
 
+// A close that arrives while the run works (here while it writes its first
+// progress text) is ignored, and the run goes on to the end; a close after
+// the run acts like the double-click. With WM_CLOSE and with Alt+F4.
+TEST_F(HostRun, ACloseWhileTheRunWorksIsIgnoredAndOneAfterItReturns) {
+    for (const bool altF4 : {false, true}) {
+        SCOPED_TRACE(altF4 ? "Alt+F4" : "WM_CLOSE");
+        const std::wstring a = Drawing(L"a.dwg"), b = Drawing(L"b.dwg");
+        list().AddItem(a);
+        list().AddItem(b);
+        test::AfterSentMessage closes(
+            [](HWND w, UINT m, WPARAM, LPARAM) {
+                return m == WM_CLOSE && w && w == Form3::Instance().hWnd();
+            },
+            {});
+        int closesDuringRun = -1;
+        test::AfterSentMessage firstProgress(
+            [](HWND w, UINT m, WPARAM, LPARAM lp) {
+                return m == WM_SETTEXT && w && w == Form3::Instance().Control(Form3::Label1) &&
+                       lp &&
+                       std::wstring_view(reinterpret_cast<const wchar_t*>(lp)) ==
+                           L"正在清理第 1 页   共 2 页";
+            },
+            [&] {
+                CloseProgress(altF4, [&] { return closes.Count() > 0; });
+                closesDuringRun = closes.Count();
+            });
+        ClickCommand9();
+        EXPECT_EQ(closesDuringRun, 1); // it came, during the run
+        EXPECT_TRUE(Saved(a));
+        EXPECT_TRUE(Saved(b));
+        ASSERT_TRUE(Form3::Instance().IsVisible());
+        EXPECT_EQ(Label(Form3::Label1), kDone);
+        EXPECT_FALSE(Label(Form3::Label5).empty());
+        EXPECT_FALSE(main.IsVisible());
+
+        CloseProgress(altF4);
+        EXPECT_FALSE(Form3::Instance().IsLoaded());
+        EXPECT_TRUE(main.IsVisible());
+        EXPECT_TRUE(boxes.Boxes().empty());
+    }
+}
+
 TEST_F(HostRun, AttachesToARunningHostWithoutStartingASecond) {
     test::ChildProcess running(VcadExe());
     ASSERT_TRUE(running.Started());
@@ -286,9 +344,12 @@ TEST_F(HostRun, ADrawingThatFailsToOpenStopsTheRunAtIt) {
     EXPECT_EQ(Label(Form3::Label5), L"");
     EXPECT_EQ(list().ListCount(), 3);
     EXPECT_FALSE(main.IsVisible());
-    // Back in the main window, the drawing it stopped at is the one selected.
-    DoubleClickProgress();
+    // Alt+F4 after the failed run returns to the main window, list intact,
+    // with the drawing it stopped at the one selected.
+    CloseProgress(true);
+    EXPECT_FALSE(Form3::Instance().IsLoaded());
     ASSERT_TRUE(main.IsVisible());
+    EXPECT_EQ(list().ListCount(), 3);
     EXPECT_EQ(SelectedEntries(), std::vector<int>{1});
     EXPECT_TRUE(EntryVisible(1));
 }

@@ -464,6 +464,32 @@ TEST_F(ListFileCommands, AFailedReadLeavesTheListAsItWas) {
     EXPECT_EQ(list.Items(), before);
 }
 
+// A drawing list that has no room for its n-th add (that one only).
+class ListRefusingAnAdd : public MemoryDrawingList {
+  public:
+    explicit ListRefusingAnAdd(int nth) : nth_(nth) {}
+    void AddItem(std::wstring_view text) override {
+        if (++adds_ == nth_)
+            throw Error(errnum::OutOfMemory, L"no room");
+        MemoryDrawingList::AddItem(text);
+    }
+
+  private:
+    int nth_;
+    int adds_ = 0;
+};
+
+TEST_F(ListFileCommands, AReadThatFailsWhileAddingLeavesTheListAsItWas) {
+    ListRefusingAnAdd refusing(5); // the three entries below, then the second line read
+    for (const auto& e : list.Items())
+        refusing.AddItem(e);
+    files.files[L"f"] = "1.dwg\r\n2.dwg\r\n3.dwg\r\n";
+    dialog.answer = L"f";
+    ReadListFile(dialog, refusing, Services());
+    EXPECT_EQ(messages.shown, Shown(L"数据文件格式有误或操作不当！"));
+    EXPECT_EQ(refusing.Items(), list.Items());
+}
+
 TEST_F(ListFileCommands, AFailedSaveShowsItsMessage) {
     files.failure = errnum::PathFileAccess; // read-only target, file in use
     Save(L"ro.txt");

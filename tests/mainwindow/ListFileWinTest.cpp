@@ -136,6 +136,46 @@ TEST_F(TextFileTest, AFailedSaveLeavesTheOldFileAndNoNewOne) {
     EXPECT_EQ(Names(), (Lines{L"held.txt", L"sub", L"只读.txt"}));
 }
 
+// The saved file is the old one with new content: what the user or the
+// system set on it stays.
+TEST_F(TextFileTest, ASaveKeepsTheFilesAttributesAndCreationTime) {
+    const std::wstring f = At(L"隐藏.txt");
+    Write(f, "old\r\n");
+    ASSERT_TRUE(SetFileAttributesW(f.c_str(), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE));
+    // A creation time long ago, where the file system keeps one of its own.
+    FILETIME longAgo{0x5E5B0000, 0x01D00000}; // in 2014
+    {
+        HANDLE h =
+            CreateFileW(f.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+        ASSERT_NE(h, INVALID_HANDLE_VALUE);
+        SetFileTime(h, &longAgo, nullptr, nullptr);
+        CloseHandle(h);
+    }
+    WIN32_FILE_ATTRIBUTE_DATA before{};
+    ASSERT_TRUE(GetFileAttributesExW(f.c_str(), GetFileExInfoStandard, &before));
+    // Wine derives a file's creation time from its modification time and
+    // cannot set it; there only the attributes can be checked.
+    const bool keepsCreationTimes = CompareFileTime(&before.ftCreationTime, &longAgo) == 0;
+
+    ReplaceFileWith(f, "new\r\n");
+    EXPECT_EQ(Contents(f), "new\r\n");
+    WIN32_FILE_ATTRIBUTE_DATA after{};
+    ASSERT_TRUE(GetFileAttributesExW(f.c_str(), GetFileExInfoStandard, &after));
+    EXPECT_EQ(after.dwFileAttributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE),
+              static_cast<DWORD>(FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE));
+    if (keepsCreationTimes) {
+        EXPECT_EQ(CompareFileTime(&after.ftCreationTime, &longAgo), 0);
+    }
+    EXPECT_EQ(Names(), Lines{L"隐藏.txt"}); // no new file, no backup left
+
+    // A file that did not exist is simply created.
+    const std::wstring fresh = At(L"新.txt");
+    ReplaceFileWith(fresh, "x\r\n");
+    EXPECT_EQ(Contents(fresh), "x\r\n");
+    EXPECT_FALSE(GetFileAttributesW(fresh.c_str()) & FILE_ATTRIBUTE_HIDDEN);
+    EXPECT_EQ(Names(), (Lines{L"新.txt", L"隐藏.txt"}));
+}
+
 TEST_F(TextFileTest, ReadingFailuresCarryTheirNumbers) {
     EXPECT_EQ(ErrorOf([&] { ReadWholeFile(At(L"missing.txt"), 100); }), errnum::FileNotFound);
     EXPECT_EQ(ErrorOf([&] { ReadWholeFile(At(L"no such folder\\l.txt"), 100); }),
@@ -277,6 +317,61 @@ TEST_F(ListFileCommands, ReplacingTheListInOneStepSortsLikeTheListBox) {
     for (const wchar_t* e : {L"a5.dwg", L"Ébc.dwg", L"c.dwg"})
         list().AddItem(e);
     EXPECT_EQ(after, list().Items());
+}
+
+// The list box refuses the n-th add, as one out of memory does; once only,
+// for the object's lifetime.
+class RefusedAdd {
+  public:
+    RefusedAdd(HWND listBox, int nth) : listBox_(listBox) {
+        nth_ = nth;
+        seen_ = 0;
+        old_ = reinterpret_cast<WNDPROC>(
+            SetWindowLongPtrW(listBox, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&Proc)));
+    }
+    ~RefusedAdd() { SetWindowLongPtrW(listBox_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(old_)); }
+    RefusedAdd(const RefusedAdd&) = delete;
+    RefusedAdd& operator=(const RefusedAdd&) = delete;
+    static int Seen() { return seen_; }
+
+  private:
+    static LRESULT CALLBACK Proc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
+        if ((msg == LB_ADDSTRING || msg == LB_INSERTSTRING) && ++seen_ == nth_)
+            return LB_ERRSPACE;
+        return CallWindowProcW(old_, h, msg, wp, lp);
+    }
+    HWND listBox_;
+    static inline WNDPROC old_ = nullptr;
+    static inline int nth_ = 0, seen_ = 0;
+};
+
+TEST_F(ListFileCommands, AReadThatFailsWhileAddingLeavesTheListAsItWas) {
+    Fill({L"c.dwg", L"a.dwg", L"b.dwg"});
+    SendMessageW(form.Control(varnofrm::List2), LB_SETSEL, TRUE, 1); // b.dwg
+    const Lines old = list().Items();
+    {
+        RefusedAdd refused(form.Control(varnofrm::List2), 3);
+        EXPECT_EQ(ErrorOf([&] {
+                      list().ReplaceAll(Lines{L"w", L"x", L"y", L"z"});
+                  }),
+                  errnum::OutOfMemory);
+        EXPECT_GE(RefusedAdd::Seen(), 3);
+    }
+    EXPECT_EQ(list().Items(), old);
+    EXPECT_EQ(list().Selected(0), false);
+    EXPECT_EQ(list().Selected(1), true);
+    EXPECT_EQ(list().Selected(2), false);
+
+    // The same through "  读取列表": the message, and the list unchanged.
+    const std::wstring f = At(L"l.txt");
+    Write(f, "1.dwg\r\n2.dwg\r\n3.dwg\r\n4.dwg\r\n");
+    {
+        RefusedAdd refused(form.Control(varnofrm::List2), 2);
+        EXPECT_EQ(Read(f), L"数据文件格式有误或操作不当！");
+    }
+    EXPECT_EQ(list().Items(), old);
+    EXPECT_EQ(Read(f), L""); // and without the failure the file reads
+    EXPECT_EQ(list().Items(), (Lines{L"1.dwg", L"2.dwg", L"3.dwg", L"4.dwg"}));
 }
 
 TEST_F(ListFileCommands, SaveThenReadGivesBackTheSameList) {

@@ -6,6 +6,7 @@
 
 #include "support/ChildProcess.h"
 #include "support/DialogDriver.h"
+#include "support/RealInput.h"
 #include "support/Screenshot.h"
 
 #include <gtest/gtest.h>
@@ -98,6 +99,60 @@ TEST_F(MainWindow, TooltipsNameTheDoubleClickAndTheDrop) {
               (std::map<int, std::wstring>{{varnofrm::Frame1, L"双击删除单个列表"},
                                            {varnofrm::List2, L"双击删除单个列表"},
                                            {varnofrm::xpcmdbutton5, L"支持资源管理器拖放文件！"}}));
+}
+
+// The tips as a user meets them: the pointer rests over a part of the
+// window, and the tooltip shows that part's tip. The frame lets the mouse
+// through to the form; its tip shows over its own area, while the list box
+// and the buttons in it keep theirs (or none).
+TEST_F(MainWindow, EachTipShowsWhereThePointerRests) {
+    HWND h = form.hWnd();
+    auto tip = static_cast<HWND>(GetPropW(h, kTooltipProp));
+    ASSERT_TRUE(tip);
+    SetForegroundWindow(h);
+    auto screenRect = [&](int id) {
+        RECT r;
+        GetWindowRect(form.Control(id), &r);
+        return r;
+    };
+    auto middle = [](const RECT& r) {
+        return POINT{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+    };
+    const RECT frame = screenRect(varnofrm::Frame1), list2 = screenRect(varnofrm::List2),
+               add = screenRect(varnofrm::xpcmdbutton5);
+    // Below the frame, between "  批量清理" and "  帮   助": no tip there.
+    const RECT run = screenRect(varnofrm::Command9), help = screenRect(varnofrm::xpcmdbutton4);
+    const POINT nowhere{(run.right + help.left) / 2, (run.top + run.bottom) / 2};
+
+    // The tool under the pointer once the tip shows (its control id and
+    // text), or {0, ""} when none shows.
+    auto restAt = [&](POINT at) -> std::pair<int, std::wstring> {
+        SetCursorPos(nowhere.x, nowhere.y);
+        test::PumpMessagesFor(3000, [&] { return !IsWindowVisible(tip); });
+        SetCursorPos(at.x, at.y);
+        test::PumpMessagesFor(2500, [&] { return IsWindowVisible(tip) != FALSE; });
+        if (!IsWindowVisible(tip))
+            return {0, L""};
+        wchar_t text[80] = {};
+        TTTOOLINFOW ti{};
+        ti.cbSize = sizeof ti;
+        ti.lpszText = text;
+        if (!SendMessageW(tip, TTM_GETCURRENTTOOLW, 0, reinterpret_cast<LPARAM>(&ti)))
+            return {-1, L""};
+        const int id = (ti.uFlags & TTF_IDISHWND) ? GetDlgCtrlID(reinterpret_cast<HWND>(ti.uId))
+                                                  : static_cast<int>(ti.uId);
+        return {id, text};
+    };
+    using Tool = std::pair<int, std::wstring>;
+    const Tool frameTip{varnofrm::Frame1, L"双击删除单个列表"};
+    // On the frame's caption, and in the gap between the list and the buttons.
+    EXPECT_EQ(restAt({frame.left + 40, frame.top + 5}), frameTip);
+    EXPECT_EQ(restAt({middle(list2).x, (list2.bottom + add.top) / 2}), frameTip);
+    EXPECT_EQ(restAt(middle(list2)), (Tool{varnofrm::List2, L"双击删除单个列表"}));
+    EXPECT_EQ(restAt(middle(add)), (Tool{varnofrm::xpcmdbutton5, L"支持资源管理器拖放文件！"}));
+    // A button in the frame without a tip of its own, and the window outside the frame.
+    EXPECT_EQ(restAt(middle(screenRect(varnofrm::xpcmdbutton6))), (Tool{0, L""}));
+    EXPECT_EQ(restAt({nowhere.x, nowhere.y + 1}), (Tool{0, L""}));
 }
 
 TEST_F(MainWindow, ListBoxSortsIgnoringCaseAndDeletesSelections) {

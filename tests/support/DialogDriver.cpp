@@ -38,7 +38,10 @@ std::map<int, std::wstring> TooltipTexts(HWND form) {
         ti.cbSize = sizeof ti;
         ti.lpszText = buf;
         SendMessageW(ctx.tips, TTM_ENUMTOOLSW, i, reinterpret_cast<LPARAM>(&ti));
-        texts[GetDlgCtrlID(reinterpret_cast<HWND>(ti.uId))] = buf;
+        // A tool over a rectangle of the form carries its control's id.
+        const int id = (ti.uFlags & TTF_IDISHWND) ? GetDlgCtrlID(reinterpret_cast<HWND>(ti.uId))
+                                                  : static_cast<int>(ti.uId);
+        texts[id] = buf;
     }
     return texts;
 }

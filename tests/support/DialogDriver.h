@@ -28,7 +28,8 @@ class DialogWatcher {
     std::atomic<bool> found_{false};
 };
 
-// The tooltip texts of a form's controls, by control id.
+// The tooltip texts of a form's controls, by control id (a tool over a
+// rectangle of the form, such as a frame's, by the id it was given).
 std::map<int, std::wstring> TooltipTexts(HWND form);
 
 HWND FindDialog(const std::wstring& title, DWORD processId = GetCurrentProcessId());
