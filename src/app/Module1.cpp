@@ -24,10 +24,20 @@ PixelRect TopmostPixels(float left, float top, float width, float height, float 
     const int tx = RoundEven(twipsPerPixelX);
     const int ty = RoundEven(twipsPerPixelY);
     PixelRect r;
+    if (tx == twipsPerPixelX && ty == twipsPerPixelY) {
+        r.x = RoundEven(static_cast<double>(left) / twipsPerPixelX);
+        r.y = ty ? RoundEven(top) / ty : 0;
+        r.cx = tx ? RoundEven(width) / tx : 0;
+        r.cy = ty ? RoundEven(height) / ty : 0;
+        return r;
+    }
+    // A fractional factor (168 DPI: 8.57 twips per pixel, 192 DPI: 7.5):
+    // rounding it to a whole number would shrink the window and move it off
+    // its edge, so every value is divided by the exact factor.
     r.x = RoundEven(static_cast<double>(left) / twipsPerPixelX);
-    r.y = ty ? RoundEven(top) / ty : 0;
-    r.cx = tx ? RoundEven(width) / tx : 0;
-    r.cy = ty ? RoundEven(height) / ty : 0;
+    r.y = RoundEven(static_cast<double>(top) / twipsPerPixelY);
+    r.cx = RoundEven(static_cast<double>(width) / twipsPerPixelX);
+    r.cy = RoundEven(static_cast<double>(height) / twipsPerPixelY);
     return r;
 }
 

@@ -15,9 +15,12 @@ void CentreOnScreen(Window& window, const Screen& screen);
 struct PixelRect {
     int x = 0, y = 0, cx = 0, cy = 0;
 };
-// The window's own rectangle (twips) converted for SetWindowPos: x divides in
-// floating point, y, cx and cy divide whole numbers; every conversion to an
-// integer rounds half to even.
+// The window's own rectangle (twips) converted for SetWindowPos; every
+// conversion to an integer rounds half to even. At a whole number of twips per
+// pixel (96, 120, 144, 288 DPI) x divides in floating point while y, cx and cy
+// divide whole numbers; at a fractional factor (168, 192 DPI) all four divide
+// by the exact factor. For a window's own rectangle, which is whole pixels
+// times the factor, both give back those pixels.
 PixelRect TopmostPixels(float left, float top, float width, float height, float twipsPerPixelX,
                         float twipsPerPixelY);
 

@@ -18,6 +18,7 @@ struct AppState {
     std::vector<HWND> forms;
     std::wstring helpFile;
     ShellOpenHook shellHook = nullptr;
+    HelpHook helpHook = nullptr;
 };
 AppState& State() {
     static AppState state;
@@ -140,6 +141,10 @@ const std::wstring& HelpFile() {
 }
 
 void ShowHelp(HWND caller, std::wstring_view path) {
+    if (State().helpHook) {
+        State().helpHook(caller, path);
+        return;
+    }
     using HtmlHelpAFn = HWND(WINAPI*)(HWND, LPCSTR, UINT, DWORD_PTR);
     static const HtmlHelpAFn htmlHelp = [] {
         HMODULE m = LoadLibraryW(L"hhctrl.ocx");
@@ -161,6 +166,10 @@ void ShellOpen(HWND owner, std::wstring_view address) {
 
 void SetShellOpenHook(ShellOpenHook hook) {
     State().shellHook = hook;
+}
+
+void SetHelpHook(HelpHook hook) {
+    State().helpHook = hook;
 }
 
 std::wstring TimeOfDayText() {

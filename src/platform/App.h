@@ -43,6 +43,10 @@ const std::wstring& HelpFile();
 // HtmlHelpA(caller, path, HH_DISPLAY_TOPIC, 0), loaded from hhctrl.ocx on
 // first use; silent when it is missing.
 void ShowHelp(HWND caller, std::wstring_view path);
+// Tests replace the help viewer to see what it would be asked to show;
+// nullptr restores it.
+using HelpHook = void (*)(HWND caller, std::wstring_view path);
+void SetHelpHook(HelpHook hook);
 
 // ShellExecuteA(owner, "Open", address, no parameters, no folder, show 0);
 // the result is ignored.

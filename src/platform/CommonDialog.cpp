@@ -32,6 +32,8 @@ bool CommonDialog::Run(HWND owner, bool save) {
     ofn.lpstrTitle = DialogTitle.empty() ? nullptr : DialogTitle.c_str();
     ofn.lpstrDefExt = DefaultExt.empty() ? nullptr : DefaultExt.c_str();
     ofn.Flags = Flags;
+    if (BeforeShow)
+        BeforeShow(ofn);
 
     if (save ? GetSaveFileNameW(&ofn) : GetOpenFileNameW(&ofn)) {
         // A multiple selection is "folder\0name\0name\0\0"; the answer keeps

@@ -37,5 +37,37 @@ TEST(TopmostPixels, RoundsHalfToEvenAndTruncatesDivisions) {
     EXPECT_EQ(r.cy, 131);
 }
 
+// At 168 and 192 DPI the factor is fractional (8.57 and 7.5 twips per pixel):
+// the design sizes convert to their nearest pixels, and a rectangle read back
+// from a window (whole pixels times the factor) converts to those pixels.
+TEST(TopmostPixels, DividesByTheExactFactorWhenItIsFractional) {
+    struct Case {
+        int dpi;
+        PixelRect promo, progress;
+    };
+    for (const Case& c : {Case{168, {0, 0, 229, 1066}, {0, 0, 455, 133}},
+                          Case{192, {0, 0, 262, 1218}, {0, 0, 520, 152}}}) {
+        SCOPED_TRACE(c.dpi);
+        const float tpp = 1440.0f / static_cast<float>(c.dpi);
+        PixelRect r = TopmostPixels(0, 0, 1965, 9135, tpp, tpp);
+        EXPECT_EQ(r.cx, c.promo.cx);
+        EXPECT_EQ(r.cy, c.promo.cy);
+        r = TopmostPixels(0, 0, 3900, 1140, tpp, tpp);
+        EXPECT_EQ(r.cx, c.progress.cx);
+        EXPECT_EQ(r.cy, c.progress.cy);
+        // The right-hand promotional window on a 2560 x 1600 screen, and one
+        // above the top edge.
+        auto twips = [tpp](int px) { return static_cast<float>(px) * tpp; };
+        for (const PixelRect& px : {PixelRect{2560 - c.promo.cx, 178, c.promo.cx, c.promo.cy},
+                                    PixelRect{-7, -300, c.promo.cx, c.promo.cy}}) {
+            r = TopmostPixels(twips(px.x), twips(px.y), twips(px.cx), twips(px.cy), tpp, tpp);
+            EXPECT_EQ(r.x, px.x);
+            EXPECT_EQ(r.y, px.y);
+            EXPECT_EQ(r.cx, px.cx);
+            EXPECT_EQ(r.cy, px.cy);
+        }
+    }
+}
+
 } // namespace
 } // namespace varno

@@ -11,6 +11,10 @@ class ChildProcess {
   public:
     // Starts the program; the test's environment is inherited.
     explicit ChildProcess(const std::wstring& exe);
+    // Starts exe with a command line after its name; its standard output and
+    // error go to the file `output` (created afresh).
+    ChildProcess(const std::wstring& exe, const std::wstring& arguments,
+                 const std::wstring& output);
     ~ChildProcess(); // terminates it if still running
     ChildProcess(const ChildProcess&) = delete;
     ChildProcess& operator=(const ChildProcess&) = delete;
@@ -28,5 +32,24 @@ class ChildProcess {
 
 // The folder of the test executable's build tree: varno.exe lies one level up.
 std::wstring VarnoExe();
+// This test executable.
+std::wstring ThisExe();
+
+// The system DPI that processes started from now on see (Wine reads the
+// value when a process starts); the destructor puts back what was there.
+class ScopedLogPixels {
+  public:
+    explicit ScopedLogPixels(DWORD dpi);
+    ~ScopedLogPixels();
+    ScopedLogPixels(const ScopedLogPixels&) = delete;
+    ScopedLogPixels& operator=(const ScopedLogPixels&) = delete;
+    bool Set() const { return set_; }
+
+  private:
+    HKEY key_ = nullptr;
+    bool set_ = false;
+    bool hadValue_ = false;
+    DWORD oldValue_ = 0;
+};
 
 } // namespace varno::test
