@@ -184,5 +184,27 @@ TEST_F(MainWindowTables, HelpButtonAndF1OpenVarnoChmBesideTheProgram) {
     EXPECT_EQ(helpCalls[1].path, expected);
 }
 
+TEST_F(MainWindowTables, TheHelpCallNamesTheBuiltHelpFile) {
+#ifndef VARNO_HELP_BUILT
+    GTEST_SKIP() << "varno.chm is not built in this tree (no chmcmd)";
+#endif
+    helpCalls.clear();
+    SetHelpHook([](HWND caller, std::wstring_view path) {
+        helpCalls.push_back({caller, std::wstring(path)});
+    });
+    Click(varnofrm::xpcmdbutton4);
+    SetHelpHook(nullptr);
+    ASSERT_EQ(helpCalls.size(), 1u);
+    // The file the viewer is sent to is a compiled help file: "ITSF" first.
+    HANDLE file = CreateFileW(helpCalls[0].path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE) << "no help file at the path the program asks for";
+    char magic[4] = {};
+    DWORD got = 0;
+    ReadFile(file, magic, sizeof magic, &got, nullptr);
+    CloseHandle(file);
+    EXPECT_EQ(std::string(magic, got), "ITSF");
+}
+
 } // namespace
 } // namespace varno::win
