@@ -292,7 +292,7 @@ TEST_F(OleDropOnMainWindow, FilesDraggedThroughOleAreAddedAndOtherDataIsRefused)
         DragOntoTheList(CF_HDROP, MakeDrop({plan, (root / L"项目 二").wstring(), listed}));
     EXPECT_EQ(dropped.result, DRAGDROP_S_DROP);
     EXPECT_EQ(dropped.effect, static_cast<DWORD>(DROPEFFECT_COPY));
-    ASSERT_FALSE(dropped.shown.empty()) << "no drop target answered over the list";
+    ASSERT_FALSE(dropped.shown.empty()) << "the drag never ran";
     EXPECT_TRUE(Showed(dropped.shown, DROPEFFECT_COPY));
     EXPECT_FALSE(Showed(dropped.shown, DROPEFFECT_MOVE));
     EXPECT_TRUE(dropped.released) << "the dropped data was not released";
