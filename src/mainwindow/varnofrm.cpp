@@ -138,6 +138,8 @@ LRESULT varnofrm::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
         DropFiles(reinterpret_cast<HDROP>(wp));
         return 0;
     }
+    if (oleDrop_.Deliver(msg))
+        return 0;
     if (msg == WM_DESTROY)
         oleDrop_.Revoke(); // while the window is still there
     return Form::WndProc(msg, wp, lp);

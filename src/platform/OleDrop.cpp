@@ -35,6 +35,11 @@ class Medium {
     bool filled_ = false;
 };
 
+UINT DropMessage() {
+    static const UINT message = RegisterWindowMessageW(L"varno.OleFileDrop");
+    return message;
+}
+
 } // namespace
 
 DWORD FileDropEffect(IDataObject* data, DWORD allowed) {
@@ -45,14 +50,18 @@ DWORD FileDropEffect(IDataObject* data, DWORD allowed) {
 }
 
 // The IDropTarget itself. Owned by COM reference counting: the registration
-// holds one reference, OLE its own while the window is registered. The
-// handler goes when the registration is revoked, so a late call does nothing.
+// holds one reference, OLE its own while the window is registered. OLE calls
+// it on the window's thread only. It takes nothing once revoked.
 class FileDropTarget final : public IDropTarget {
   public:
-    static ComPtr<FileDropTarget> Make(OleFileDrop::Handler onDrop) {
-        return ComPtr<FileDropTarget>::Attach(new (std::nothrow) FileDropTarget(std::move(onDrop)));
+    static ComPtr<FileDropTarget> Make(HWND window) {
+        return ComPtr<FileDropTarget>::Attach(new (std::nothrow) FileDropTarget(window));
     }
-    void Forget() { onDrop_ = nullptr; }
+    void Forget() {
+        window_ = nullptr;
+        pending_.clear();
+    }
+    std::vector<std::vector<std::wstring>> TakePending() { return std::exchange(pending_, {}); }
 
     // IUnknown
     STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
@@ -78,7 +87,7 @@ class FileDropTarget final : public IDropTarget {
     STDMETHODIMP DragEnter(IDataObject* data, DWORD, POINTL, DWORD* effect) override {
         if (!effect)
             return E_INVALIDARG;
-        effect_ = onDrop_ ? FileDropEffect(data, *effect) : DROPEFFECT_NONE;
+        effect_ = window_ ? FileDropEffect(data, *effect) : DROPEFFECT_NONE;
         *effect = effect_;
         return S_OK;
     }
@@ -96,7 +105,7 @@ class FileDropTarget final : public IDropTarget {
         if (!effect)
             return E_INVALIDARG;
         effect_ = DROPEFFECT_NONE;
-        *effect = onDrop_ ? FileDropEffect(data, *effect) : DROPEFFECT_NONE;
+        *effect = window_ ? FileDropEffect(data, *effect) : DROPEFFECT_NONE;
         if (*effect == DROPEFFECT_NONE)
             return S_OK;
         std::vector<std::wstring> paths;
@@ -110,17 +119,23 @@ class FileDropTarget final : public IDropTarget {
             // with the medium, never with DragFinish.
             paths = DroppedPaths(static_cast<HDROP>(medium.Value().hGlobal));
         }
-        const auto onDrop = onDrop_; // the handler may revoke this registration
-        onDrop(paths);
+        // Walking dropped folders takes a while; the source waits in
+        // DoDragDrop until this returns, so the walk comes afterwards.
+        if (pending_.empty() && !PostMessageW(window_, DropMessage(), 0, 0)) {
+            *effect = DROPEFFECT_NONE;
+            return S_OK;
+        }
+        pending_.push_back(std::move(paths));
         return S_OK;
     }
 
   private:
-    explicit FileDropTarget(OleFileDrop::Handler onDrop) : onDrop_(std::move(onDrop)) {}
+    explicit FileDropTarget(HWND window) : window_(window) {}
     ~FileDropTarget() = default;
 
     std::atomic<ULONG> refs_{1};
-    OleFileDrop::Handler onDrop_;
+    HWND window_;
+    std::vector<std::vector<std::wstring>> pending_;
     DWORD effect_ = DROPEFFECT_NONE;
 };
 
@@ -132,17 +147,33 @@ OleFileDrop::~OleFileDrop() {
 
 bool OleFileDrop::Register(HWND window, Handler onDrop) {
     Revoke();
-    ComPtr<FileDropTarget> target = FileDropTarget::Make(std::move(onDrop));
+    ComPtr<FileDropTarget> target = FileDropTarget::Make(window);
     if (!target || FAILED(RegisterDragDrop(window, target.Get())))
         return false;
     window_ = window;
     target_ = std::move(target);
+    onDrop_ = std::move(onDrop);
+    return true;
+}
+
+bool OleFileDrop::Deliver(UINT msg) {
+    if (msg == 0 || msg != DropMessage())
+        return false;
+    if (!target_)
+        return true;
+    for (const auto& paths : target_->TakePending()) {
+        if (!onDrop_)
+            break;                      // a handler revoked the registration
+        const Handler onDrop = onDrop_; // alive through a call that revokes
+        onDrop(paths);
+    }
     return true;
 }
 
 void OleFileDrop::Revoke() {
     if (target_)
         target_->Forget();
+    onDrop_ = nullptr;
     if (HWND window = std::exchange(window_, nullptr); window && IsWindow(window))
         RevokeDragDrop(window);
     target_.Reset();

@@ -16,9 +16,11 @@ namespace varno::win {
 class FileDropTarget;
 
 // A window's registration as a drop target for files (CF_HDROP): it answers
-// with the copy effect over the window and every child control, and hands
-// each drop's paths to the handler on the window's thread. Revoked with this
-// object or by Revoke, which must come before the window is destroyed.
+// with the copy effect over the window and every child control. A drop's
+// paths are read at once, so that the drag source is free again, and handed
+// to the handler from a message posted to the window: its procedure passes
+// every message to Deliver first. Revoked with this object or by Revoke,
+// which must come before the window is destroyed.
 class OleFileDrop {
   public:
     using Handler = std::function<void(const std::vector<std::wstring>& paths)>;
@@ -33,9 +35,14 @@ class OleFileDrop {
     void Revoke();
     bool IsRegistered() const { return window_ != nullptr; }
 
+    // True for the message that carries drops: their paths have then gone to
+    // the handler, one call a drop, in the order dropped.
+    bool Deliver(UINT msg);
+
   private:
     HWND window_ = nullptr;
     ComPtr<FileDropTarget> target_;
+    Handler onDrop_;
 };
 
 // The effect a drop of this data would have: DROPEFFECT_COPY when it offers

@@ -255,6 +255,7 @@ class OleDropOnMainWindow : public DropOnMainWindow {
         DWORD effect;             // what DoDragDrop reports to the source
         std::vector<DWORD> shown; // the effects answered while dragging
         bool released;            // the data handed to the target was released
+        Paths listedAtOnce;       // the list as DoDragDrop returns
     };
     // Drags the data from the centre of the list and drops it there, as a
     // file manager does: through DoDragDrop, with copy and move allowed.
@@ -274,7 +275,11 @@ class OleDropOnMainWindow : public DropOnMainWindow {
         DWORD effect = 0;
         const HRESULT hr = DoDragDrop(&object, &source, DROPEFFECT_COPY | DROPEFFECT_MOVE, &effect);
         const bool released = !object.lastHandedOut || GlobalSize(object.lastHandedOut) == 0;
-        return {hr, effect, source.effects, released};
+        Paths atOnce = entries();
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE))
+            DispatchMessageW(&msg);
+        return {hr, effect, source.effects, released, std::move(atOnce)};
     }
     static bool Showed(const std::vector<DWORD>& shown, DWORD effect) {
         return std::find(shown.begin(), shown.end(), effect) != shown.end();
@@ -296,6 +301,8 @@ TEST_F(OleDropOnMainWindow, FilesDraggedThroughOleAreAddedAndOtherDataIsRefused)
     EXPECT_TRUE(Showed(dropped.shown, DROPEFFECT_COPY));
     EXPECT_FALSE(Showed(dropped.shown, DROPEFFECT_MOVE));
     EXPECT_TRUE(dropped.released) << "the dropped data was not released";
+    // The source is free before the folders are walked.
+    EXPECT_EQ(dropped.listedAtOnce, Paths{listed});
     Paths want = {listed, plan, inner};
     SortLikeTheList(want);
     EXPECT_EQ(entries(), want);
