@@ -85,6 +85,7 @@ void varnofrm::Form_Load() {
     CommonDialog1.Owner = hWnd();
     CommonDialog4.Owner = hWnd();
     AcceptDroppedFiles(hWnd());
+    oleDrop_.Register(hWnd(), [this](const std::vector<std::wstring>& paths) { DropPaths(paths); });
     adfrm::Instance().Show();
     ad1frm::Instance().Show();
     SetHelpFile(HelpFilePath(ProgramFolder()));
@@ -137,13 +138,21 @@ LRESULT varnofrm::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
         DropFiles(reinterpret_cast<HDROP>(wp));
         return 0;
     }
+    if (oleDrop_.Deliver(msg))
+        return 0;
+    if (msg == WM_DESTROY)
+        oleDrop_.Revoke(); // while the window is still there
     return Form::WndProc(msg, wp, lp);
 }
 
 void varnofrm::DropFiles(HDROP drop) {
     const DroppedFiles dropped(drop);
+    DropPaths(dropped.Paths());
+}
+
+void varnofrm::DropPaths(const std::vector<std::wstring>& paths) {
     Win32FolderReader folders;
-    DropDrawings(list_, folders, dropped.Paths());
+    DropDrawings(list_, folders, paths);
 }
 
 void varnofrm::AddDrawings() {

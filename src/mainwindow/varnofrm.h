@@ -6,6 +6,7 @@
 #include "platform/FileDrop.h"
 #include "platform/Form.h"
 #include "platform/ListBox.h"
+#include "platform/OleDrop.h"
 
 namespace varno::win {
 
@@ -49,10 +50,15 @@ class varnofrm : public Form {
     void SaveListFile();   // xpcmdbutton8
     void ReadListFile();   // xpcmdbutton9
     void BatchPurge();     // Command9
-    // Files and folders dropped anywhere on the window, the list included.
+    // Files and folders dropped anywhere on the window, the list included:
+    // as WM_DROPFILES from the shell's older drops, or through the OLE drop
+    // target from DoDragDrop. A drag source uses one way or the other, so a
+    // drop arrives once.
     void DropFiles(HDROP drop);
+    void DropPaths(const std::vector<std::wstring>& paths);
 
     ListBoxList list_{nullptr};
+    OleFileDrop oleDrop_;
 };
 
 // The batch purge run's windows: the progress window Form3, the main window

@@ -45,14 +45,14 @@ DroppedFiles::~DroppedFiles() {
         DragFinish(drop_);
 }
 
-std::vector<std::wstring> DroppedFiles::Paths() const {
+std::vector<std::wstring> DroppedPaths(HDROP drop) {
     std::vector<std::wstring> paths;
-    const UINT count = DragQueryFileW(drop_, 0xFFFFFFFF, nullptr, 0);
+    const UINT count = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
     paths.reserve(count);
     for (UINT i = 0; i < count; ++i) {
-        const UINT length = DragQueryFileW(drop_, i, nullptr, 0);
+        const UINT length = DragQueryFileW(drop, i, nullptr, 0);
         std::wstring path(length + 1, L'\0');
-        path.resize(DragQueryFileW(drop_, i, path.data(), length + 1));
+        path.resize(DragQueryFileW(drop, i, path.data(), length + 1));
         if (!path.empty())
             paths.push_back(std::move(path));
     }

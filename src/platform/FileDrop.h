@@ -16,6 +16,10 @@ namespace varno::win {
 // WM_DROPFILES at the window.
 void AcceptDroppedFiles(HWND window);
 
+// The full path of every file and folder in a drop, at any length: the
+// HDROP of WM_DROPFILES or the CF_HDROP memory of an OLE drop alike.
+std::vector<std::wstring> DroppedPaths(HDROP drop);
+
 // The HDROP of one WM_DROPFILES; released (DragFinish) with this object.
 class DroppedFiles {
   public:
@@ -24,8 +28,7 @@ class DroppedFiles {
     DroppedFiles(const DroppedFiles&) = delete;
     DroppedFiles& operator=(const DroppedFiles&) = delete;
 
-    // The full path of every dropped file and folder, at any length.
-    std::vector<std::wstring> Paths() const;
+    std::vector<std::wstring> Paths() const { return DroppedPaths(drop_); }
 
   private:
     HDROP drop_;

@@ -1,6 +1,7 @@
 // Dropping files and folders onto the main window under Wine: a real HDROP,
-// delivered to the window procedure as WM_DROPFILES delivers it, over a real
-// folder tree with Chinese names and spaces.
+// delivered to the window procedure as WM_DROPFILES delivers it, or handed
+// over by OLE's DoDragDrop to the window's drop target, over a real folder
+// tree with Chinese names and spaces.
 #include "mainwindow/varnofrm.h"
 
 #include "support/DialogDriver.h"
@@ -12,6 +13,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 
 namespace varno::win {
 namespace {
@@ -151,6 +153,172 @@ TEST_F(DropOnMainWindow, OntoTheListWithNothingToAddLeavesTheListAsItWas) {
     EXPECT_EQ(SendMessageW(lb, LB_GETSELCOUNT, 0, 0), 1);
 
     EXPECT_FALSE(anyBox.Join()) << "a drop showed a message";
+}
+
+// The data of a drag: one format in global memory, as a drag source offers
+// it. Lives on the test's stack; counting references only.
+class OneFormatData final : public IDataObject {
+  public:
+    OneFormatData(CLIPFORMAT format, HGLOBAL data) : format_(format), data_(data) {}
+    ~OneFormatData() { GlobalFree(data_); }
+    OneFormatData(const OneFormatData&) = delete;
+    OneFormatData& operator=(const OneFormatData&) = delete;
+    // The copy the last GetData handed out: the receiver must release it.
+    HGLOBAL lastHandedOut = nullptr;
+
+    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
+        if (riid == IID_IUnknown || riid == IID_IDataObject) {
+            *ppv = static_cast<IDataObject*>(this);
+            AddRef();
+            return S_OK;
+        }
+        *ppv = nullptr;
+        return E_NOINTERFACE;
+    }
+    STDMETHODIMP_(ULONG) AddRef() override { return ++refs_; }
+    STDMETHODIMP_(ULONG) Release() override { return --refs_; }
+
+    STDMETHODIMP GetData(FORMATETC* f, STGMEDIUM* m) override {
+        if (QueryGetData(f) != S_OK)
+            return DV_E_FORMATETC;
+        const SIZE_T size = GlobalSize(data_);
+        HGLOBAL copy = GlobalAlloc(GMEM_MOVEABLE, size);
+        std::memcpy(GlobalLock(copy), GlobalLock(data_), size);
+        GlobalUnlock(data_);
+        GlobalUnlock(copy);
+        m->tymed = TYMED_HGLOBAL;
+        m->hGlobal = lastHandedOut = copy;
+        m->pUnkForRelease = nullptr;
+        return S_OK;
+    }
+    STDMETHODIMP GetDataHere(FORMATETC*, STGMEDIUM*) override { return E_NOTIMPL; }
+    STDMETHODIMP QueryGetData(FORMATETC* f) override {
+        return f && f->cfFormat == format_ && (f->tymed & TYMED_HGLOBAL) ? S_OK : DV_E_FORMATETC;
+    }
+    STDMETHODIMP GetCanonicalFormatEtc(FORMATETC*, FORMATETC* out) override {
+        out->ptd = nullptr;
+        return E_NOTIMPL;
+    }
+    STDMETHODIMP SetData(FORMATETC*, STGMEDIUM*, BOOL) override { return E_NOTIMPL; }
+    STDMETHODIMP EnumFormatEtc(DWORD direction, IEnumFORMATETC** out) override {
+        if (direction != DATADIR_GET)
+            return E_NOTIMPL;
+        FORMATETC f{format_, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
+        return SHCreateStdEnumFmtEtc(1, &f, out);
+    }
+    STDMETHODIMP DAdvise(FORMATETC*, DWORD, IAdviseSink*, DWORD*) override {
+        return OLE_E_ADVISENOTSUPPORTED;
+    }
+    STDMETHODIMP DUnadvise(DWORD) override { return OLE_E_ADVISENOTSUPPORTED; }
+    STDMETHODIMP EnumDAdvise(IEnumSTATDATA**) override { return OLE_E_ADVISENOTSUPPORTED; }
+
+  private:
+    ULONG refs_ = 1;
+    CLIPFORMAT format_;
+    HGLOBAL data_;
+};
+
+// A drag that holds still at the cursor for a few of OLE's ticks, then
+// drops; it notes every effect the target answered.
+class DropAfterAWhile final : public IDropSource {
+  public:
+    std::vector<DWORD> effects;
+
+    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
+        if (riid == IID_IUnknown || riid == IID_IDropSource) {
+            *ppv = static_cast<IDropSource*>(this);
+            AddRef();
+            return S_OK;
+        }
+        *ppv = nullptr;
+        return E_NOINTERFACE;
+    }
+    STDMETHODIMP_(ULONG) AddRef() override { return ++refs_; }
+    STDMETHODIMP_(ULONG) Release() override { return --refs_; }
+    STDMETHODIMP QueryContinueDrag(BOOL, DWORD) override {
+        return ++ticks_ < 4 ? S_OK : DRAGDROP_S_DROP;
+    }
+    STDMETHODIMP GiveFeedback(DWORD effect) override {
+        effects.push_back(effect);
+        return DRAGDROP_S_USEDEFAULTCURSORS;
+    }
+
+  private:
+    ULONG refs_ = 1;
+    int ticks_ = 0;
+};
+
+class OleDropOnMainWindow : public DropOnMainWindow {
+  protected:
+    struct Outcome {
+        HRESULT result;
+        DWORD effect;             // what DoDragDrop reports to the source
+        std::vector<DWORD> shown; // the effects answered while dragging
+        bool released;            // the data handed to the target was released
+        Paths listedAtOnce;       // the list as DoDragDrop returns
+    };
+    // Drags the data from the centre of the list and drops it there, as a
+    // file manager does: through DoDragDrop, with copy and move allowed.
+    Outcome DragOntoTheList(CLIPFORMAT format, HGLOBAL data) {
+        RECT r;
+        GetWindowRect(form.Control(varnofrm::List2), &r);
+        const POINT centre{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+        SetForegroundWindow(form.hWnd());
+        SetCursorPos(centre.x, centre.y);
+        POINT at{};
+        GetCursorPos(&at);
+        EXPECT_EQ(at.x, centre.x);
+        EXPECT_EQ(at.y, centre.y);
+
+        OneFormatData object(format, data);
+        DropAfterAWhile source;
+        DWORD effect = 0;
+        const HRESULT hr = DoDragDrop(&object, &source, DROPEFFECT_COPY | DROPEFFECT_MOVE, &effect);
+        const bool released = !object.lastHandedOut || GlobalSize(object.lastHandedOut) == 0;
+        Paths atOnce = entries();
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE))
+            DispatchMessageW(&msg);
+        return {hr, effect, source.effects, released, std::move(atOnce)};
+    }
+    static bool Showed(const std::vector<DWORD>& shown, DWORD effect) {
+        return std::find(shown.begin(), shown.end(), effect) != shown.end();
+    }
+};
+
+TEST_F(OleDropOnMainWindow, FilesDraggedThroughOleAreAddedAndOtherDataIsRefused) {
+    const std::wstring listed = File(L"已有 图.dwg");
+    const std::wstring plan = File(L"site plan.DWG");
+    const std::wstring inner = File(L"项目 二\\楼层\\三层.dwg");
+    File(L"项目 二\\readme.txt");
+    list().AddItem(listed);
+
+    const Outcome dropped =
+        DragOntoTheList(CF_HDROP, MakeDrop({plan, (root / L"项目 二").wstring(), listed}));
+    EXPECT_EQ(dropped.result, DRAGDROP_S_DROP);
+    EXPECT_EQ(dropped.effect, static_cast<DWORD>(DROPEFFECT_COPY));
+    ASSERT_FALSE(dropped.shown.empty()) << "the drag never ran";
+    EXPECT_TRUE(Showed(dropped.shown, DROPEFFECT_COPY));
+    EXPECT_FALSE(Showed(dropped.shown, DROPEFFECT_MOVE));
+    EXPECT_TRUE(dropped.released) << "the dropped data was not released";
+    // The source is free before the folders are walked.
+    EXPECT_EQ(dropped.listedAtOnce, Paths{listed});
+    Paths want = {listed, plan, inner};
+    SortLikeTheList(want);
+    EXPECT_EQ(entries(), want);
+
+    // Text, not files: the copy cursor never shows and nothing is added.
+    const std::wstring text = File(L"other.dwg");
+    const size_t bytes = (text.size() + 1) * sizeof(wchar_t);
+    HGLOBAL h = GlobalAlloc(GMEM_MOVEABLE, bytes);
+    std::memcpy(GlobalLock(h), text.c_str(), bytes);
+    GlobalUnlock(h);
+    const Outcome refused = DragOntoTheList(CF_UNICODETEXT, h);
+    EXPECT_EQ(refused.effect, static_cast<DWORD>(DROPEFFECT_NONE));
+    ASSERT_FALSE(refused.shown.empty());
+    for (DWORD e : refused.shown)
+        EXPECT_EQ(e, static_cast<DWORD>(DROPEFFECT_NONE));
+    EXPECT_EQ(entries(), want);
 }
 
 // The reader behind the drop on a real disk: what it lists, and what it cannot read.

@@ -1,0 +1,182 @@
+#include "platform/OleDrop.h"
+
+#include "platform/FileDrop.h"
+
+#include <atomic>
+#include <new>
+#include <utility>
+
+namespace varno::win {
+
+namespace {
+
+FORMATETC FilesFormat() {
+    return {CF_HDROP, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
+}
+
+// A storage medium the data object filled; released with this object.
+class Medium {
+  public:
+    Medium() = default;
+    ~Medium() {
+        if (filled_)
+            ReleaseStgMedium(&m_);
+    }
+    Medium(const Medium&) = delete;
+    Medium& operator=(const Medium&) = delete;
+    bool Get(IDataObject* data, FORMATETC format) {
+        filled_ = SUCCEEDED(data->GetData(&format, &m_));
+        return filled_;
+    }
+    const STGMEDIUM& Value() const { return m_; }
+
+  private:
+    STGMEDIUM m_{};
+    bool filled_ = false;
+};
+
+UINT DropMessage() {
+    static const UINT message = RegisterWindowMessageW(L"varno.OleFileDrop");
+    return message;
+}
+
+} // namespace
+
+DWORD FileDropEffect(IDataObject* data, DWORD allowed) {
+    FORMATETC format = FilesFormat();
+    if (!data || !(allowed & DROPEFFECT_COPY) || data->QueryGetData(&format) != S_OK)
+        return DROPEFFECT_NONE;
+    return DROPEFFECT_COPY;
+}
+
+// The IDropTarget itself. Owned by COM reference counting: the registration
+// holds one reference, OLE its own while the window is registered. OLE calls
+// it on the window's thread only. It takes nothing once revoked.
+class FileDropTarget final : public IDropTarget {
+  public:
+    static ComPtr<FileDropTarget> Make(HWND window) {
+        return ComPtr<FileDropTarget>::Attach(new (std::nothrow) FileDropTarget(window));
+    }
+    void Forget() {
+        window_ = nullptr;
+        pending_.clear();
+    }
+    std::vector<std::vector<std::wstring>> TakePending() { return std::exchange(pending_, {}); }
+
+    // IUnknown
+    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
+        if (!ppv)
+            return E_POINTER;
+        if (riid == IID_IUnknown || riid == IID_IDropTarget) {
+            *ppv = static_cast<IDropTarget*>(this);
+            AddRef();
+            return S_OK;
+        }
+        *ppv = nullptr;
+        return E_NOINTERFACE;
+    }
+    STDMETHODIMP_(ULONG) AddRef() override { return ++refs_; }
+    STDMETHODIMP_(ULONG) Release() override {
+        const ULONG n = --refs_;
+        if (n == 0)
+            delete this;
+        return n;
+    }
+
+    // IDropTarget
+    STDMETHODIMP DragEnter(IDataObject* data, DWORD, POINTL, DWORD* effect) override {
+        if (!effect)
+            return E_INVALIDARG;
+        effect_ = window_ ? FileDropEffect(data, *effect) : DROPEFFECT_NONE;
+        *effect = effect_;
+        return S_OK;
+    }
+    STDMETHODIMP DragOver(DWORD, POINTL, DWORD* effect) override {
+        if (!effect)
+            return E_INVALIDARG;
+        *effect &= effect_;
+        return S_OK;
+    }
+    STDMETHODIMP DragLeave() override {
+        effect_ = DROPEFFECT_NONE;
+        return S_OK;
+    }
+    STDMETHODIMP Drop(IDataObject* data, DWORD, POINTL, DWORD* effect) override {
+        if (!effect)
+            return E_INVALIDARG;
+        effect_ = DROPEFFECT_NONE;
+        *effect = window_ ? FileDropEffect(data, *effect) : DROPEFFECT_NONE;
+        if (*effect == DROPEFFECT_NONE)
+            return S_OK;
+        std::vector<std::wstring> paths;
+        {
+            Medium medium;
+            if (!medium.Get(data, FilesFormat()) || medium.Value().tymed != TYMED_HGLOBAL) {
+                *effect = DROPEFFECT_NONE;
+                return S_OK;
+            }
+            // The medium's memory is the source's: read, then released
+            // with the medium, never with DragFinish.
+            paths = DroppedPaths(static_cast<HDROP>(medium.Value().hGlobal));
+        }
+        // Walking dropped folders takes a while; the source waits in
+        // DoDragDrop until this returns, so the walk comes afterwards.
+        if (pending_.empty() && !PostMessageW(window_, DropMessage(), 0, 0)) {
+            *effect = DROPEFFECT_NONE;
+            return S_OK;
+        }
+        pending_.push_back(std::move(paths));
+        return S_OK;
+    }
+
+  private:
+    explicit FileDropTarget(HWND window) : window_(window) {}
+    ~FileDropTarget() = default;
+
+    std::atomic<ULONG> refs_{1};
+    HWND window_;
+    std::vector<std::vector<std::wstring>> pending_;
+    DWORD effect_ = DROPEFFECT_NONE;
+};
+
+OleFileDrop::OleFileDrop() = default;
+
+OleFileDrop::~OleFileDrop() {
+    Revoke();
+}
+
+bool OleFileDrop::Register(HWND window, Handler onDrop) {
+    Revoke();
+    ComPtr<FileDropTarget> target = FileDropTarget::Make(window);
+    if (!target || FAILED(RegisterDragDrop(window, target.Get())))
+        return false;
+    window_ = window;
+    target_ = std::move(target);
+    onDrop_ = std::move(onDrop);
+    return true;
+}
+
+bool OleFileDrop::Deliver(UINT msg) {
+    if (msg == 0 || msg != DropMessage())
+        return false;
+    if (!target_)
+        return true;
+    for (const auto& paths : target_->TakePending()) {
+        if (!onDrop_)
+            break;                      // a handler revoked the registration
+        const Handler onDrop = onDrop_; // alive through a call that revokes
+        onDrop(paths);
+    }
+    return true;
+}
+
+void OleFileDrop::Revoke() {
+    if (target_)
+        target_->Forget();
+    onDrop_ = nullptr;
+    if (HWND window = std::exchange(window_, nullptr); window && IsWindow(window))
+        RevokeDragDrop(window);
+    target_.Reset();
+}
+
+} // namespace varno::win
