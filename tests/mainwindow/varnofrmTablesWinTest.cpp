@@ -119,12 +119,7 @@ TEST_F(MainWindowTables, CancelRaisesError32755OnlyWithCancelError) {
     }
     dialog.CancelError = true;
     test::DialogWatcher watch(L"varno cancel", test::CancelDialog);
-    long number = 0;
-    try {
-        dialog.ShowOpen();
-    } catch (const Error& e) {
-        number = e.Number();
-    }
+    const long number = Trap([&] { dialog.ShowOpen(); });
     ASSERT_TRUE(watch.Join());
     EXPECT_EQ(number, 32755);
 }
@@ -137,12 +132,7 @@ TEST_F(MainWindowTables, AnAnswerLongerThanTheBufferIsAFailure) {
     test::DialogWatcher watch(L"varno buffer", [](HWND h) {
         test::AnswerFileDialog(h, L"a name longer than the buffer.dwg");
     });
-    long number = 0;
-    try {
-        dialog.ShowOpen();
-    } catch (const Error& e) {
-        number = e.Number();
-    }
+    const long number = Trap([&] { dialog.ShowOpen(); });
     ASSERT_TRUE(watch.Join());
     EXPECT_EQ(number, errnum::DialogBufferTooSmall);
 }
