@@ -299,20 +299,7 @@ TEST(MainWindowLook, ScreenshotWithAFewEntries) {
 
 // At 144 DPI the window lays out at 10 twips per pixel: same twips, more pixels.
 TEST(MainWindowProcess, LaysOutAtTenTwipsPerPixelAt144Dpi) {
-    HKEY key;
-    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, L"Control Panel\\Desktop", 0, nullptr, 0,
-                              KEY_ALL_ACCESS, nullptr, &key, nullptr),
-              ERROR_SUCCESS);
-    DWORD dpi = 144;
-    RegSetValueExW(key, L"LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&dpi),
-                   sizeof dpi);
-    struct Restore {
-        HKEY key;
-        ~Restore() {
-            RegDeleteValueW(key, L"LogPixels");
-            RegCloseKey(key);
-        }
-    } restore{key};
+    const test::ScopedLogPixels dpi(144);
 
     test::ChildProcess app(test::VarnoExe());
     HWND main = app.WaitForWindow(L"批量清理 V2.5");
