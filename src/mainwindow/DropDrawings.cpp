@@ -14,16 +14,6 @@ wchar_t AsciiLower(wchar_t c) {
     return c >= L'A' && c <= L'Z' ? static_cast<wchar_t>(c - L'A' + L'a') : c;
 }
 
-std::wstring Child(const std::wstring& folder, const std::wstring& name) {
-    std::wstring path;
-    path.reserve(folder.size() + 1 + name.size());
-    path = folder;
-    if (path.empty() || path.back() != L'\\')
-        path += L'\\';
-    path += name;
-    return path;
-}
-
 // The shortest drawing name, ".dwg", and its backslash must still fit.
 bool MayHoldDrawings(const std::wstring& folder) {
     return folder.size() + 1 + 4 <= kMaxDrawingPath;
@@ -50,9 +40,9 @@ void Walk(FolderReader& folders, const std::wstring& top, std::vector<std::wstri
         subfolders.clear();
         for (const auto& e : entries) {
             if (e.kind == EntryKind::File)
-                AddIfDrawing(Child(folder, e.name), out);
+                AddIfDrawing(JoinPath(folder, e.name), out);
             else if (e.kind == EntryKind::Folder)
-                subfolders.push_back(Child(folder, e.name));
+                subfolders.push_back(JoinPath(folder, e.name));
         }
         // Reversed onto the stack, so the first subfolder is walked next.
         std::move(subfolders.rbegin(), subfolders.rend(), std::back_inserter(pending));

@@ -1,6 +1,7 @@
 #include "mainwindow/ListCommands.h"
 
 #include "app/Error.h"
+#include "app/Folders.h"
 
 #include <unordered_set>
 
@@ -26,16 +27,6 @@ std::vector<std::wstring> SplitAnswer(std::wstring_view answer) {
         start = nul + 1;
     }
 }
-
-namespace {
-std::wstring JoinPath(std::wstring_view folder, std::wstring_view name) {
-    std::wstring path(folder);
-    if (path.empty() || path.back() != L'\\')
-        path += L'\\';
-    path += name;
-    return path;
-}
-} // namespace
 
 std::vector<std::wstring> AnswerPaths(std::wstring_view answer) {
     std::vector<std::wstring> pieces = SplitAnswer(answer);

@@ -69,10 +69,7 @@ EntryKind Win32FolderReader::KindOf(const std::wstring& path) {
 }
 
 bool Win32FolderReader::Read(const std::wstring& folder, std::vector<FolderEntry>& out) {
-    std::wstring pattern = folder;
-    if (pattern.empty() || pattern.back() != L'\\')
-        pattern += L'\\';
-    pattern += L'*';
+    const std::wstring pattern = JoinPath(folder, L"*");
     WIN32_FIND_DATAW data;
     FindHandle find(FindFirstFileExW(ForLength(pattern).c_str(), FindExInfoBasic, &data,
                                      FindExSearchNameMatch, nullptr, FIND_FIRST_EX_LARGE_FETCH));
