@@ -312,6 +312,102 @@ std::vector<std::wstring> DecodeListFile(std::string_view bytes, const CodePage&
     return entries;
 }
 
+namespace {
+
+bool IsSeparator(wchar_t c) {
+    return c == L'\\' || c == L'/';
+}
+
+bool IsDriveLetter(wchar_t c) {
+    return (c >= L'A' && c <= L'Z') || (c >= L'a' && c <= L'z');
+}
+
+bool HasDrive(std::wstring_view path) {
+    return path.size() >= 2 && IsDriveLetter(path[0]) && path[1] == L':';
+}
+
+wchar_t UpperAscii(wchar_t c) {
+    return c >= L'a' && c <= L'z' ? static_cast<wchar_t>(c - L'a' + L'A') : c;
+}
+
+// The root of a fully qualified path, its separator included: "C:\\" or
+// "\\\\server\\share\\" (a UNC path without its share: all of it).
+std::wstring_view RootOf(std::wstring_view path) {
+    if (HasDrive(path))
+        return path.substr(0, std::min<size_t>(3, path.size()));
+    size_t at = 2; // past the two separators of a UNC path
+    for (int part = 0; part < 2 && at < path.size(); ++part) {
+        while (at < path.size() && !IsSeparator(path[at]))
+            ++at;
+        if (at < path.size())
+            ++at;
+    }
+    return path.substr(0, at);
+}
+
+// root + the segments of rest, "." dropped and ".." taking back the segment
+// before it (never the root).
+std::wstring Normalised(std::wstring_view root, std::wstring_view rest) {
+    std::vector<std::wstring_view> segments;
+    size_t start = 0;
+    while (start <= rest.size()) {
+        size_t end = start;
+        while (end < rest.size() && !IsSeparator(rest[end]))
+            ++end;
+        const std::wstring_view segment = rest.substr(start, end - start);
+        if (segment == L"..") {
+            if (!segments.empty())
+                segments.pop_back();
+        } else if (!segment.empty() && segment != L".") {
+            segments.push_back(segment);
+        }
+        start = end + 1;
+    }
+    std::wstring path(root);
+    if (!path.empty() && !IsSeparator(path.back()))
+        path += L'\\';
+    for (size_t i = 0; i < segments.size(); ++i) {
+        if (i > 0)
+            path += L'\\';
+        path += segments[i];
+    }
+    return path;
+}
+
+std::wstring_view WithoutSpaces(std::wstring_view text) {
+    const size_t first = text.find_first_not_of(L' ');
+    if (first == std::wstring_view::npos)
+        return {};
+    return text.substr(first, text.find_last_not_of(L' ') - first + 1);
+}
+
+} // namespace
+
+bool IsFullyQualified(std::wstring_view path) {
+    if (path.size() >= 2 && IsSeparator(path[0]) && IsSeparator(path[1]))
+        return true;
+    return path.size() >= 3 && HasDrive(path) && IsSeparator(path[2]);
+}
+
+std::wstring ResolveEntry(std::wstring_view listFile, std::wstring_view entry) {
+    const std::wstring_view name = WithoutSpaces(entry);
+    if (IsFullyQualified(name) || !IsFullyQualified(listFile))
+        return std::wstring(entry);
+    const std::wstring_view root = RootOf(listFile);
+    size_t slash = listFile.size();
+    while (slash > root.size() && !IsSeparator(listFile[slash - 1]))
+        --slash;
+    const std::wstring_view folder = listFile.substr(root.size(), slash - root.size());
+    if (!name.empty() && IsSeparator(name[0])) // \d.dwg: from the root
+        return Normalised(root, name);
+    if (HasDrive(name)) { // D:e.dwg
+        if (HasDrive(listFile) && UpperAscii(name[0]) == UpperAscii(listFile[0]))
+            return Normalised(root, std::wstring(folder) + L'\\' + std::wstring(name.substr(2)));
+        return Normalised(std::wstring(name.substr(0, 2)) + L'\\', name.substr(2));
+    }
+    return Normalised(root, std::wstring(folder) + L'\\' + std::wstring(name));
+}
+
 std::wstring_view ListFileCancelText(ListFileCommand command) {
     return command == ListFileCommand::Save ? L"保存文件被取消！" : L"读取文件被取消！";
 }
@@ -352,8 +448,11 @@ void ReadListFile(FileDialog& dialog, DrawingList& list, ListFileServices servic
         dialog.DialogTitle = ListFileReadTitle;
         if (!dialog.ShowOpen())
             return ShowCancelled(ListFileCommand::Read, services.messages);
-        const std::vector<std::wstring> entries = DecodeListFile(
+        std::vector<std::wstring> entries = DecodeListFile(
             services.files.ReadAll(dialog.FileName, MaxListFileBytes), services.ansi);
+        for (std::wstring& entry : entries)
+            if (!IsFullyQualified(WithoutSpaces(entry)))
+                entry = ResolveEntry(dialog.FileName, entry);
         list.ReplaceAll(entries);
     });
 }

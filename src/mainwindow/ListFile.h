@@ -54,6 +54,20 @@ std::vector<std::wstring> SplitLines(std::wstring_view text);
 // blank). Every other line is added as it stands, spaces included.
 std::optional<std::wstring_view> ListEntry(std::wstring_view line);
 
+// A path that names the same file whatever the current folder and drive: a
+// drive letter and colon followed by a backslash (or a slash), or a UNC path
+// (two of them first).
+bool IsFullyQualified(std::wstring_view path);
+
+// The entry as a path of its own. One that is not fully qualified once its
+// surrounding spaces are set aside (a bare name as `dir /b` writes it,
+// sub\b.dwg, ..\c.dwg, \d.dwg, D:e.dwg) names a file beside the list file:
+// it is joined to the list file's folder (\d.dwg to the root of its drive or
+// share, D:e.dwg to the root of D: unless the list file is on D:), and its
+// "." and ".." are resolved, never above that root. A fully qualified entry
+// stays exactly as it is. listFile is the list file's own full path.
+std::wstring ResolveEntry(std::wstring_view listFile, std::wstring_view entry);
+
 // UTF-8 conversions of the program's text (UTF-16 where wchar_t has 16 bits,
 // UTF-32 elsewhere). Nothing when the input is not valid.
 bool IsValidUtf8(std::string_view bytes);
@@ -86,7 +100,8 @@ struct ListFileServices {
 void SaveListFile(FileDialog& dialog, const DrawingList& list, ListFileServices services);
 
 // Replaces the drawing list with the entries of the file picked in the Open
-// dialog, in one step once the whole file has been read. A cancelled dialog
+// dialog, each resolved against the list file's folder (ResolveEntry), in
+// one step once the whole file has been read. A cancelled dialog
 // or a failure shows its message and leaves the list as it was.
 void ReadListFile(FileDialog& dialog, DrawingList& list, ListFileServices services);
 

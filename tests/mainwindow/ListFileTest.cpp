@@ -378,9 +378,11 @@ class ListFileCommands : public ::testing::Test {
 };
 
 TEST_F(ListFileCommands, SaveThenReadGivesBackTheSameList) {
+    list = ListOf({L"D:\\d\\b.dwg", L"D:\\d\\A.dwg", WidePath});
     const Lines before = list.Items();
     Save(L"C:\\lists\\l.txt");
-    EXPECT_EQ(files.files[L"C:\\lists\\l.txt"], "A.dwg\r\nb.dwg\r\n" + GbkPath + "\r\n");
+    EXPECT_EQ(files.files[L"C:\\lists\\l.txt"],
+              "D:\\d\\A.dwg\r\nD:\\d\\b.dwg\r\n" + GbkPath + "\r\n");
     list.Clear();
     list.AddItem(L"other.dwg");
     Read(L"C:\\lists\\l.txt");
@@ -400,6 +402,49 @@ TEST_F(ListFileCommands, ReadingSortsTheEntriesAndSkipsBlankLines) {
     files.files[L"empty"] = "";
     Read(L"empty");
     EXPECT_EQ(list.ListCount(), 0);
+    EXPECT_TRUE(messages.shown.empty());
+}
+
+// Entries that are not fully qualified name drawings beside the list file,
+// not in whatever folder the CAD host would search.
+TEST(ListFileEntries, RelativeEntriesAreResolvedAgainstTheListFilesFolder) {
+    const std::wstring list = L"D:\\proj\\lists\\图纸.txt";
+    const struct {
+        const wchar_t* entry;
+        const wchar_t* path;
+    } rows[] = {
+        {L"a.dwg", L"D:\\proj\\lists\\a.dwg"},
+        {L"sub\\b.dwg", L"D:\\proj\\lists\\sub\\b.dwg"},
+        {L"sub/b.dwg", L"D:\\proj\\lists\\sub\\b.dwg"},
+        {L"..\\c.dwg", L"D:\\proj\\c.dwg"},
+        {L".\\x\\..\\..\\..\\..\\c.dwg", L"D:\\c.dwg"}, // never above the root
+        {L"\\d.dwg", L"D:\\d.dwg"},
+        {L"d:e.dwg", L"D:\\proj\\lists\\e.dwg"},
+        {L"E:e.dwg", L"E:\\e.dwg"},
+        {L"  a b.dwg ", L"D:\\proj\\lists\\a b.dwg"},
+        // Fully qualified: exactly as they stand, spaces and all.
+        {L"C:\\x\\..\\y.dwg", L"C:\\x\\..\\y.dwg"},
+        {L"  C:\\a.dwg ", L"  C:\\a.dwg "},
+        {L"c:/a.dwg", L"c:/a.dwg"},
+        {L"\\\\srv\\share\\a.dwg", L"\\\\srv\\share\\a.dwg"},
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(ResolveEntry(list, row.entry), row.path) << testing::PrintToString(row.entry);
+    // A list file on a share, and one at a drive's root.
+    EXPECT_EQ(ResolveEntry(L"\\\\srv\\share\\p\\l.txt", L"a.dwg"), L"\\\\srv\\share\\p\\a.dwg");
+    EXPECT_EQ(ResolveEntry(L"\\\\srv\\share\\p\\l.txt", L"\\..\\d.dwg"), L"\\\\srv\\share\\d.dwg");
+    EXPECT_EQ(ResolveEntry(L"C:\\l.txt", L"a.dwg"), L"C:\\a.dwg");
+}
+
+// dir /b > 图纸.txt beside the drawings: the list names those drawings, and
+// a list saved afterwards holds their full paths.
+TEST_F(ListFileCommands, ABareNamesListNamesTheDrawingsBesideIt) {
+    files.files[L"D:\\图纸\\图纸.txt"] = "b.dwg\r\na.dwg\r\nC:\\x\\c.dwg\r\n";
+    Read(L"D:\\图纸\\图纸.txt");
+    EXPECT_EQ(list.Items(), (Lines{L"C:\\x\\c.dwg", L"D:\\图纸\\a.dwg", L"D:\\图纸\\b.dwg"}));
+    Save(L"D:\\saved.txt");
+    EXPECT_EQ(files.files[L"D:\\saved.txt"],
+              "C:\\x\\c.dwg\r\nD:\\\xcd\xbc\xd6\xbd\\a.dwg\r\nD:\\\xcd\xbc\xd6\xbd\\b.dwg\r\n");
     EXPECT_TRUE(messages.shown.empty());
 }
 
