@@ -18,6 +18,8 @@
 #include "mainwindow/varnofrm.h"
 #include "platform/App.h"
 #include "platform/Dispatch.h"
+#include "platform/DrawingFiles.h"
+#include "tools/cadhost/Vcad.h"
 
 #include <commctrl.h>
 #include <ole2.h>
@@ -105,6 +107,7 @@ class TimedRuntime : public AutomationRuntime {
 // The run's view, timing what it does to the windows (part of the program's
 // own time).
 struct TimedView : win::Win32PurgeView {
+    TimedView() : win::Win32PurgeView(win::varnofrm::Instance()) {}
     Clock::duration label1{}, refresh{};
     void SetProgress(std::wstring_view text) override {
         const auto start = Clock::now();
@@ -162,8 +165,11 @@ int wmain(int argc, wchar_t** argv) {
         std::swprintf(name, 32, L"\\d%05d.dwg", i);
         const std::wstring path = folder + name;
         HANDLE f = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+        // The stand-in host's own drawings (its mark first): the only files
+        // it saves to.
+        const std::string drawing = std::string(vcad::kDrawingMark) + "\n";
         DWORD put = 0;
-        WriteFile(f, "drawing\n", 8, &put, nullptr);
+        WriteFile(f, drawing.data(), static_cast<DWORD>(drawing.size()), &put, nullptr);
         CloseHandle(f);
         paths.push_back(path);
     }
@@ -173,8 +179,9 @@ int wmain(int argc, wchar_t** argv) {
     TimedRuntime runtime(host);
     FailingBoxes boxes;
     TimedView view;
+    win::Win32DrawingFiles files;
     const auto start = Clock::now();
-    RunBatchPurge(runtime, boxes, main.DrawingList2(), view);
+    RunBatchPurge(runtime, boxes, main.DrawingList2(), view, files);
     const auto wall = Clock::now() - start;
     const int left = main.DrawingList2().ListCount();
     Quit();

@@ -46,7 +46,7 @@ HostSession& Host() {
     return session;
 }
 
-void ConnectHost(AutomationRuntime& runtime, MessageBoxes& boxes) {
+HostSession& ConnectHost(AutomationRuntime& runtime, MessageBoxes& boxes) {
     HostSession& host = Host();
     std::wstring failure;
     bool failed = false;
@@ -67,7 +67,7 @@ void ConnectHost(AutomationRuntime& runtime, MessageBoxes& boxes) {
     }
     if (failed) {
         boxes.Show(failure, MsgOkOnly);
-        return;
+        return host;
     }
     // From here on every failure is ignored and leaves its field as it was.
     const auto ignoring = [](auto&& step) {
@@ -81,6 +81,7 @@ void ConnectHost(AutomationRuntime& runtime, MessageBoxes& boxes) {
     ignoring([&] { host.HostModelSpace = ObjectOf(Deref(host.HostDoc).Get(L"ModelSpace")); });
     ignoring([&] { host.HostPaperSpace = ObjectOf(Deref(host.HostDoc).Get(L"PaperSpace")); });
     ignoring([&] { host.HostUtility = ObjectOf(Deref(host.HostDoc).Get(L"Utility")); });
+    return host;
 }
 
 } // namespace varno

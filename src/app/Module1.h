@@ -43,7 +43,8 @@ inline constexpr std::wstring_view HostProgId = L"AutoCAD.Application";
 // the application's title) and leaves the session as it was. Then makes the
 // host visible and captures its active document with the document's model
 // space, paper space and utility object; a failure there is ignored and
-// leaves its field unchanged. Never raises.
-void ConnectHost(AutomationRuntime& runtime, MessageBoxes& boxes);
+// leaves its field unchanged. Never raises. The result is the session it
+// filled (the one Host() gives).
+HostSession& ConnectHost(AutomationRuntime& runtime, MessageBoxes& boxes);
 
 } // namespace varno

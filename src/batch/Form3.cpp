@@ -1,5 +1,6 @@
 #include "batch/Form3.h"
 
+#include "app/Error.h"
 #include "app/Module1.h"
 #include "platform/App.h"
 
@@ -74,6 +75,38 @@ void Form3::BackToMain() {
     Unload();
     if (returnWindow_)
         returnWindow_->Show();
+}
+
+void Win32PurgeView::ActivateWindow(std::wstring_view title) {
+    const std::wstring text(title);
+    HWND window = text.empty() ? nullptr : FindWindowW(nullptr, text.c_str());
+    if (!window)
+        throw RuntimeError(errnum::InvalidProcedureCall);
+    SetForegroundWindow(window);
+}
+
+void Win32PurgeView::ShowProgress() {
+    Form3& progress = Form3::Instance();
+    progress.SetReturnWindow(main_);
+    progress.Show();
+}
+void Win32PurgeView::HideMain() {
+    main_.Hide();
+}
+void Win32PurgeView::SetProgress(std::wstring_view text) {
+    Form3::Instance().SetControlText(Form3::Label1, text);
+}
+void Win32PurgeView::SetStartTime(std::wstring_view text) {
+    Form3::Instance().SetControlText(Form3::Label3, text);
+}
+void Win32PurgeView::SetEndTime(std::wstring_view text) {
+    Form3::Instance().SetControlText(Form3::Label5, text);
+}
+void Win32PurgeView::RefreshProgress() {
+    Form3::Instance().Refresh();
+}
+std::wstring Win32PurgeView::TimeOfDay() {
+    return TimeOfDayText();
 }
 
 } // namespace varno::win

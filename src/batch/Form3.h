@@ -2,6 +2,7 @@
 // The progress window: borderless, topmost, no task bar button; shows the
 // batch purge run's progress text and its start and end times. A double-click
 // anywhere on it unloads it and brings back the main window.
+#include "batch/PurgeRun.h"
 #include "platform/Form.h"
 
 namespace varno::win {
@@ -52,6 +53,28 @@ class Form3 : public Form {
 
     Form* returnWindow_ = nullptr;
     int runsWorking_ = 0;
+};
+
+// The batch purge run's windows: this progress window, the main window it
+// hides (and a double-click brings back), and the CAD host's window found by
+// its title.
+class Win32PurgeView : public PurgeView {
+  public:
+    explicit Win32PurgeView(Form& mainWindow) : main_(mainWindow) {}
+
+    // FindWindowW + SetForegroundWindow; raises error 5 when no top-level
+    // window has exactly this title.
+    void ActivateWindow(std::wstring_view title) override;
+    void ShowProgress() override;
+    void HideMain() override;
+    void SetProgress(std::wstring_view text) override;  // Label1
+    void SetStartTime(std::wstring_view text) override; // Label3
+    void SetEndTime(std::wstring_view text) override;   // Label5
+    void RefreshProgress() override;
+    std::wstring TimeOfDay() override;
+
+  private:
+    Form& main_;
 };
 
 } // namespace varno::win

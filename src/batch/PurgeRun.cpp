@@ -37,23 +37,79 @@ std::wstring TrimSpaces(std::wstring_view path) {
 
 namespace {
 
-AutoObject& App() {
-    return Deref(Host().HostApp);
+// The run's host calls, each through the application object the session
+// holds at that moment.
+class HostCalls {
+  public:
+    explicit HostCalls(HostSession& session) : session_(session) {}
+
+    AutoObject& App() const { return Deref(session_.HostApp); }
+
+    // The host's caption, read afresh each time the host's window is
+    // brought to the front: every read is a call the host sees, and the run
+    // makes two.
+    void ActivateHostWindow(PurgeView& view) const {
+        view.ActivateWindow(TextOf(App().Get(L"Caption")));
+    }
+
+    // FullName is read twice, once for its text and once for its length:
+    // the host sees both calls, and a host whose answer changed in between
+    // gets the template path the two answers make together.
+    std::wstring TemplatePath() const {
+        const std::wstring fullName = TextOf(App().Get(L"FullName"));
+        const std::size_t length = TextOf(App().Get(L"FullName")).size();
+        return varno::TemplatePath(fullName, length);
+    }
+
+    // A new drawing from the template where the host has one in its program
+    // folder; else from the host's own default template.
+    void AddTemplateDrawing(DrawingFiles& files) const {
+        const std::wstring path = TemplatePath();
+        const AutoRef documents = ObjectOf(App().Get(L"Documents"));
+        if (files.FileExists(path))
+            Deref(documents).Call(L"Add", {path});
+        else
+            Deref(documents).Call(L"Add", {});
+    }
+
+    // The document the host opened for this path (a host that answers
+    // anything but a document fails the drawing).
+    AutoRef Open(const std::wstring& path) const {
+        return ObjectOf(CallTarget(App().Get(L"Documents")).Call(L"Open", {path}));
+    }
+
+  private:
+    HostSession& session_;
+};
+
+// A document opened read-only (the file's attribute, or another user holds
+// it) cannot keep its purge. A host without the property opens every
+// drawing for writing.
+bool IsReadOnly(AutoObject& drawing) {
+    Variant value;
+    try {
+        value = drawing.Get(L"ReadOnly");
+    } catch (const Error& e) {
+        if (e.Number() == errnum::ObjectDoesntSupport)
+            return false;
+        throw;
+    }
+    if (const bool* b = std::get_if<bool>(&value))
+        return *b;
+    if (const std::int32_t* n = std::get_if<std::int32_t>(&value))
+        return *n != 0;
+    return false;
 }
 
-// The host's caption, read afresh each time the host's window is brought to
-// the front: every read is a call the host sees, and the run makes two.
-void ActivateHostWindow(PurgeView& view) {
-    view.ActivateWindow(TextOf(App().Get(L"Caption")));
-}
-
-// FullName is read twice, once for its text and once for its length: the
-// host sees both calls, and a host whose answer changed in between gets the
-// template path the two answers make together.
-std::wstring HostTemplatePath() {
-    const std::wstring fullName = TextOf(App().Get(L"FullName"));
-    const std::size_t length = TextOf(App().Get(L"FullName")).size();
-    return TemplatePath(fullName, length);
+// Purges one opened drawing and closes it with its changes saved; a
+// read-only one is closed unsaved and stops the run.
+void PurgeDrawing(AutoObject& drawing) {
+    if (IsReadOnly(drawing)) {
+        drawing.Call(L"Close", {false});
+        throw RuntimeError(errnum::PermissionDenied);
+    }
+    drawing.Call(L"PurgeAll", {});
+    drawing.Call(L"Close", {true});
 }
 
 // The completion texts are written inside the loop, after the drawing whose
@@ -64,17 +120,16 @@ bool IsLastEntry(const DrawingList& list, int index) {
 
 // current: the index of the entry being worked on, -1 outside the loop.
 void Purge(AutomationRuntime& runtime, MessageBoxes& boxes, DrawingList& list, PurgeView& view,
-           int& current) {
-    ConnectHost(runtime, boxes);
-    ActivateHostWindow(view);
+           DrawingFiles& files, int& current) {
+    const HostCalls host(ConnectHost(runtime, boxes));
+    host.ActivateHostWindow(view);
     view.ShowProgress();
     view.HideMain();
-    ActivateHostWindow(view);
+    host.ActivateHostWindow(view);
     view.SetStartTime(view.TimeOfDay());
 
-    const std::wstring templatePath = HostTemplatePath();
-    CallTarget(App().Get(L"Documents")).Call(L"Add", {templatePath});
-    CallTarget(App().Get(L"ActiveDocument"))
+    host.AddTemplateDrawing(files);
+    CallTarget(host.App().Get(L"ActiveDocument"))
         .Call(L"SendCommand", {std::wstring(ProxyNoticeCommand)});
 
     const int last = list.ListCount() - 1;
@@ -83,9 +138,8 @@ void Purge(AutomationRuntime& runtime, MessageBoxes& boxes, DrawingList& list, P
         view.SetProgress(ProgressText(i + 1, list.ListCount()));
         view.RefreshProgress();
         const std::wstring path = TrimSpaces(list.List(i));
-        CallTarget(App().Get(L"Documents")).Call(L"Open", {path});
-        CallTarget(App().Get(L"ActiveDocument")).Call(L"PurgeAll", {});
-        CallTarget(App().Get(L"ActiveDocument")).Call(L"Close", {true});
+        const AutoRef drawing = host.Open(path);
+        PurgeDrawing(Deref(drawing));
         if (IsLastEntry(list, i)) {
             view.SetProgress(DoneText);
             view.SetEndTime(view.TimeOfDay());
@@ -98,11 +152,11 @@ void Purge(AutomationRuntime& runtime, MessageBoxes& boxes, DrawingList& list, P
 } // namespace
 
 std::optional<int> RunBatchPurge(AutomationRuntime& runtime, MessageBoxes& boxes, DrawingList& list,
-                                 PurgeView& view) {
+                                 PurgeView& view, DrawingFiles& files) {
     // The program's own files are closed by their owners on the way out, so
     // nothing is left open after a failure.
     int current = -1;
-    const long number = Trap([&] { Purge(runtime, boxes, list, view, current); });
+    const long number = Trap([&] { Purge(runtime, boxes, list, view, files, current); });
     if (number == 0)
         return std::nullopt;
     boxes.Show(number == errnum::ObjectDoesntSupport ? NeedsR2000Text : BadOperationText,

@@ -3,6 +3,7 @@
 // host, purged, and closed with its changes saved, while the progress window
 // Form3 shows how far it got.
 #include "app/Automation.h"
+#include "app/DrawingFiles.h"
 #include "app/Ui.h"
 #include "app/DrawingList.h"
 
@@ -58,7 +59,16 @@ std::wstring TrimSpaces(std::wstring_view path);
 // failure while a drawing was being worked on, the result is that entry's
 // index, so the main window can point the user at it; after a complete run,
 // or a failure before the first drawing (the host, the template), nothing.
+//
+// The template is the host's TEMPLATE\acad.dwt where that file exists (the
+// hosts of old); the hosts of today keep their templates in the user's
+// profile, so elsewhere the new drawing comes from the host's own default
+// template. Each drawing is worked on through the document that Open
+// returned, never through ActiveDocument, which the user (or a host that
+// does not activate what it opens) may have changed in between. A drawing
+// the host opened read-only is closed without saving, and the run stops at
+// it: its purge could not be kept.
 std::optional<int> RunBatchPurge(AutomationRuntime& runtime, MessageBoxes& boxes, DrawingList& list,
-                                 PurgeView& view);
+                                 PurgeView& view, DrawingFiles& files);
 
 } // namespace varno

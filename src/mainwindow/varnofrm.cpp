@@ -93,6 +93,8 @@ void varnofrm::Form_Load() {
 }
 
 void varnofrm::OnCommand(int id, int code) {
+    if (!IsWindowEnabled(hWnd()))
+        return; // a run works (or a modal window is up): nothing acts
     if (id == List2) {
         if (code == LBN_DBLCLK)
             DeleteSelected();
@@ -134,20 +136,22 @@ void varnofrm::OnCommand(int id, int code) {
 }
 
 LRESULT varnofrm::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
+    // Disabled while a run works: a drop is released unread, and the keys
+    // that reach the window without a focus (Alt+F4, Alt+Space) do nothing.
+    const bool disabled = !IsWindowEnabled(hWnd());
     if (msg == WM_DROPFILES) {
-        DropFiles(reinterpret_cast<HDROP>(wp));
+        const DroppedFiles dropped(reinterpret_cast<HDROP>(wp));
+        if (!disabled)
+            DropPaths(dropped.Paths());
         return 0;
     }
+    if (disabled && msg >= WM_KEYFIRST && msg <= WM_KEYLAST)
+        return 0;
     if (oleDrop_.Deliver(msg))
         return 0;
     if (msg == WM_DESTROY)
         oleDrop_.Revoke(); // while the window is still there
     return Form::WndProc(msg, wp, lp);
-}
-
-void varnofrm::DropFiles(HDROP drop) {
-    const DroppedFiles dropped(drop);
-    DropPaths(dropped.Paths());
 }
 
 void varnofrm::DropPaths(const std::vector<std::wstring>& paths) {

@@ -1,7 +1,6 @@
 #pragma once
 // The main window: the drawing list List2 in Frame1 with its five list
 // buttons, and the bottom row of batch purge, help, more software and exit.
-#include "batch/PurgeRun.h"
 #include "platform/CommonDialog.h"
 #include "platform/FileDrop.h"
 #include "platform/Form.h"
@@ -54,27 +53,10 @@ class varnofrm : public Form {
     // as WM_DROPFILES from the shell's older drops, or through the OLE drop
     // target from DoDragDrop. A drag source uses one way or the other, so a
     // drop arrives once.
-    void DropFiles(HDROP drop);
     void DropPaths(const std::vector<std::wstring>& paths);
 
     ListBoxList list_{nullptr};
     OleFileDrop oleDrop_;
-};
-
-// The batch purge run's windows: the progress window Form3, the main window
-// it hides, and the CAD host's window found by its title.
-class Win32PurgeView : public PurgeView {
-  public:
-    // FindWindowW + SetForegroundWindow; raises error 5 when no top-level
-    // window has exactly this title.
-    void ActivateWindow(std::wstring_view title) override;
-    void ShowProgress() override;
-    void HideMain() override;
-    void SetProgress(std::wstring_view text) override;  // Form3's Label1
-    void SetStartTime(std::wstring_view text) override; // Label3
-    void SetEndTime(std::wstring_view text) override;   // Label5
-    void RefreshProgress() override;
-    std::wstring TimeOfDay() override;
 };
 
 } // namespace varno::win

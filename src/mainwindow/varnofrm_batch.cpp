@@ -2,52 +2,70 @@
 // progress window Form3.
 #include "mainwindow/varnofrm.h"
 
-#include "app/Error.h"
 #include "batch/Form3.h"
 #include "platform/App.h"
 #include "platform/Dispatch.h"
+#include "platform/DrawingFiles.h"
+
+#include <shellapi.h>
+
+#include <utility>
 
 namespace varno::win {
 
+namespace {
+
+// While a run works the main window takes no input: the host may take a
+// minute to start with the window still on screen, and COM serves messages
+// in every wait. Disabled, the window gets no clicks and no drops, and its
+// handlers act on nothing (varnofrm::OnCommand, WndProc). The keys, clicks
+// and drops already queued for it are thrown away as it is disabled and
+// again before it is enabled, so that none of them acts after the run
+// either.
+class InputClosed {
+  public:
+    explicit InputClosed(HWND window) : window_(window), focus_(GetFocus()) {
+        Discard();
+        EnableWindow(window_, FALSE);
+    }
+    ~InputClosed() {
+        Discard();
+        EnableWindow(window_, TRUE);
+        // Disabling took the focus away; a window still in front gets it back.
+        if (GetActiveWindow() == window_ && !GetFocus() && focus_ && IsChild(window_, focus_))
+            SetFocus(focus_);
+    }
+    InputClosed(const InputClosed&) = delete;
+    InputClosed& operator=(const InputClosed&) = delete;
+
+  private:
+    // The window's queued input, its controls' included.
+    void Discard() const {
+        MSG msg;
+        for (const auto& [first, last] : {std::pair<UINT, UINT>{WM_KEYFIRST, WM_KEYLAST},
+                                          {WM_MOUSEFIRST, WM_MOUSELAST},
+                                          {WM_NCMOUSEMOVE, WM_NCXBUTTONDBLCLK}})
+            while (PeekMessageW(&msg, window_, first, last, PM_REMOVE | PM_NOYIELD)) {
+            }
+        while (PeekMessageW(&msg, window_, WM_DROPFILES, WM_DROPFILES, PM_REMOVE | PM_NOYIELD))
+            DragFinish(reinterpret_cast<HDROP>(msg.wParam));
+    }
+
+    HWND window_;
+    HWND focus_;
+};
+
+} // namespace
+
 void varnofrm::BatchPurge() {
+    const InputClosed closed(hWnd());
     Form3::RunWorking working(Form3::Instance());
-    Win32PurgeView view;
+    Win32PurgeView view(*this);
+    Win32DrawingFiles files;
     // The drawing the run stopped at is what the user sees first on coming back.
     if (const std::optional<int> failed =
-            RunBatchPurge(TheAutomation(), TheMessageBoxes(), list_, view))
+            RunBatchPurge(TheAutomation(), TheMessageBoxes(), list_, view, files))
         list_.SelectOnly(*failed);
-}
-
-void Win32PurgeView::ActivateWindow(std::wstring_view title) {
-    const std::wstring text(title);
-    HWND window = text.empty() ? nullptr : FindWindowW(nullptr, text.c_str());
-    if (!window)
-        throw RuntimeError(errnum::InvalidProcedureCall);
-    SetForegroundWindow(window);
-}
-
-void Win32PurgeView::ShowProgress() {
-    Form3& progress = Form3::Instance();
-    progress.SetReturnWindow(varnofrm::Instance());
-    progress.Show();
-}
-void Win32PurgeView::HideMain() {
-    varnofrm::Instance().Hide();
-}
-void Win32PurgeView::SetProgress(std::wstring_view text) {
-    Form3::Instance().SetControlText(Form3::Label1, text);
-}
-void Win32PurgeView::SetStartTime(std::wstring_view text) {
-    Form3::Instance().SetControlText(Form3::Label3, text);
-}
-void Win32PurgeView::SetEndTime(std::wstring_view text) {
-    Form3::Instance().SetControlText(Form3::Label5, text);
-}
-void Win32PurgeView::RefreshProgress() {
-    Form3::Instance().Refresh();
-}
-std::wstring Win32PurgeView::TimeOfDay() {
-    return TimeOfDayText();
 }
 
 } // namespace varno::win

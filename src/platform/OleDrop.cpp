@@ -88,13 +88,13 @@ class FileDropTarget final : public IDropTarget {
         if (!effect)
             return E_INVALIDARG;
         effect_ = window_ ? FileDropEffect(data, *effect) : DROPEFFECT_NONE;
-        *effect = effect_;
+        *effect = Accepting() ? effect_ : DROPEFFECT_NONE;
         return S_OK;
     }
     STDMETHODIMP DragOver(DWORD, POINTL, DWORD* effect) override {
         if (!effect)
             return E_INVALIDARG;
-        *effect &= effect_;
+        *effect &= Accepting() ? effect_ : DROPEFFECT_NONE;
         return S_OK;
     }
     STDMETHODIMP DragLeave() override {
@@ -105,7 +105,7 @@ class FileDropTarget final : public IDropTarget {
         if (!effect)
             return E_INVALIDARG;
         effect_ = DROPEFFECT_NONE;
-        *effect = window_ ? FileDropEffect(data, *effect) : DROPEFFECT_NONE;
+        *effect = Accepting() ? FileDropEffect(data, *effect) : DROPEFFECT_NONE;
         if (*effect == DROPEFFECT_NONE)
             return S_OK;
         std::vector<std::wstring> paths;
@@ -131,6 +131,9 @@ class FileDropTarget final : public IDropTarget {
 
   private:
     explicit FileDropTarget(HWND window) : window_(window) {}
+    // A disabled window (a run works) takes no drop: the drag shows the
+    // no-drop cursor.
+    bool Accepting() const { return window_ && IsWindowEnabled(window_); }
     ~FileDropTarget() = default;
 
     std::atomic<ULONG> refs_{1};
@@ -161,6 +164,11 @@ bool OleFileDrop::Deliver(UINT msg) {
         return false;
     if (!target_)
         return true;
+    // A drop taken just before the window was disabled comes to nothing.
+    if (!IsWindowEnabled(window_)) {
+        target_->TakePending();
+        return true;
+    }
     for (const auto& paths : target_->TakePending()) {
         if (!onDrop_)
             break;                      // a handler revoked the registration

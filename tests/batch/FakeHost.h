@@ -51,11 +51,13 @@ class FakeHost : public AutomationRuntime {
 
     explicit FakeHost(Journal& journal) : journal_(journal) {
         app = Make(L"App");
-        documents = Make(L"Documents");
         doc = Make(L"Doc");
+        drawing = Make(L"Drawing");
         On(L"App.Caption", [this](auto&) { return Variant(caption); });
         On(L"App.FullName", [this](auto&) { return Variant(fullName); });
-        On(L"App.Documents", [this](auto&) { return Variant(documents); });
+        // A new reference each time, as a remote host hands them out: one the
+        // run lets go of too early is gone (the sanitizers see its use).
+        On(L"App.Documents", [this](auto&) { return Variant(Make(L"Documents")); });
         On(L"App.ActiveDocument", [this](auto&) { return Variant(doc); });
         On(L"App.Visible=", [this](auto& a) {
             visible = std::get<bool>(a.at(0));
@@ -65,13 +67,18 @@ class FakeHost : public AutomationRuntime {
         On(L"Doc.PaperSpace", [this](auto&) { return Variant(Make(L"PaperSpace")); });
         On(L"Doc.Utility", [this](auto&) { return Variant(Make(L"Utility")); });
         On(L"Documents.Add", [this](auto&) { return Variant(doc); });
+        // Open answers with the drawing it opened, and leaves the template
+        // drawing (Doc) the active document: a host that does not activate
+        // what it opens.
         On(L"Documents.Open", [this](auto& a) {
             opened.push_back(std::get<std::wstring>(a.at(0)));
-            return Variant(doc);
+            return Variant(drawing);
         });
         On(L"Doc.SendCommand", [](auto&) { return Variant(); });
-        On(L"Doc.PurgeAll", [](auto&) { return Variant(); });
-        On(L"Doc.Close", [](auto&) { return Variant(); });
+        On(L"Drawing.ReadOnly",
+           [this](auto&) { return Variant(readOnly.count(opened.back()) > 0); });
+        On(L"Drawing.PurgeAll", [](auto&) { return Variant(); });
+        On(L"Drawing.Close", [](auto&) { return Variant(); });
     }
 
     AutoRef Make(std::wstring name) { return std::make_shared<FakeObject>(*this, std::move(name)); }
@@ -117,7 +124,8 @@ class FakeHost : public AutomationRuntime {
     bool visible = false;
     int launches = 0;
     std::vector<std::wstring> opened;
-    AutoRef app, documents, doc;
+    std::set<std::wstring> readOnly; // drawings that open read-only
+    AutoRef app, doc, drawing;
 
   private:
     struct Failure {
@@ -161,6 +169,12 @@ struct FakeBoxes : MessageBoxes {
                           std::wstring(title) + L")");
     }
     Journal& journal;
+};
+
+// Files that exist, by path; nothing else is there.
+struct FakeFiles : DrawingFiles {
+    bool FileExists(const std::wstring& path) override { return existing.count(path) > 0; }
+    std::set<std::wstring> existing;
 };
 
 struct FakeView : PurgeView {

@@ -198,7 +198,7 @@ TEST_F(ProgressWindow, RefreshPaintsChangedTextsAtOnce) {
 }
 
 TEST(PurgeViewWin, ActivatesAWindowByItsExactTitleOnly) {
-    Win32PurgeView view;
+    Win32PurgeView view(varnofrm::Instance());
     HWND other = CreateWindowExW(0, L"STATIC", L"varno 激活测试 window", WS_OVERLAPPEDWINDOW, 10,
                                  10, 200, 100, nullptr, nullptr, nullptr, nullptr);
     ASSERT_TRUE(other);

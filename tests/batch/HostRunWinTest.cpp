@@ -9,6 +9,7 @@
 #include "mainwindow/varnofrm.h"
 #include "platform/App.h"
 #include "platform/Dispatch.h"
+#include "platform/DrawingFiles.h"
 #include "support/ChildProcess.h"
 #include "support/DialogDriver.h"
 #include "support/RealInput.h"
@@ -82,6 +83,7 @@ class BoxCollector {
 
 // The run's view, recording every progress text on its way to the window.
 struct RecordingView : Win32PurgeView {
+    RecordingView() : Win32PurgeView(varnofrm::Instance()) {}
     void SetProgress(std::wstring_view text) override {
         label1.emplace_back(text);
         Win32PurgeView::SetProgress(text);
@@ -117,9 +119,12 @@ class HostRun : public testing::Test {
     }
 
     ListBoxList& list() { return main.DrawingList2(); }
-    std::wstring Drawing(const std::wstring& name, const std::string& content = "drawing\n") {
-        return host.WriteFile(name, content);
+    // One of the stand-in's own drawings, the only files it writes to.
+    std::wstring Drawing(const std::wstring& name, const std::string& body = "drawing\n") {
+        return host.WriteDrawing(name, body);
     }
+    // The bytes of such a drawing that was never saved.
+    static std::string Unsaved(const std::string& body) { return StandInHost::DrawingBytes(body); }
     void Switch(const std::string& text) { host.Switch(text); }
     void ClickCommand9() { SendMessageW(main.Control(varnofrm::Command9), BM_CLICK, 0, 0); }
     std::vector<int> SelectedEntries() {
@@ -179,13 +184,10 @@ class HostRun : public testing::Test {
     static bool Saved(const std::wstring& path) {
         return Bytes(path).find(vcad::kSavedPurged) != std::string::npos;
     }
-    static std::wstring Template() {
-        const std::wstring exe = VcadExe();
-        return exe.substr(0, exe.size() - 9) + L"\\TEMPLATE\\acad.dwt";
-    }
 
     StandInHost host; // journal and switches of the hosts started by the test
     varnofrm& main = varnofrm::Instance();
+    Win32DrawingFiles files;
     BoxCollector boxes;
 };
 
@@ -193,8 +195,10 @@ TEST_F(HostRun, EmptyListLaunchesTheHostAndPreparesItOnly) {
     ClickCommand9();
     EXPECT_NE(StandInHost::ProcessId(), 0u);
     EXPECT_EQ(Count(L"Start|"), 1);
+    // Today's host keeps its template in the user's profile: the new drawing
+    // comes from its own default.
     EXPECT_TRUE(InOrder({L"Visible=True", L"ActiveDocument", L"Caption", L"Caption", L"FullName",
-                         L"FullName", L"Documents", L"Add|" + Template(), L"ActiveDocument"}));
+                         L"FullName", L"Documents", L"Add", L"ActiveDocument"}));
     EXPECT_EQ(Count(L"SendCommand|PROXYNOTICE 0\\r|@"), 1);
     EXPECT_EQ(Count(L"Open|"), 0);
     HWND window = FindWindowW(nullptr, vcad::kCaption);
@@ -225,14 +229,19 @@ TEST_F(HostRun, ThreeDrawingsArePurgedAndSavedInListOrder) {
     for (const auto& p : {c, a, b})
         list().AddItem(p);
     RecordingView view;
-    RunBatchPurge(TheAutomation(), TheMessageBoxes(), list(), view);
+    RunBatchPurge(TheAutomation(), TheMessageBoxes(), list(), view, files);
     EXPECT_EQ(view.label1, (std::vector<std::wstring>{L"正在清理第 1 页   共 3 页", kProgress2of3,
                                                       L"正在清理第 3 页   共 3 页", kDone}));
     EXPECT_TRUE(InOrder({L"Open|" + a, L"PurgeAll|@" + a, L"Close|True|@" + a, L"Open|" + b,
                          L"PurgeAll|@" + b, L"Close|True|@" + b, L"Open|" + c, L"PurgeAll|@" + c,
                          L"Close|True|@" + c}));
-    for (const auto& p : {a, b, c})
+    for (const auto& p : {a, b, c}) {
         EXPECT_TRUE(Saved(p)) << testing::PrintToString(p);
+        EXPECT_EQ(Count(L"Close|True|@" + p), 1) << testing::PrintToString(p);
+    }
+    // Today's host has no TEMPLATE\acad.dwt in its program folder.
+    EXPECT_EQ(Count(L"Add"), 1);
+    EXPECT_EQ(Count(L"Add|"), 0);
     EXPECT_EQ(Label(Form3::Label1), kDone);
     EXPECT_FALSE(Label(Form3::Label5).empty());
     EXPECT_EQ(list().ListCount(), 0);
@@ -307,12 +316,135 @@ TEST_F(HostRun, AttachesToARunningHostWithoutStartingASecond) {
     EXPECT_FALSE(StandInHost::EndAll()); // quits it before its handle goes
 }
 
+// A host of before 2004, with TEMPLATE\acad.dwt in its program folder (a copy
+// of the stand-in in a folder of its own, started by hand): it sees the calls
+// it always saw, but that the per-drawing ones go to the document Open
+// returned, whose ReadOnly is read.
+TEST_F(HostRun, AnOldLayoutHostSeesTheCallsItAlwaysSaw) {
+    const std::wstring folder = host.Path(L"CAD R2000");
+    ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
+    const std::wstring exe = folder + L"\\vcad.exe";
+    ASSERT_TRUE(CopyFileW(VcadExe().c_str(), exe.c_str(), FALSE));
+    Switch("layout=old\n");
+    test::ChildProcess running(exe);
+    ASSERT_TRUE(running.WaitForWindow(vcad::kCaption));
+    const std::wstring a = Drawing(L"a.dwg");
+    list().AddItem(a);
+    ClickCommand9();
+    EXPECT_TRUE(boxes.Boxes().empty());
+    EXPECT_TRUE(Saved(a));
+    const std::vector<std::wstring> calls = host.Calls();
+    const std::vector<std::wstring> tail(std::find(calls.begin(), calls.end(), L"Caption"),
+                                         calls.end());
+    EXPECT_EQ(tail, (std::vector<std::wstring>{
+                        L"Caption", L"Caption", L"FullName", L"FullName", L"Documents",
+                        L"Add|" + folder + L"\\TEMPLATE\\acad.dwt", L"ActiveDocument",
+                        L"SendCommand|PROXYNOTICE 0\\r|@Drawing1.dwg", L"Documents", L"Open|" + a,
+                        L"ReadOnly|@" + a, L"PurgeAll|@" + a, L"Close|True|@" + a}));
+    EXPECT_FALSE(StandInHost::EndAll()); // quits it before its handle goes
+}
+
+// A host that leaves the active document as it was when it opens a drawing:
+// only the listed drawings are purged and saved, never the run's new one.
+TEST_F(HostRun, AHostThatDoesNotActivateWhatItOpensPurgesOnlyTheListedDrawings) {
+    Switch("open-activates=no\n");
+    const std::wstring a = Drawing(L"a.dwg"), b = Drawing(L"b.dwg");
+    list().AddItem(a);
+    list().AddItem(b);
+    ClickCommand9();
+    EXPECT_TRUE(boxes.Boxes().empty());
+    EXPECT_TRUE(InOrder({L"Open|" + a, L"PurgeAll|@" + a, L"Close|True|@" + a, L"Open|" + b,
+                         L"PurgeAll|@" + b, L"Close|True|@" + b}));
+    EXPECT_EQ(Count(L"PurgeAll|"), 2);
+    EXPECT_EQ(Count(L"Close|"), 2);
+    EXPECT_TRUE(Saved(a));
+    EXPECT_TRUE(Saved(b));
+    EXPECT_EQ(list().ListCount(), 0);
+}
+
+// A read-only drawing, or one another program holds open for writing, is
+// closed unsaved; the run stops at it, and it is selected on the way back.
+TEST_F(HostRun, AReadOnlyDrawingStopsTheRunThereAndIsSelected) {
+    for (const bool held : {false, true}) {
+        SCOPED_TRACE(held ? "held open for writing" : "read-only attribute");
+        list().Clear();
+        const std::wstring a = Drawing(L"1.dwg"), b = Drawing(L"2.dwg"), c = Drawing(L"3.dwg");
+        for (const auto& p : {a, b, c})
+            list().AddItem(p);
+        HANDLE writer = INVALID_HANDLE_VALUE;
+        if (held)
+            writer = CreateFileW(b.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                 nullptr, OPEN_EXISTING, 0, nullptr);
+        else
+            SetFileAttributesW(b.c_str(), FILE_ATTRIBUTE_READONLY);
+        ClickCommand9();
+        if (writer != INVALID_HANDLE_VALUE)
+            CloseHandle(writer);
+        SetFileAttributesW(b.c_str(), FILE_ATTRIBUTE_NORMAL);
+        const auto seen = boxes.Boxes();
+        ASSERT_EQ(seen.size(), held ? 2u : 1u);
+        EXPECT_EQ(seen.back().text, L"操作不当！");
+        EXPECT_TRUE(Saved(a));
+        EXPECT_EQ(Bytes(b), Unsaved("drawing\n"));
+        EXPECT_EQ(Count(L"Close|False|@" + b), held ? 2 : 1);
+        EXPECT_EQ(Count(L"PurgeAll|@" + b), 0);
+        EXPECT_EQ(Count(L"Open|" + c), 0);
+        EXPECT_EQ(Label(Form3::Label1), kProgress2of3);
+        DoubleClickProgress();
+        EXPECT_EQ(list().ListCount(), 3);
+        EXPECT_EQ(SelectedEntries(), std::vector<int>{1});
+    }
+}
+
+// From the click until the run ends the main window takes no input, not even
+// later: clicks and drops that reach it while a slow host starts do nothing.
+// Afterwards it works again.
+TEST_F(HostRun, TheMainWindowTakesNoInputWhileARunWorks) {
+    Switch("busy=2\n");                                     // the host is slow to answer
+    const std::wstring missing = host.Path(L"missing.dwg"); // the run stops at it
+    list().AddItem(missing);
+    const std::wstring dropped = Drawing(L"dropped.dwg");
+    std::atomic<bool> done{false};
+    std::atomic<int> disabledWhileShown{0}, enabledWhileShown{0};
+    std::thread poke([&] {
+        while (!done) {
+            if (IsWindowVisible(main.hWnd()) && StandInHost::ProcessId()) {
+                if (IsWindowEnabled(main.hWnd())) {
+                    ++enabledWhileShown;
+                } else if (disabledWhileShown++ == 0) {
+                    // "  删除全部" clicked, and a drawing dropped.
+                    HWND clear = main.Control(varnofrm::xpcmdbutton6);
+                    PostMessageW(clear, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
+                    PostMessageW(clear, WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
+                    PostMessageW(main.hWnd(), WM_DROPFILES,
+                                 reinterpret_cast<WPARAM>(test::MakeDrop({dropped})), 0);
+                }
+            }
+            Sleep(20);
+        }
+    });
+    ClickCommand9();
+    done = true;
+    poke.join();
+    EXPECT_GT(disabledWhileShown, 0);
+    EXPECT_EQ(enabledWhileShown, 0);
+    ASSERT_EQ(boxes.Boxes().size(), 1u);
+    DoubleClickProgress();
+    ASSERT_TRUE(main.IsVisible());
+    EXPECT_TRUE(IsWindowEnabled(main.hWnd()));
+    test::PumpMessagesFor(200, [] { return false; });
+    EXPECT_EQ(list().Items(), std::vector<std::wstring>{missing});
+    // It works again.
+    SendMessageW(main.Control(varnofrm::xpcmdbutton6), BM_CLICK, 0, 0);
+    EXPECT_EQ(list().ListCount(), 0);
+}
+
 TEST_F(HostRun, WithoutTheHostTwoMessageBoxesAndTheMainWindowStays) {
     const std::wstring a = Drawing(L"a.dwg");
     list().AddItem(a);
     UnregisteredHost runtime;
-    Win32PurgeView view;
-    RunBatchPurge(runtime, TheMessageBoxes(), list(), view);
+    Win32PurgeView view(main);
+    RunBatchPurge(runtime, TheMessageBoxes(), list(), view, files);
     const auto seen = boxes.Boxes();
     ASSERT_EQ(seen.size(), 2u);
     EXPECT_EQ(seen[0].title, L"批量清理");
@@ -338,7 +470,7 @@ TEST_F(HostRun, ADrawingThatFailsToOpenStopsTheRunAtIt) {
     EXPECT_EQ(seen[0].text, L"操作不当！");
     EXPECT_EQ(seen[0].title, L"错误");
     EXPECT_TRUE(Saved(a));
-    EXPECT_EQ(Bytes(c), "third\n");
+    EXPECT_EQ(Bytes(c), Unsaved("third\n"));
     EXPECT_EQ(Count(L"Open|" + c), 0);
     EXPECT_EQ(Label(Form3::Label1), kProgress2of3);
     EXPECT_EQ(Label(Form3::Label5), L"");
@@ -392,7 +524,7 @@ TEST_F(HostRun, AMissingPurgeAllAsksForR2000) {
     ASSERT_EQ(seen.size(), 1u);
     EXPECT_EQ(seen[0].text, L"仅支持R2000以上版本！");
     EXPECT_TRUE(seen[0].hasIcon);
-    EXPECT_EQ(Bytes(a), "old\n");
+    EXPECT_EQ(Bytes(a), Unsaved("old\n"));
     EXPECT_EQ(list().ListCount(), 1);
 }
 
@@ -411,7 +543,7 @@ TEST_F(HostRun, AMissingTemplateFailsWithTheProgressWindowShown) {
     EXPECT_FALSE(Label(Form3::Label3).empty());
     EXPECT_FALSE(main.IsVisible());
     EXPECT_EQ(list().ListCount(), 1);
-    EXPECT_EQ(Bytes(a), "old\n");
+    EXPECT_EQ(Bytes(a), Unsaved("old\n"));
 }
 
 TEST_F(HostRun, LeadingAndTrailingSpacesAreNotPassedToTheHost) {
@@ -477,8 +609,8 @@ TEST_F(HostRun, AHostKilledInTheMiddleIsAFailureAndNothingIsLost) {
     ASSERT_EQ(seen.size(), 1u);
     EXPECT_EQ(seen[0].text, L"操作不当！");
     EXPECT_TRUE(Saved(a));
-    EXPECT_EQ(Bytes(b), "second\n");
-    EXPECT_EQ(Bytes(c), "third\n");
+    EXPECT_EQ(Bytes(b), Unsaved("second\n"));
+    EXPECT_EQ(Bytes(c), Unsaved("third\n"));
     EXPECT_EQ(list().ListCount(), 3);
     EXPECT_EQ(Label(Form3::Label1), kProgress2of3);
     // The program still responds: back to the main window, and a new run

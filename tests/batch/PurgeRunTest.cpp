@@ -4,28 +4,35 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <functional>
+
 namespace varno {
 namespace {
 
 using test::FakeBoxes;
+using test::FakeFiles;
 using test::FakeHost;
 using test::FakeView;
 using test::Journal;
 
 const std::wstring kFailBox = L"MsgBox(操作不当！|16|错误)";
 const std::wstring k438Box = L"MsgBox(仅支持R2000以上版本！|16|错误)";
+const std::wstring kTemplate = L"C:\\Program Files\\CAD\\TEMPLATE\\acad.dwt";
 
 class PurgeRunTest : public ::testing::Test {
   protected:
     void SetUp() override {
         Host() = HostSession{};
         view.windows.insert(host.caption);
+        files.existing.insert(kTemplate); // a host of the old layout
     }
     void TearDown() override { Host() = HostSession{}; }
 
-    std::optional<int> Run() { return RunBatchPurge(host, boxes, list, view); }
+    std::optional<int> Run() { return RunBatchPurge(host, boxes, list, view, files); }
 
-    // Everything up to the first drawing, when the host is running.
+    // Everything up to the first drawing, when the host is running and has
+    // its template in its program folder.
     Journal Prologue() const {
         const std::wstring c = host.caption;
         return {L"GetObject(AutoCAD.Application)",
@@ -44,19 +51,19 @@ class PurgeRunTest : public ::testing::Test {
                 L"App.FullName",
                 L"App.FullName",
                 L"App.Documents",
-                L"Documents.Add(C:\\Program Files\\CAD\\TEMPLATE\\acad.dwt)",
+                L"Documents.Add(" + kTemplate + L")",
                 L"App.ActiveDocument",
                 L"Doc.SendCommand(PROXYNOTICE 0\r)"};
     }
+    // One drawing, every call to the document Open returned.
     static Journal Drawing(int ordinal, int total, const std::wstring& path) {
         return {L"Label1=" + ProgressText(ordinal, total),
                 L"Refresh",
                 L"App.Documents",
                 L"Documents.Open(" + path + L")",
-                L"App.ActiveDocument",
-                L"Doc.PurgeAll()",
-                L"App.ActiveDocument",
-                L"Doc.Close(True)"};
+                L"Drawing.ReadOnly",
+                L"Drawing.PurgeAll()",
+                L"Drawing.Close(True)"};
     }
     static void Append(Journal& to, const Journal& from) {
         to.insert(to.end(), from.begin(), from.end());
@@ -76,6 +83,7 @@ class PurgeRunTest : public ::testing::Test {
     FakeHost host{journal};
     FakeBoxes boxes{journal};
     FakeView view{journal};
+    FakeFiles files;
     MemoryDrawingList list;
 };
 
@@ -129,6 +137,23 @@ TEST_F(PurgeRunTest, ThreeDrawingsArePurgedInListOrderThenTheListIsCleared) {
     EXPECT_EQ(list.ListCount(), 0);
 }
 
+// Today's hosts keep their templates in the user's profile: without the file
+// in the host's program folder the new drawing comes from the host's own
+// default template, and the run goes on as before.
+TEST_F(PurgeRunTest, WithoutTheTemplateInTheProgramFolderTheHostsDefaultIsUsed) {
+    files.existing.clear();
+    list.AddItem(L"C:\\d\\a.dwg");
+    Run();
+    Journal expected = Prologue();
+    *std::find(expected.begin(), expected.end(), L"Documents.Add(" + kTemplate + L")") =
+        L"Documents.Add()";
+    Append(expected, Drawing(1, 1, L"C:\\d\\a.dwg"));
+    expected.push_back(L"Label1=批量清理完成 双击窗口返回");
+    expected.push_back(L"Label5=10:00:01");
+    EXPECT_EQ(journal, expected);
+    EXPECT_EQ(list.ListCount(), 0);
+}
+
 // The entry a failed run stopped at, for the main window to point at.
 class PurgeRunStop : public PurgeRunTest {
   protected:
@@ -149,19 +174,66 @@ TEST_F(PurgeRunStop, TheDrawingThatFailedToOpen) {
 }
 
 TEST_F(PurgeRunStop, TheDrawingThatFailedToSave) {
-    host.FailAt(L"Doc.Close(True)", Error(70, L"write protected"), 3);
+    host.FailAt(L"Drawing.Close(True)", Error(70, L"write protected"), 3);
     EXPECT_EQ(Run(), 2);
 }
 
 TEST_F(PurgeRunStop, TheDrawingAHostWithoutPurgeAllStoppedAt) {
-    host.Remove(L"Doc.PurgeAll");
+    host.Remove(L"Drawing.PurgeAll");
     EXPECT_EQ(Run(), 0);
     EXPECT_EQ(journal.back(), k438Box);
 }
 
+// A drawing opened read-only cannot keep its purge: it is closed unsaved and
+// the run stops at it, the list intact.
+TEST_F(PurgeRunStop, TheDrawingOpenedReadOnlyClosedUnsaved) {
+    host.readOnly.insert(L"C:\\d\\2.dwg");
+    EXPECT_EQ(Run(), 1);
+    EXPECT_EQ(Journal(journal.end() - 4, journal.end()),
+              (Journal{L"Documents.Open(C:\\d\\2.dwg)", L"Drawing.ReadOnly",
+                       L"Drawing.Close(False)", kFailBox}));
+    EXPECT_EQ(Count(L"Drawing.PurgeAll()"), 1);
+    EXPECT_EQ(list.ListCount(), 3);
+    EXPECT_FALSE(HasPrefix(L"Label5="));
+}
+
+// What Open and ReadOnly may answer: a host without ReadOnly opens every
+// drawing for writing; any other failure of it, or an Open that answers no
+// document, stops the run at that drawing.
+TEST_F(PurgeRunStop, WhatTheOpenedDocumentAnswers) {
+    struct Row {
+        const char* what;
+        std::function<void(FakeHost&)> host;
+        std::optional<int> stop;
+    };
+    const Row rows[] = {
+        {"no ReadOnly", [](FakeHost& h) { h.Remove(L"Drawing.ReadOnly"); }, std::nullopt},
+        {"ReadOnly fails",
+         [](FakeHost& h) { h.FailAt(L"Drawing.ReadOnly", Error(-2147417848, L"gone"), 2); }, 1},
+        {"Open answers nothing",
+         [](FakeHost& h) { h.On(L"Documents.Open", [](auto&) { return Variant(); }); }, 0},
+        {"Open answers Nothing",
+         [](FakeHost& h) { h.On(L"Documents.Open", [](auto&) { return Variant(AutoRef()); }); }, 0},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        Journal j;
+        FakeHost h(j);
+        FakeBoxes b(j);
+        FakeView v(j);
+        v.windows.insert(h.caption);
+        MemoryDrawingList l;
+        for (const wchar_t* p : {L"C:\\d\\1.dwg", L"C:\\d\\2.dwg", L"C:\\d\\3.dwg"})
+            l.AddItem(p);
+        row.host(h);
+        EXPECT_EQ(RunBatchPurge(h, b, l, v, files), row.stop);
+        EXPECT_EQ(l.ListCount(), row.stop ? 3 : 0);
+        EXPECT_EQ(std::count(j.begin(), j.end(), L"Drawing.Close(True)"), row.stop.value_or(3));
+    }
+}
+
 TEST_F(PurgeRunStop, NoneForAFailedTemplate) {
-    host.FailAt(L"Documents.Add(C:\\Program Files\\CAD\\TEMPLATE\\acad.dwt)",
-                Error(-2147352567, L"template not found"));
+    host.FailAt(L"Documents.Add(" + kTemplate + L")", Error(-2147352567, L"template not found"));
     EXPECT_EQ(Run(), std::nullopt);
     EXPECT_EQ(list.ListCount(), 3);
 }
@@ -180,7 +252,7 @@ TEST_F(PurgeRunTest, TwelveDrawingsShowTheirOrdinalOfTheTotal) {
     EXPECT_TRUE(Has(L"Label1=正在清理第 3 页   共 12 页"));
     EXPECT_TRUE(Has(L"Label1=正在清理第 12 页   共 12 页"));
     EXPECT_EQ(Count(L"Refresh"), 12);
-    EXPECT_EQ(Count(L"Doc.Close(True)"), 12);
+    EXPECT_EQ(Count(L"Drawing.Close(True)"), 12);
     EXPECT_EQ(journal.back(), L"Label5=10:00:01"); // end time once, after the last
 }
 
@@ -202,10 +274,10 @@ TEST_F(PurgeRunTest, FailureAtTheSecondOfThreeStopsAndKeepsTheList) {
 TEST_F(PurgeRunTest, FailuresInPurgeAndSaveEndTheRunToo) {
     list.AddItem(L"C:\\d\\1.dwg");
     list.AddItem(L"C:\\d\\2.dwg");
-    host.FailAt(L"Doc.Close(True)", Error(70, L"write protected"), 2);
+    host.FailAt(L"Drawing.Close(True)", Error(70, L"write protected"), 2);
     Run();
     EXPECT_EQ(journal.back(), kFailBox);
-    EXPECT_EQ(Count(L"Doc.PurgeAll()"), 2);
+    EXPECT_EQ(Count(L"Drawing.PurgeAll()"), 2);
     EXPECT_EQ(list.ListCount(), 2);
     EXPECT_FALSE(Has(L"Label1=批量清理完成 双击窗口返回"));
 }
@@ -213,12 +285,12 @@ TEST_F(PurgeRunTest, FailuresInPurgeAndSaveEndTheRunToo) {
 TEST_F(PurgeRunTest, MissingPurgeAllIsReportedAsNeedingR2000) {
     list.AddItem(L"C:\\d\\1.dwg");
     list.AddItem(L"C:\\d\\2.dwg");
-    host.Remove(L"Doc.PurgeAll");
+    host.Remove(L"Drawing.PurgeAll");
     Run();
     EXPECT_EQ(journal.back(), k438Box);
     EXPECT_EQ(Count(L"Documents.Open(C:\\d\\1.dwg)"), 1);
     EXPECT_FALSE(Has(L"Documents.Open(C:\\d\\2.dwg)"));
-    EXPECT_FALSE(Has(L"Doc.Close(True)"));
+    EXPECT_FALSE(Has(L"Drawing.Close(True)"));
     EXPECT_EQ(list.ListCount(), 2);
 }
 
@@ -231,8 +303,7 @@ TEST_F(PurgeRunTest, Error438FromAnyStepChoosesTheR2000Message) {
 
 TEST_F(PurgeRunTest, MissingTemplateFailsAfterTheProgressWindowIsShown) {
     list.AddItem(L"C:\\d\\1.dwg");
-    host.FailAt(L"Documents.Add(C:\\Program Files\\CAD\\TEMPLATE\\acad.dwt)",
-                Error(-2147352567, L"template not found"));
+    host.FailAt(L"Documents.Add(" + kTemplate + L")", Error(-2147352567, L"template not found"));
     Run();
     EXPECT_TRUE(Has(L"ShowProgress"));
     EXPECT_TRUE(Has(L"HideMain"));
@@ -264,7 +335,7 @@ TEST_F(PurgeRunTest, TheSamePathTwiceIsPurgedTwice) {
     list.AddItem(L"C:\\d\\same.dwg");
     Run();
     EXPECT_EQ(host.opened, (std::vector<std::wstring>{L"C:\\d\\same.dwg", L"C:\\d\\same.dwg"}));
-    EXPECT_EQ(Count(L"Doc.Close(True)"), 2);
+    EXPECT_EQ(Count(L"Drawing.Close(True)"), 2);
     EXPECT_EQ(Count(L"Label1=" + ProgressText(2, 2)), 1);
 }
 
@@ -338,7 +409,7 @@ TEST_F(PurgeRunTest, FailuresWhileCapturingTheSessionAreIgnored) {
     EXPECT_TRUE(Has(L"OldDoc.Utility"));
     EXPECT_FALSE(Host().HostModelSpace);
     // And the run goes on.
-    EXPECT_TRUE(Has(L"Doc.Close(True)"));
+    EXPECT_TRUE(Has(L"Drawing.Close(True)"));
     EXPECT_EQ(list.ListCount(), 0);
     EXPECT_FALSE(Has(kFailBox));
 }
@@ -360,7 +431,7 @@ TEST_F(PurgeRunTest, EverySecondRunConnectsAgainAndLaunchesWhenTheHostIsGone) {
     Run();
     EXPECT_EQ(journal.at(1), L"CreateObject(AutoCAD.Application)");
     EXPECT_EQ(host.launches, 1);
-    EXPECT_EQ(Count(L"Doc.Close(True)"), 1);
+    EXPECT_EQ(Count(L"Drawing.Close(True)"), 1);
     EXPECT_EQ(Host().HostApp, first); // the fake hands out the same object
 }
 

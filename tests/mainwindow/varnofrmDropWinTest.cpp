@@ -5,6 +5,7 @@
 #include "mainwindow/varnofrm.h"
 
 #include "support/DialogDriver.h"
+#include "support/RealInput.h"
 
 #include <gtest/gtest.h>
 
@@ -19,25 +20,8 @@ namespace varno::win {
 namespace {
 
 namespace fs = std::filesystem;
+using test::MakeDrop;
 using Paths = std::vector<std::wstring>;
-
-// A DROPFILES block in global memory, wide paths, as a drag source hands it over.
-HDROP MakeDrop(const Paths& paths) {
-    size_t chars = 1;
-    for (const auto& p : paths)
-        chars += p.size() + 1;
-    HGLOBAL h = GlobalAlloc(GHND, sizeof(DROPFILES) + chars * sizeof(wchar_t));
-    auto* block = static_cast<DROPFILES*>(GlobalLock(h));
-    block->pFiles = sizeof(DROPFILES);
-    block->fWide = TRUE;
-    auto* at = reinterpret_cast<wchar_t*>(reinterpret_cast<BYTE*>(block) + sizeof(DROPFILES));
-    for (const auto& p : paths) {
-        std::memcpy(at, p.c_str(), p.size() * sizeof(wchar_t));
-        at += p.size() + 1; // GHND zeroed the terminators
-    }
-    GlobalUnlock(h);
-    return static_cast<HDROP>(h);
-}
 
 // The list box's order: its locale's collation, letter case ignored.
 void SortLikeTheList(Paths& paths) {
@@ -319,6 +303,23 @@ TEST_F(OleDropOnMainWindow, FilesDraggedThroughOleAreAddedAndOtherDataIsRefused)
     for (DWORD e : refused.shown)
         EXPECT_EQ(e, static_cast<DWORD>(DROPEFFECT_NONE));
     EXPECT_EQ(entries(), want);
+}
+
+// While the window is disabled (a run works) every drop is refused: the drag
+// shows the no-drop cursor, and a WM_DROPFILES is released and ignored.
+TEST_F(OleDropOnMainWindow, ADisabledWindowRefusesEveryDrop) {
+    const std::wstring plan = File(L"plan.dwg");
+    EnableWindow(form.hWnd(), FALSE);
+    const Outcome dragged = DragOntoTheList(CF_HDROP, MakeDrop({plan}));
+    DropOnto(form.hWnd(), {plan});
+    EnableWindow(form.hWnd(), TRUE);
+    EXPECT_EQ(dragged.effect, static_cast<DWORD>(DROPEFFECT_NONE));
+    ASSERT_FALSE(dragged.shown.empty()) << "the drag never ran";
+    for (DWORD e : dragged.shown)
+        EXPECT_EQ(e, static_cast<DWORD>(DROPEFFECT_NONE));
+    EXPECT_TRUE(entries().empty());
+    DropOnto(form.hWnd(), {plan}); // enabled again: taken
+    EXPECT_EQ(entries(), Paths{plan});
 }
 
 // The reader behind the drop on a real disk: what it lists, and what it cannot read.

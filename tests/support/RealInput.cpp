@@ -2,7 +2,10 @@
 
 #include "platform/App.h"
 
+#include <shlobj.h>
+
 #include <algorithm>
+#include <cstring>
 #include <utility>
 #include <vector>
 
@@ -85,6 +88,23 @@ void PumpMessagesFor(DWORD ms, const std::function<bool()>& done) {
         }
         MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
     }
+}
+
+HDROP MakeDrop(const std::vector<std::wstring>& paths) {
+    size_t chars = 1;
+    for (const auto& p : paths)
+        chars += p.size() + 1;
+    HGLOBAL h = GlobalAlloc(GHND, sizeof(DROPFILES) + chars * sizeof(wchar_t));
+    auto* block = static_cast<DROPFILES*>(GlobalLock(h));
+    block->pFiles = sizeof(DROPFILES);
+    block->fWide = TRUE;
+    auto* at = reinterpret_cast<wchar_t*>(reinterpret_cast<BYTE*>(block) + sizeof(DROPFILES));
+    for (const auto& p : paths) {
+        std::memcpy(at, p.c_str(), p.size() * sizeof(wchar_t));
+        at += p.size() + 1; // GHND zeroed the terminators
+    }
+    GlobalUnlock(h);
+    return static_cast<HDROP>(h);
 }
 
 } // namespace varno::test

@@ -5,7 +5,11 @@
 // let them arrive.
 #include <windows.h>
 
+#include <shellapi.h>
+
 #include <functional>
+#include <string>
+#include <vector>
 
 namespace varno::test {
 
@@ -27,6 +31,10 @@ class AfterSentMessage {
     std::function<void()> act_;
     int count_ = 0;
 };
+
+// A DROPFILES block in global memory with wide paths, as a drag source hands
+// it over (WM_DROPFILES, CF_HDROP).
+HDROP MakeDrop(const std::vector<std::wstring>& paths);
 
 // Presses and releases a key, with Alt held when alt is set.
 void PressKey(WORD key, bool alt = false);

@@ -6,6 +6,7 @@
 #include <ole2.h>
 
 #include <atomic>
+#include <filesystem>
 #include <sstream>
 
 namespace varno::test {
@@ -82,15 +83,10 @@ StandInHost::~StandInHost() {
     SetEnvironmentVariableW(vcad::kEnvJournal, nullptr);
     SetEnvironmentVariableW(vcad::kEnvSwitches, nullptr);
     SetEnvironmentVariableW(vcad::kEnvRefuseStart, nullptr);
-    WIN32_FIND_DATAW fd;
-    HANDLE f = FindFirstFileW((folder_ + L"\\*").c_str(), &fd);
-    if (f != INVALID_HANDLE_VALUE) {
-        do {
-            DeleteFileW((folder_ + L"\\" + fd.cFileName).c_str());
-        } while (FindNextFileW(f, &fd));
-        FindClose(f);
-    }
-    RemoveDirectoryW(folder_.c_str());
+    std::error_code ec;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(folder_, ec))
+        SetFileAttributesW(entry.path().c_str(), FILE_ATTRIBUTE_NORMAL); // read-only ones too
+    std::filesystem::remove_all(folder_, ec);
 }
 
 std::wstring StandInHost::Path(std::wstring_view name) const {
@@ -101,6 +97,14 @@ std::wstring StandInHost::WriteFile(std::wstring_view name, std::string_view byt
     const std::wstring path = Path(name);
     WriteBytes(path, bytes);
     return path;
+}
+
+std::wstring StandInHost::WriteDrawing(std::wstring_view name, std::string_view body) const {
+    return WriteFile(name, DrawingBytes(body));
+}
+
+std::string StandInHost::DrawingBytes(std::string_view body) {
+    return std::string(vcad::kDrawingMark) + "\n" + std::string(body);
 }
 
 std::string StandInHost::ReadFile(const std::wstring& path) {

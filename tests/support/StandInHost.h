@@ -18,15 +18,20 @@ class StandInHost {
     // it; clears VCAD_REFUSE_START.
     StandInHost();
     // Ends any host still running (Quit, else kill), clears the variables,
-    // removes the folder.
+    // removes the folder with everything in it.
     ~StandInHost();
     StandInHost(const StandInHost&) = delete;
     StandInHost& operator=(const StandInHost&) = delete;
 
     const std::wstring& Folder() const { return folder_; }
     std::wstring Path(std::wstring_view name) const;
-    // Writes a file into the folder (a drawing) and returns its path.
+    // Writes a file into the folder and returns its path.
     std::wstring WriteFile(std::wstring_view name, std::string_view bytes) const;
+    // Writes one of the stand-in's own drawings (DrawingBytes), the only
+    // files it saves to, and returns its path.
+    std::wstring WriteDrawing(std::wstring_view name, std::string_view body) const;
+    // The bytes of a stand-in drawing: its mark, a line end, the body.
+    static std::string DrawingBytes(std::string_view body);
 
     // The journal's lines (see tools/cadhost/vcad.cpp for the format).
     std::vector<std::wstring> Journal() const;

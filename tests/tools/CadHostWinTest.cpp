@@ -228,13 +228,14 @@ TEST_F(CadHost, LaunchesThroughComAndASecondClientAttaches) {
     ASSERT_TRUE(caption.Ok());
     EXPECT_EQ(caption.Text(), vcad::kCaption);
 
-    // FullName: dropping its last 9 characters leaves the folder with the template.
+    // FullName: dropping its last 9 characters leaves its folder, which (as
+    // on the hosts of today) holds no TEMPLATE\\acad.dwt.
     Result full = Get(app.Get(), L"FullName");
     ASSERT_TRUE(full.Ok());
     const std::wstring exe = full.Text();
     ASSERT_GT(exe.size(), 9u);
     EXPECT_EQ(exe.substr(exe.size() - 9), L"\\vcad.exe");
-    EXPECT_TRUE(Exists(exe.substr(0, exe.size() - 9) + L"\\TEMPLATE\\acad.dwt"));
+    EXPECT_FALSE(Exists(exe.substr(0, exe.size() - 9) + L"\\TEMPLATE\\acad.dwt"));
 
     // Launched by COM it stays hidden until Visible is set.
     const HWND window = FindWindowW(nullptr, vcad::kCaption);
@@ -284,17 +285,15 @@ TEST_F(CadHost, LaunchesThroughComAndASecondClientAttaches) {
 }
 
 TEST_F(CadHost, OpensPurgesAndWritesDrawingsBack) {
-    host_.WriteFile(L"a.dwg", "drawing a\n");
-    host_.WriteFile(L"b.dwg", "drawing b");
+    host_.WriteDrawing(L"a.dwg", "drawing a\n");
+    host_.WriteDrawing(L"b.dwg", "drawing b");
     ComPtr<IDispatch> app = Launch();
     ASSERT_TRUE(app);
     ComPtr<IDispatch> docs = Get(app.Get(), L"Documents").Object();
     ASSERT_TRUE(docs);
-    const std::wstring exe = Get(app.Get(), L"FullName").Text();
-    const std::wstring dwt = exe.substr(0, exe.size() - 9) + L"\\TEMPLATE\\acad.dwt";
 
-    // A new drawing from the template becomes the active document.
-    ASSERT_TRUE(Call(docs.Get(), L"Add", {dwt}).Ok());
+    // A new drawing from the host's own template becomes the active document.
+    ASSERT_TRUE(Call(docs.Get(), L"Add").Ok());
     ComPtr<IDispatch> active = Get(app.Get(), L"ActiveDocument").Object();
     EXPECT_EQ(Get(active.Get(), L"Name").Text(), L"Drawing1.dwg");
     EXPECT_TRUE(Call(active.Get(), L"SendCommand", {std::wstring(L"PROXYNOTICE 0\r")}).Ok());
@@ -307,7 +306,8 @@ TEST_F(CadHost, OpensPurgesAndWritesDrawingsBack) {
     EXPECT_EQ(Get(a.Get(), L"FullName").Text(), Path(L"a.dwg"));
     EXPECT_TRUE(Call(a.Get(), L"PurgeAll").Ok());
     EXPECT_TRUE(Call(a.Get(), L"Close", {true}).Ok());
-    EXPECT_EQ(ReadBytes(Path(L"a.dwg")), "drawing a\nvcad: purged, saved\n");
+    EXPECT_EQ(ReadBytes(Path(L"a.dwg")),
+              StandInHost::DrawingBytes("drawing a\nvcad: purged, saved\n"));
     EXPECT_FALSE(Exists(Path(L"a.dwg.vcad-tmp")));
     // The template drawing is active again; the closed one answers no more.
     EXPECT_EQ(Get(Get(app.Get(), L"ActiveDocument").Object().Get(), L"Name").Text(),
@@ -319,17 +319,16 @@ TEST_F(CadHost, OpensPurgesAndWritesDrawingsBack) {
     ComPtr<IDispatch> b = Get(app.Get(), L"ActiveDocument").Object();
     EXPECT_EQ(Get(docs.Get(), L"Count").value->Get().lVal, 2);
     EXPECT_TRUE(Call(b.Get(), L"Close", {true}).Ok());
-    EXPECT_EQ(ReadBytes(Path(L"b.dwg")), "drawing b\nvcad: saved\n");
+    EXPECT_EQ(ReadBytes(Path(L"b.dwg")), StandInHost::DrawingBytes("drawing b\nvcad: saved\n"));
     ASSERT_TRUE(Call(docs.Get(), L"Open", {Path(L"b.dwg")}).Ok());
     b = Get(app.Get(), L"ActiveDocument").Object();
     EXPECT_TRUE(Call(b.Get(), L"PurgeAll").Ok());
     EXPECT_TRUE(Call(b.Get(), L"Close", {false}).Ok());
-    EXPECT_EQ(ReadBytes(Path(L"b.dwg")), "drawing b\nvcad: saved\n");
+    EXPECT_EQ(ReadBytes(Path(L"b.dwg")), StandInHost::DrawingBytes("drawing b\nvcad: saved\n"));
 
     const std::vector<std::wstring> expected = {
         L"Documents",
-        L"FullName",
-        L"Add|" + dwt,
+        L"Add",
         L"ActiveDocument",
         L"Name|@Drawing1.dwg",
         L"SendCommand|PROXYNOTICE 0\\r|@Drawing1.dwg",
@@ -355,6 +354,65 @@ TEST_F(CadHost, OpensPurgesAndWritesDrawingsBack) {
         L"Close|False|@" + Path(L"b.dwg"),
     };
     EXPECT_EQ(Calls(), expected);
+}
+
+// As the hosts of today: Open answers with the document it opened, a
+// document knows it is read-only (the file's attribute, or another program
+// holding it open for writing) and its save then writes nothing although it
+// succeeds, Open can be switched
+// to leave the active document alone, and a file that is not one of the
+// stand-in's own drawings is never written to, its save only journaled.
+TEST_F(CadHost, ModelsTodaysHostsAndNeverWritesAForeignFile) {
+    const std::wstring mine = host_.WriteDrawing(L"mine.dwg", "x\n");
+    const std::wstring locked = host_.WriteDrawing(L"locked.dwg", "x\n");
+    const std::wstring held = host_.WriteDrawing(L"held.dwg", "x\n");
+    const std::string real("AC1032\0\x01 a real drawing", 22);
+    const std::wstring foreign = host_.WriteFile(L"foreign.dwg", real);
+    SetFileAttributesW(locked.c_str(), FILE_ATTRIBUTE_READONLY);
+    HANDLE writer = CreateFileW(held.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(writer, INVALID_HANDLE_VALUE);
+    ComPtr<IDispatch> app = Launch();
+    ASSERT_TRUE(app);
+    ComPtr<IDispatch> docs = Get(app.Get(), L"Documents").Object();
+    ASSERT_TRUE(Call(docs.Get(), L"Add").Ok());
+    const auto activeName = [&] {
+        return Get(Get(app.Get(), L"ActiveDocument").Object().Get(), L"Name").Text();
+    };
+    const auto isReadOnly = [](IDispatch* doc) {
+        Result r = Get(doc, L"ReadOnly");
+        return r.Ok() && V_VT(&r.value->Get()) == VT_BOOL && V_BOOL(&r.value->Get());
+    };
+
+    Switch("open-activates=no\n");
+    ComPtr<IDispatch> m = Call(docs.Get(), L"Open", {mine}).Object();
+    ASSERT_TRUE(m);
+    EXPECT_EQ(activeName(), L"Drawing1.dwg");
+    EXPECT_EQ(Get(m.Get(), L"Name").Text(), L"mine.dwg");
+    EXPECT_FALSE(isReadOnly(m.Get()));
+    Switch("");
+
+    for (const std::wstring& path : {locked, held}) {
+        ComPtr<IDispatch> d = Call(docs.Get(), L"Open", {path}).Object();
+        ASSERT_TRUE(d) << testing::PrintToString(path);
+        EXPECT_EQ(activeName(), Get(d.Get(), L"Name").Text());
+        EXPECT_TRUE(isReadOnly(d.Get())) << testing::PrintToString(path);
+        EXPECT_TRUE(Call(d.Get(), L"PurgeAll").Ok());
+        EXPECT_TRUE(Call(d.Get(), L"Close", {true}).Ok());
+        EXPECT_EQ(ReadBytes(path), StandInHost::DrawingBytes("x\n"));
+    }
+    CloseHandle(writer);
+    SetFileAttributesW(locked.c_str(), FILE_ATTRIBUTE_NORMAL);
+
+    ComPtr<IDispatch> f = Call(docs.Get(), L"Open", {foreign}).Object();
+    ASSERT_TRUE(f);
+    EXPECT_FALSE(isReadOnly(f.Get()));
+    EXPECT_TRUE(Call(f.Get(), L"PurgeAll").Ok());
+    EXPECT_TRUE(Call(f.Get(), L"Close", {true}).Ok());
+    EXPECT_EQ(ReadBytes(foreign), real);
+    const auto calls = Calls();
+    for (const std::wstring& path : {locked, held, foreign})
+        EXPECT_NE(std::find(calls.begin(), calls.end(), L"Unchanged|" + path), calls.end());
 }
 
 TEST_F(CadHost, HostFailuresCrossAsExceptionsWithTheirDescription) {
@@ -420,8 +478,8 @@ TEST_F(CadHost, ChecksCallsAsAStrictAutomationServer) {
 }
 
 TEST_F(CadHost, SwitchesTakeEffectOnARunningHost) {
-    host_.WriteFile(L"a.dwg", "a\n");
-    host_.WriteFile(L"b.dwg", "b\n");
+    host_.WriteDrawing(L"a.dwg", "a\n");
+    host_.WriteDrawing(L"b.dwg", "b\n");
     ComPtr<IDispatch> app = Launch();
     ASSERT_TRUE(app);
     ComPtr<IDispatch> docs = Get(app.Get(), L"Documents").Object();
@@ -440,7 +498,7 @@ TEST_F(CadHost, SwitchesTakeEffectOnARunningHost) {
     Result save = Call(a.Get(), L"Close", {true});
     EXPECT_EQ(save.hr, DISP_E_EXCEPTION);
     EXPECT_EQ(save.scode, HRESULT_FROM_WIN32(ERROR_ACCESS_DENIED));
-    EXPECT_EQ(ReadBytes(Path(L"a.dwg")), "a\n");
+    EXPECT_EQ(ReadBytes(Path(L"a.dwg")), StandInHost::DrawingBytes("a\n"));
     EXPECT_EQ(Get(Get(app.Get(), L"ActiveDocument").Object().Get(), L"FullName").Text(),
               Path(L"a.dwg"));
 
@@ -455,7 +513,7 @@ TEST_F(CadHost, SwitchesTakeEffectOnARunningHost) {
     EXPECT_TRUE(Call(docs.Get(), L"Open", {Path(L"b.dwg")}).Ok());
     EXPECT_TRUE(Call(a.Get(), L"PurgeAll").Ok());
     EXPECT_TRUE(Call(a.Get(), L"Close", {true}).Ok());
-    EXPECT_EQ(ReadBytes(Path(L"a.dwg")), "a\nvcad: purged, saved\n");
+    EXPECT_EQ(ReadBytes(Path(L"a.dwg")), StandInHost::DrawingBytes("a\nvcad: purged, saved\n"));
 }
 
 TEST_F(CadHost, ABusyHostRejectsCallsUntilItIsReady) {

@@ -32,11 +32,19 @@ using varno::win::ComPtr;
 //   busy=N            calls are rejected for N seconds, counted from the
 //                     host's start or from the moment it sees the changed file
 //   refuse-start      the host exits at start without registering
+//   layout=old        a host of before 2004: its template is TEMPLATE\acad.dwt
+//                     in its program folder, which it puts there at start
+//                     (use it with a copy of vcad.exe in a folder of its
+//                     own); by default, as the hosts of today, its template
+//                     lives in the user's profile
+//   open-activates=no Open leaves the active document as it was
 // TEXT and NAME match without regard to letter case; every key may repeat.
 struct Switches {
     std::vector<std::wstring> openFails, addFails, saveFails, purgeFails, crashOpen, missing;
     int busySeconds = 0;
     bool refuseStart = false;
+    bool oldLayout = false;
+    bool openActivates = true;
 
     bool IsMissing(std::wstring_view member) const;
 };
@@ -67,7 +75,9 @@ class Server {
     bool Busy();
 
     const std::wstring& ExePath() const { return exePath_; }
-    std::wstring DefaultTemplate() const;
+    // The template Documents.Add takes without an argument: in the user's
+    // profile, or in the program folder for the old layout.
+    std::wstring DefaultTemplate();
 
     bool Visible() const { return visible_; }
     void SetVisible(bool visible);
@@ -78,7 +88,9 @@ class Server {
     // The open drawings; the last one is the active document.
     const std::vector<ComPtr<Document>>& Documents() const { return docs_; }
     Document* Active() const { return docs_.empty() ? nullptr : docs_.back().Get(); }
-    void AddDocument(ComPtr<Document> doc);
+    // A new or opened drawing becomes the active one, unless activate is
+    // false and there is an active one already.
+    void AddDocument(ComPtr<Document> doc, bool activate = true);
     void Activate(Document* doc);
     void RemoveDocument(Document* doc);
     int NextDrawingNumber() { return ++drawings_; }
@@ -95,6 +107,7 @@ class Server {
     class Filter;
     static LRESULT CALLBACK WndProc(HWND, UINT, WPARAM, LPARAM);
     bool CreateMainWindow();
+    void InstallTemplate();
     void CheckExit();
     void Stop();
     void Shutdown();
@@ -220,10 +233,17 @@ void SetObject(VARIANT& v, IDispatch* object);
 
 ComPtr<IDispatch> MakeApplication(Server& server);
 
+// A drawing the stand-in made, and so may write to: its bytes start with
+// kDrawingMark, or with a six-character format code ("AC1018") followed by it.
+// It never writes to any other file.
+bool IsStandInDrawing(std::string_view bytes);
+
 class Document : public DispatchObject {
   public:
-    // A drawing opened from path (with its bytes), or a new one named name.
-    Document(Server& server, std::wstring path, std::wstring name, std::string content);
+    // A drawing opened from path (with its bytes, read-only when the file is
+    // or another process holds it for writing), or a new one named name.
+    Document(Server& server, std::wstring path, std::wstring name, std::string content,
+             bool readOnly = false);
     const std::wstring& Path() const { return path_; }
     void Disconnect();
 
@@ -235,6 +255,7 @@ class Document : public DispatchObject {
     void Close(bool save);
     std::wstring path_, name_;
     std::string content_;
+    bool readOnly_ = false;
     bool purged_ = false;
     bool closed_ = false;
     ComPtr<IDispatch> modelSpace_, paperSpace_, utility_;

@@ -46,17 +46,43 @@ class Handle {
     HANDLE h_;
 };
 
-std::string ReadDrawing(const std::wstring& path) {
-    Handle f(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                         FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!f.Valid())
-        FailWin32(GetLastError(), L"无法打开图形 (cannot open drawing): " + path);
+std::string ReadAll(HANDLE f) {
     std::string bytes;
     char buf[65536];
     DWORD got = 0;
-    while (ReadFile(f.Get(), buf, sizeof buf, &got, nullptr) && got > 0)
+    while (ReadFile(f, buf, sizeof buf, &got, nullptr) && got > 0)
         bytes.append(buf, got);
     return bytes;
+}
+
+struct DrawingFile {
+    std::string bytes;
+    bool readOnly = false;
+};
+
+// A drawing's bytes. It opens read-only when the file has the read-only
+// attribute, or when another process holds it open for writing (it cannot be
+// opened then with writers shut out, as a host opens what it will save).
+DrawingFile ReadDrawing(const std::wstring& path) {
+    DrawingFile drawing;
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    drawing.readOnly =
+        attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY);
+    Handle f(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                         FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!f.Valid() && GetLastError() == ERROR_SHARING_VIOLATION) {
+        drawing.readOnly = true;
+        Handle shared(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!shared.Valid())
+            FailWin32(GetLastError(), L"无法打开图形 (cannot open drawing): " + path);
+        drawing.bytes = ReadAll(shared.Get());
+        return drawing;
+    }
+    if (!f.Valid())
+        FailWin32(GetLastError(), L"无法打开图形 (cannot open drawing): " + path);
+    drawing.bytes = ReadAll(f.Get());
+    return drawing;
 }
 
 // Writes the drawing beside itself and then replaces it, so that a failed
@@ -114,6 +140,7 @@ class DocumentsObject : public DispatchObject {
     void Call(const Member& m, const Args& args, VARIANT& result) override {
         switch (m.id) {
         case kAdd: {
+            // Without an argument: the host's own default template.
             const std::wstring path = args.Present(0) ? args.Text(0) : server_.DefaultTemplate();
             if (ContainsAny(server_.Current().addFails, path) || !FileExists(path))
                 FileNotFound(L"找不到样板文件 (template not found): " + path);
@@ -131,15 +158,19 @@ class DocumentsObject : public DispatchObject {
                 server_.Crash();
             if (ContainsAny(sw.openFails, path) || !FileExists(path))
                 FileNotFound(L"找不到图形文件 (drawing not found): " + path);
+            const bool activate = sw.openActivates;
             for (const auto& open : server_.Documents()) {
                 if (SameText(open->Path(), path)) {
-                    server_.Activate(open.Get());
+                    if (activate)
+                        server_.Activate(open.Get());
                     SetObject(result, open.Get());
                     return;
                 }
             }
-            auto doc = Make<Document>(server_, path, FileName(path), ReadDrawing(path));
-            server_.AddDocument(doc);
+            DrawingFile file = ReadDrawing(path);
+            auto doc =
+                Make<Document>(server_, path, FileName(path), std::move(file.bytes), file.readOnly);
+            server_.AddDocument(doc, activate);
             SetObject(result, doc.Get());
             break;
         }
@@ -213,6 +244,7 @@ class ApplicationObject : public DispatchObject {
 enum : DISPID {
     kName = 1,
     kDocFullName,
+    kReadOnly,
     kSendCommand,
     kPurgeAll,
     kClose,
@@ -223,6 +255,7 @@ enum : DISPID {
 constexpr Member kDocumentMembers[] = {
     {L"Name", kName, Kind::Get},
     {L"FullName", kDocFullName, Kind::Get},
+    {L"ReadOnly", kReadOnly, Kind::Get},
     {L"SendCommand", kSendCommand, Kind::Method, 1, 1},
     {L"PurgeAll", kPurgeAll, Kind::Method},
     {L"Close", kClose, Kind::Method, 0, 2},
@@ -243,9 +276,17 @@ ComPtr<IDispatch> MakeApplication(Server& server) {
     return MakeDispatch<ApplicationObject>(server);
 }
 
-Document::Document(Server& server, std::wstring path, std::wstring name, std::string content)
+bool IsStandInDrawing(std::string_view bytes) {
+    const std::string_view mark = kDrawingMark;
+    if (bytes.size() >= 6 && bytes.substr(0, 2) == "AC" && bytes.substr(6).starts_with(mark))
+        return true;
+    return bytes.starts_with(mark);
+}
+
+Document::Document(Server& server, std::wstring path, std::wstring name, std::string content,
+                   bool readOnly)
     : DispatchObject(server, kDocumentMembers), path_(std::move(path)), name_(std::move(name)),
-      content_(std::move(content)) {}
+      content_(std::move(content)), readOnly_(readOnly) {}
 
 void Document::Disconnect() {
     for (auto* slot : {&modelSpace_, &paperSpace_, &utility_})
@@ -263,6 +304,9 @@ void Document::Call(const Member& m, const Args& args, VARIANT& result) {
         break;
     case kDocFullName:
         SetText(result, path_);
+        break;
+    case kReadOnly:
+        SetBool(result, readOnly_);
         break;
     case kSendCommand:
         args.Text(0); // the command line is only journaled
@@ -287,8 +331,10 @@ void Document::Call(const Member& m, const Args& args, VARIANT& result) {
     }
 }
 
-// Close(True) writes the drawing back to its own file: its bytes as read,
-// then one marker line saying whether it was purged.
+// Close(True) writes one of the stand-in's own drawings back to its file: its
+// bytes as read, then one marker line saying whether it was purged. Any other
+// file, and a drawing opened read-only, is left as it was: the save is only
+// journaled.
 void Document::Close(bool save) {
     if (save) {
         if (path_.empty())
@@ -296,6 +342,13 @@ void Document::Close(bool save) {
         if (ContainsAny(server_.Current().saveFails, path_))
             throw HostError{HRESULT_FROM_WIN32(ERROR_ACCESS_DENIED),
                             L"无法保存图形 (cannot save drawing): " + path_};
+        // A read-only drawing closes unsaved without a word, as a real host's does.
+        if (readOnly_ || !IsStandInDrawing(content_)) {
+            server_.Journal(L"Unchanged|" + path_);
+            closed_ = true;
+            server_.RemoveDocument(this);
+            return;
+        }
         std::string bytes = content_;
         if (!bytes.empty() && bytes.back() != '\n')
             bytes += '\n';

@@ -91,6 +91,10 @@ Switches ParseSwitches(std::string_view utf8) {
             sw.busySeconds = _wtoi(value.c_str());
         else if (key == L"REFUSE-START")
             sw.refuseStart = true;
+        else if (key == L"LAYOUT")
+            sw.oldLayout = SameText(value, L"old");
+        else if (key == L"OPEN-ACTIVATES")
+            sw.openActivates = !SameText(value, L"no");
     }
     return sw;
 }

@@ -22,6 +22,10 @@ inline constexpr wchar_t kEnvJournal[] = L"VCAD_JOURNAL";          // journal fi
 inline constexpr wchar_t kEnvSwitches[] = L"VCAD_FAILURES";        // control file
 inline constexpr wchar_t kEnvRefuseStart[] = L"VCAD_REFUSE_START"; // "1": exit at once
 
+// The stand-in's own drawings start with this mark, or with a format code
+// ("AC1018") and then the mark; it writes to no other file.
+inline constexpr char kDrawingMark[] = "vcad drawing";
+
 // The marker lines Close(True) appends when it writes a drawing back.
 inline constexpr char kSavedPurged[] = "vcad: purged, saved";
 inline constexpr char kSavedOnly[] = "vcad: saved";

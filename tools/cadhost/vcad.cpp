@@ -6,14 +6,22 @@
 //   Application  Visible (get/put), Caption, FullName, Documents,
 //                ActiveDocument, Quit
 //   Documents    Add([template]), Open(path), Count
-//   Document     Name, FullName, SendCommand(text), PurgeAll, Close([save]),
-//                ModelSpace, PaperSpace, Utility
+//   Document     Name, FullName, ReadOnly, SendCommand(text), PurgeAll,
+//                Close([save]), ModelSpace, PaperSpace, Utility
 //
 // FullName is this executable's path; its name has four characters, so that
-// FullName without its last 9 characters is its folder, which holds
-// TEMPLATE\acad.dwt. Open fails for a file that does not exist;
-// Close(True) rewrites the drawing as its bytes plus one line
-// "vcad: purged, saved" (or "vcad: saved" when PurgeAll was not called).
+// FullName without its last 9 characters is its folder. As the hosts of
+// today, it keeps its default template in the user's profile
+// (%LOCALAPPDATA%\vcad\Template\acad.dwt, made at start), not in
+// TEMPLATE\acad.dwt beside it; the switch layout=old makes it a host of
+// before 2004. Open fails for a file that does not exist, returns the
+// document and makes it the active one (unless open-activates=no); a document
+// is ReadOnly when its file has the read-only attribute or another process
+// holds it open for writing. Close(True) rewrites one of the stand-in's own
+// drawings (see IsStandInDrawing) as its bytes plus one line
+// "vcad: purged, saved" (or "vcad: saved" when PurgeAll was not called); any
+// other file, and a read-only drawing, stays as it was while the call
+// succeeds, as on a real host, and the journal says so (Unchanged|<path>).
 //
 // Lifetime: started by COM (-Embedding) the host stays invisible and ends
 // when no client holds any of its objects any more and its window is not
@@ -56,6 +64,8 @@
 // answers SERVERCALL_REJECTED; Wine then fails the call at once with
 // RPC_E_CALL_REJECTED and never asks the caller's message filter.
 #include "Host.h"
+
+#include <shlobj.h>
 
 #include <algorithm>
 #include <thread>
@@ -196,8 +206,30 @@ Server::Server(std::wstring exePath, std::wstring journalPath, std::wstring swit
     startTick_ = GetTickCount64();
 }
 
-std::wstring Server::DefaultTemplate() const {
-    return Folder(exePath_) + L"\\TEMPLATE\\acad.dwt";
+std::wstring Server::DefaultTemplate() {
+    if (Current().oldLayout)
+        return Folder(exePath_) + L"\\TEMPLATE\\acad.dwt";
+    wchar_t local[MAX_PATH] = L"";
+    SHGetFolderPathW(nullptr, CSIDL_LOCAL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, local);
+    return std::wstring(local) + L"\\vcad\\Template\\acad.dwt";
+}
+
+// A host's set-up puts its default template in place: in the user's profile
+// (made on the host's first start for that user), or in the program folder.
+void Server::InstallTemplate() {
+    const std::wstring path = DefaultTemplate();
+    if (GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES)
+        return;
+    for (size_t at = path.find(L'\\', 3); at != std::wstring::npos; at = path.find(L'\\', at + 1))
+        CreateDirectoryW(path.substr(0, at).c_str(), nullptr);
+    HANDLE f = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (f == INVALID_HANDLE_VALUE)
+        return;
+    constexpr char text[] = "vcad stand-in template drawing (acad.dwt)\n";
+    DWORD put = 0;
+    WriteFile(f, text, sizeof text - 1, &put, nullptr);
+    CloseHandle(f);
 }
 
 void Server::Journal(std::wstring_view line) {
@@ -274,8 +306,11 @@ void Server::Crash() {
     ExitProcess(3);
 }
 
-void Server::AddDocument(ComPtr<Document> doc) {
-    docs_.push_back(std::move(doc));
+void Server::AddDocument(ComPtr<Document> doc, bool activate) {
+    if (activate || docs_.empty())
+        docs_.push_back(std::move(doc));
+    else
+        docs_.insert(docs_.end() - 1, std::move(doc));
 }
 
 void Server::Activate(Document* doc) {
@@ -409,6 +444,7 @@ int Server::Run(std::wstring_view commandLine) {
     }
     if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)))
         return 2;
+    InstallTemplate();
     Factory factory(*this);
     Filter filter(*this);
     int code = 0;
