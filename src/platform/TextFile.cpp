@@ -105,7 +105,8 @@ bool CannotReplaceHere(DWORD error) {
 }
 
 // Replaces the existing target with the new file through ReplaceFileW, which
-// keeps the target's attributes, security, streams and hard links. The old
+// keeps the target's attributes, creation time, security and streams (not its
+// hard links: the new file has a file ID of its own). The old
 // file goes to a backup name first; should the new one then fail to take its
 // place, it is put back. False when the volume cannot replace files; raises
 // on every other failure, with the target as it was.
