@@ -56,7 +56,6 @@ class ListFileFolder : public testing::Test {
         fs::create_directories(dir);
     }
     void TearDown() override {
-        fs::current_path(cwd); // the file dialogs make the chosen folder the current one
         for (const auto& e : fs::directory_iterator(dir))
             SetFileAttributesW(e.path().c_str(), FILE_ATTRIBUTE_NORMAL);
         fs::remove_all(dir);
@@ -395,6 +394,8 @@ TEST_F(ListFileCommands, SaveThenReadGivesBackTheSameList) {
     EXPECT_EQ(Read(f), L"");
     EXPECT_EQ(list().Items(), more);
     EXPECT_EQ(Names(), Lines{L"drawings.txt"});
+    // The dialogs leave no folder of theirs current, which would hold it open.
+    EXPECT_EQ(fs::current_path(), cwd);
 }
 
 TEST_F(ListFileCommands, TheDialogOffersListFilesFirstAndAddsNoExtension) {
