@@ -145,15 +145,15 @@ void ShowHelp(HWND caller, std::wstring_view path) {
         State().helpHook(caller, path);
         return;
     }
-    using HtmlHelpAFn = HWND(WINAPI*)(HWND, LPCSTR, UINT, DWORD_PTR);
-    static const HtmlHelpAFn htmlHelp = [] {
+    using HtmlHelpWFn = HWND(WINAPI*)(HWND, LPCWSTR, UINT, DWORD_PTR);
+    static const HtmlHelpWFn htmlHelp = [] {
         HMODULE m = LoadLibraryW(L"hhctrl.ocx");
-        return m ? reinterpret_cast<HtmlHelpAFn>(
-                       reinterpret_cast<void*>(GetProcAddress(m, "HtmlHelpA")))
+        return m ? reinterpret_cast<HtmlHelpWFn>(
+                       reinterpret_cast<void*>(GetProcAddress(m, "HtmlHelpW")))
                  : nullptr;
     }();
     if (htmlHelp)
-        htmlHelp(caller, ToAnsi(path).c_str(), 0 /*HH_DISPLAY_TOPIC*/, 0);
+        htmlHelp(caller, std::wstring(path).c_str(), 0 /*HH_DISPLAY_TOPIC*/, 0);
 }
 
 void ShellOpen(HWND owner, std::wstring_view address) {

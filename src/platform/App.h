@@ -40,7 +40,7 @@ std::wstring ProgramFolder();
 // The application's help file, opened by F1.
 void SetHelpFile(std::wstring path);
 const std::wstring& HelpFile();
-// HtmlHelpA(caller, path, HH_DISPLAY_TOPIC, 0), loaded from hhctrl.ocx on
+// HtmlHelpW(caller, path, HH_DISPLAY_TOPIC, 0), loaded from hhctrl.ocx on
 // first use; silent when it is missing.
 void ShowHelp(HWND caller, std::wstring_view path);
 // Tests replace the help viewer to see what it would be asked to show;
