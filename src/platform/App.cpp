@@ -48,6 +48,10 @@ bool ClickFocusedButton(const MSG& msg) {
 } // namespace
 
 void InitUiThread() {
+    // DLLs loaded from now on by name come from the system folder only, never
+    // from the program's folder or the current one: a DLL planted beside
+    // varno.exe (in Downloads, say) is not run.
+    SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
     OleInitialize(nullptr);
     InstallMessageFilter();
     INITCOMMONCONTROLSEX icc{sizeof icc, ICC_STANDARD_CLASSES | ICC_WIN95_CLASSES};
@@ -147,7 +151,7 @@ void ShowHelp(HWND caller, std::wstring_view path) {
     }
     using HtmlHelpWFn = HWND(WINAPI*)(HWND, LPCWSTR, UINT, DWORD_PTR);
     static const HtmlHelpWFn htmlHelp = [] {
-        HMODULE m = LoadLibraryW(L"hhctrl.ocx");
+        HMODULE m = LoadLibraryExW(L"hhctrl.ocx", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
         return m ? reinterpret_cast<HtmlHelpWFn>(
                        reinterpret_cast<void*>(GetProcAddress(m, "HtmlHelpW")))
                  : nullptr;

@@ -270,6 +270,57 @@ TEST(MainWindowProcess, ClosingTheLastWindowEndsTheProgram) {
     EXPECT_EQ(code, 0u);
 }
 
+// Unpacked to Downloads beside a planted hhctrl.ocx, the program still opens
+// its help with the system's own, and the planted DLL never runs; nor does
+// one in the current folder that a DLL is asked for by name.
+TEST(MainWindowProcess, TakesNoDllFromItsOwnOrTheCurrentFolder) {
+    namespace fs = std::filesystem;
+    const fs::path tests = fs::path(test::ThisExe()).parent_path();
+    const fs::path dir = fs::temp_directory_path() / L"varno 下载";
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    fs::copy_file(test::VarnoExe(), dir / L"varno.exe");
+    fs::copy_file(tests / L"planted" / L"hhctrl.ocx", dir / L"hhctrl.ocx");
+    fs::copy_file(tests / L"planted" / L"hhctrl.ocx", dir / L"varno-planted.dll");
+    std::error_code none;
+    fs::copy_file(fs::path(test::VarnoExe()).parent_path() / L"varno.chm", dir / L"varno.chm",
+                  none);
+    // Wine takes its own DLLs before a program's; Windows looks in the
+    // program's folder first, as Wine does for a program told to prefer
+    // native ones (a setting of Wine's only, meaningless on Windows).
+    struct NativeFirst {
+        const wchar_t* key = L"Software\\Wine\\AppDefaults\\varno.exe\\DllOverrides";
+        NativeFirst() {
+            const wchar_t value[] = L"native,builtin";
+            RegSetKeyValueW(HKEY_CURRENT_USER, key, L"hhctrl.ocx", REG_SZ, value, sizeof value);
+        }
+        ~NativeFirst() {
+            RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Wine\\AppDefaults\\varno.exe");
+        }
+    } nativeFirst;
+    {
+        test::ChildProcess app((dir / L"varno.exe").wstring());
+        HWND main = app.WaitForWindow(L"批量清理 V2.5");
+        ASSERT_TRUE(main);
+        PostMessageW(main, WM_KEYDOWN, VK_F1, 0);
+        if (fs::exists(dir / L"varno.chm"))
+            EXPECT_TRUE(app.WaitForWindow(L"批量清理 帮助")) << "no help from the system's viewer";
+        else
+            Sleep(2000);
+    }
+    EXPECT_FALSE(fs::exists(dir / L"planted-dll-ran.txt")) << "the planted hhctrl.ocx ran";
+
+    wchar_t old[MAX_PATH] = {};
+    GetCurrentDirectoryW(MAX_PATH, old);
+    SetCurrentDirectoryW(dir.c_str());
+    HMODULE planted = LoadLibraryW(L"varno-planted.dll");
+    SetCurrentDirectoryW(old);
+    EXPECT_EQ(planted, nullptr) << "a DLL was taken from the current folder";
+    if (planted)
+        FreeLibrary(planted);
+    fs::remove_all(dir, none);
+}
+
 } // namespace
 } // namespace varno::win
 
