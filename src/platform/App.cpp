@@ -195,12 +195,17 @@ std::string ToAnsi(std::wstring_view text) {
 }
 
 void Win32MessageBoxes::Show(std::wstring_view text, unsigned style, std::wstring_view title) {
-    // Modal to the whole program, like a message box of the runtime.
-    MessageBoxW(nullptr, std::wstring(text).c_str(),
-                std::wstring(title.empty() ? AppTitle : title).c_str(), style | MB_TASKMODAL);
+    Ask(text, style, title);
 }
 
-MessageBoxes& TheMessageBoxes() {
+int Win32MessageBoxes::Ask(std::wstring_view text, unsigned style, std::wstring_view title) {
+    // Modal to the whole program, like a message box of the runtime.
+    return MessageBoxW(nullptr, std::wstring(text).c_str(),
+                       std::wstring(title.empty() ? AppTitle : title).c_str(),
+                       style | MB_TASKMODAL);
+}
+
+Win32MessageBoxes& TheMessageBoxes() {
     static Win32MessageBoxes boxes;
     return boxes;
 }

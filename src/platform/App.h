@@ -62,10 +62,11 @@ std::wstring TimeOfDayText();
 // Text in the system's ANSI code page and back.
 std::string ToAnsi(std::wstring_view text);
 
-class Win32MessageBoxes : public MessageBoxes {
+class Win32MessageBoxes : public MessageBoxes, public Questions {
   public:
     void Show(std::wstring_view text, unsigned style, std::wstring_view title = {}) override;
+    int Ask(std::wstring_view text, unsigned style, std::wstring_view title = {}) override;
 };
-MessageBoxes& TheMessageBoxes();
+Win32MessageBoxes& TheMessageBoxes();
 
 } // namespace varno::win

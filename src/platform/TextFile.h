@@ -15,6 +15,10 @@ namespace varno::win {
 // exist, 76 when its folder does not, 7 when it is larger than maxBytes.
 std::string ReadWholeFile(const std::wstring& path, std::size_t maxBytes);
 
+// The size and the first headBytes bytes of the file; nothing when neither it
+// nor its folder exists. Raises varno::Error as ReadWholeFile does otherwise.
+std::optional<FileStart> PeekFile(const std::wstring& path, std::size_t headBytes);
+
 // Writes the bytes to a new file in the target's folder, flushes it to disk
 // and puts it in the target's place in one step: an existing target is
 // replaced with ReplaceFileW, so that the file keeps its attributes, creation
@@ -31,6 +35,9 @@ class Win32ListFileStore : public ListFileStore {
   public:
     std::string ReadAll(const std::wstring& path, std::size_t maxBytes) override {
         return ReadWholeFile(path, maxBytes);
+    }
+    std::optional<FileStart> Peek(const std::wstring& path, std::size_t headBytes) override {
+        return PeekFile(path, headBytes);
     }
     void ReplaceWith(const std::wstring& path, std::string_view bytes) override {
         ReplaceFileWith(path, bytes);
