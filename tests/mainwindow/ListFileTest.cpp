@@ -472,12 +472,6 @@ TEST_F(ListFileCommands, AFileThatIsNotAListIsReplacedOnlyAfterAYes) {
         EXPECT_EQ(files.files[row.name], saved);
         EXPECT_EQ(list.Items(), before);
     }
-    // A new file needs no question either.
-    files.files.clear();
-    messages.asked.clear();
-    Save(L"new.dwg");
-    EXPECT_EQ(files.files[L"new.dwg"], saved);
-    EXPECT_TRUE(messages.asked.empty());
     EXPECT_TRUE(messages.shown.empty());
 }
 

@@ -398,31 +398,24 @@ TEST_F(ListFileCommands, SaveThenReadGivesBackTheSameList) {
     EXPECT_EQ(fs::current_path(), cwd);
 }
 
-// A drawing is replaced only after a Yes to the program's question, whose
-// default button is No; a list file (above) without one.
-TEST_F(ListFileCommands, ADrawingIsReplacedOnlyAfterAYes) {
-    Fill({L"a.dwg"});
-    const std::wstring plan = At(L"plan.dwg");
-    const std::string drawing("AC1032\0\0\0\0\x01", 11);
-    Write(plan, drawing);
-    for (const int answer : {IDNO, IDYES}) {
-        test::MessageBoxInfo box;
-        bool yesNo = false, noIsDefault = false;
-        test::DialogWatcher question(L"批量清理", [&](HWND h) {
-            box = test::ReadMessageBox(h);
-            yesNo = GetDlgItem(h, IDYES) && GetDlgItem(h, IDNO) && !GetDlgItem(h, IDCANCEL);
-            noIsDefault = GetWindowLongW(GetDlgItem(h, IDNO), GWL_STYLE) & BS_DEFPUSHBUTTON;
-            PostMessageW(h, WM_COMMAND, answer, 0);
-        });
-        EXPECT_EQ(Save(plan), L"");
-        ASSERT_TRUE(question.Join()) << "no question before the drawing is replaced";
-        EXPECT_EQ(box.text, L"“plan.dwg”不是列表文件，确定要替换它吗？");
-        EXPECT_TRUE(box.hasIcon);
-        EXPECT_TRUE(yesNo);
-        EXPECT_TRUE(noIsDefault);
-        EXPECT_EQ(Contents(plan), answer == IDNO ? drawing : "a.dwg\r\n");
-    }
-    EXPECT_EQ(Names(), Lines{L"plan.dwg"});
+// A binary file, whatever its name, survives a No to the program's question,
+// and No is the question's default button.
+TEST_F(ListFileCommands, ABinaryFileIsNotReplacedWithoutAYes) {
+    const std::wstring f = At(L"plan.txt");
+    const std::string binary("AC1032\0\0\0\0\x01", 11);
+    Write(f, binary);
+    test::MessageBoxInfo box;
+    bool noIsDefault = false;
+    test::DialogWatcher question(L"批量清理", [&](HWND h) {
+        box = test::ReadMessageBox(h);
+        noIsDefault = GetWindowLongW(GetDlgItem(h, IDNO), GWL_STYLE) & BS_DEFPUSHBUTTON;
+        PostMessageW(h, WM_COMMAND, IDNO, 0);
+    });
+    EXPECT_EQ(Save(f), L"");
+    ASSERT_TRUE(question.Join()) << "no question before the file is replaced";
+    EXPECT_EQ(box.text, L"“plan.txt”不是列表文件，确定要替换它吗？");
+    EXPECT_TRUE(noIsDefault);
+    EXPECT_EQ(Contents(f), binary);
 }
 
 TEST_F(ListFileCommands, TheDialogOffersListFilesFirstAndAddsNoExtension) {
