@@ -35,9 +35,13 @@ class FixedDialog : public FileDialog {
     std::wstring answer_;
 };
 
-class CountingMessages : public MessageBoxes {
+class CountingMessages : public MessageBoxes, public Questions {
   public:
     void Show(std::wstring_view, unsigned, std::wstring_view) override { ++shown; }
+    int Ask(std::wstring_view, unsigned, std::wstring_view) override {
+        ++shown;
+        return 0;
+    }
     int shown = 0;
 };
 
@@ -93,7 +97,7 @@ int wmain() {
     win::Win32ListFileStore files;
     CountingMessages messages;
     FixedDialog readDialog(source), saveDialog(target);
-    const ListFileServices io{files, ansi, messages};
+    const ListFileServices io{files, ansi, messages, messages};
 
     const int runs = 5;
     const auto read = Time(runs, [&] { ReadListFile(readDialog, list, io); });

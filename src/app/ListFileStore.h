@@ -1,10 +1,18 @@
 #pragma once
 // Whole files as the list file commands read and write them.
 #include <cstddef>
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
 namespace varno {
+
+// An existing file as far as it is looked at: its size and its first bytes.
+struct FileStart {
+    std::uint64_t size = 0;
+    std::string head;
+};
 
 // The file system as the list file commands use it. Both raise varno::Error
 // with the runtime error number of the failure.
@@ -13,6 +21,9 @@ class ListFileStore {
     virtual ~ListFileStore() = default;
     // The whole file; a file larger than maxBytes fails with errnum::OutOfMemory.
     virtual std::string ReadAll(const std::wstring& path, std::size_t maxBytes) = 0;
+    // The size and the first headBytes bytes (fewer in a shorter file) of the
+    // file; nothing when neither it nor its folder exists.
+    virtual std::optional<FileStart> Peek(const std::wstring& path, std::size_t headBytes) = 0;
     // Replaces the file (or creates it) with exactly these bytes, in one step:
     // on failure the old file is left as it was.
     virtual void ReplaceWith(const std::wstring& path, std::string_view bytes) = 0;

@@ -9,7 +9,12 @@ namespace varno {
 
 // Message box styles (the platform's values).
 constexpr unsigned MsgOkOnly = 0;
+constexpr unsigned MsgYesNo = 4;
 constexpr unsigned MsgCritical = 16;
+constexpr unsigned MsgExclamation = 48;
+constexpr unsigned MsgDefaultButton2 = 256;
+// The answer of a Yes/No message box that means Yes.
+constexpr int MsgAnswerYes = 6;
 
 // Caption of message boxes that bring no title of their own.
 inline constexpr std::wstring_view AppTitle = L"批量清理";
@@ -21,6 +26,15 @@ class MessageBoxes {
     virtual ~MessageBoxes() = default;
     // Modal; an empty title means the application's title.
     virtual void Show(std::wstring_view text, unsigned style, std::wstring_view title = {}) = 0;
+};
+
+// Message boxes that ask: the style names the buttons, and the answer is the
+// button pressed (MsgAnswerYes for Yes).
+class Questions {
+  public:
+    virtual ~Questions() = default;
+    // Modal; an empty title means the application's title.
+    virtual int Ask(std::wstring_view text, unsigned style, std::wstring_view title = {}) = 0;
 };
 
 // The screen in twips (1/1440 inch) and its twips-per-pixel factors.

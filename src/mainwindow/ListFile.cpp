@@ -431,13 +431,53 @@ void ShowCancelled(ListFileCommand command, MessageBoxes& messages) {
     messages.Show(ListFileCancelText(command), MsgCritical | MsgOkOnly, ErrorTitle);
 }
 
+// The name after the last folder separator.
+std::wstring_view FileNameOf(std::wstring_view path) {
+    const size_t slash = path.find_last_of(L"\\/");
+    return slash == std::wstring_view::npos ? path : path.substr(slash + 1);
+}
+
+// Whether the bytes hold a NUL: a NUL byte, or after a UTF-16 LE mark a NUL
+// character (a trailing odd byte aside).
+bool HoldsNul(std::string_view bytes) {
+    if (!bytes.starts_with(Utf16LeBom))
+        return bytes.find('\0') != std::string_view::npos;
+    for (size_t i = Utf16LeBom.size(); i + 1 < bytes.size(); i += 2)
+        if (bytes[i] == '\0' && bytes[i + 1] == '\0')
+            return true;
+    return false;
+}
+
 } // namespace
+
+bool CanBeListFile(std::wstring_view path, const FileStart& file) {
+    // Windows drops trailing dots and spaces from a name: "plan.dwg ." is plan.dwg.
+    std::wstring_view name = FileNameOf(path);
+    name = name.substr(0, name.find_last_not_of(L". ") + 1);
+    constexpr std::wstring_view drawing = L".dwg";
+    const bool isDrawing =
+        name.size() >= drawing.size() &&
+        std::equal(drawing.begin(), drawing.end(), name.end() - drawing.size(),
+                   [](wchar_t d, wchar_t c) { return d == (c >= L'A' && c <= L'Z' ? c + 32 : c); });
+    return !isDrawing && file.size <= MaxListFileBytes &&
+           !HoldsNul(std::string_view(file.head).substr(0, ListFileProbeBytes));
+}
+
+std::wstring ReplaceQuestion(std::wstring_view path) {
+    return L"“" + std::wstring(FileNameOf(path)) + L"”不是列表文件，确定要替换它吗？";
+}
 
 void SaveListFile(FileDialog& dialog, const DrawingList& list, ListFileServices services) {
     Trapped(ListFileCommand::Save, services.messages, [&] {
         dialog.DialogTitle = ListFileSaveTitle;
         if (!dialog.ShowSave())
             return ShowCancelled(ListFileCommand::Save, services.messages);
+        const std::optional<FileStart> existing =
+            services.files.Peek(dialog.FileName, ListFileProbeBytes);
+        if (existing && !CanBeListFile(dialog.FileName, *existing) &&
+            services.questions.Ask(ReplaceQuestion(dialog.FileName), ReplaceQuestionStyle) !=
+                MsgAnswerYes)
+            return;
         const std::vector<std::wstring> entries = list.Items();
         services.files.ReplaceWith(dialog.FileName, EncodeListFile(entries, services.ansi));
     });

@@ -77,6 +77,20 @@ std::optional<std::string> WideToUtf8(std::wstring_view text);
 // The largest list file that is read: far beyond any real drawing list.
 constexpr std::size_t MaxListFileBytes = std::size_t{256} << 20;
 
+// How much of an existing file a save looks at before it replaces it.
+constexpr std::size_t ListFileProbeBytes = std::size_t{64} << 10;
+
+// Whether an existing file can be a list file, which a save replaces without
+// asking: its name does not end in ".dwg" (any letter case), it is no larger
+// than MaxListFileBytes, and its first bytes hold no NUL (after a UTF-16 LE
+// byte-order mark: no NUL character).
+bool CanBeListFile(std::wstring_view path, const FileStart& file);
+
+// The question before a save replaces a file that is not a list file, and
+// its message box style: Yes and No, No the default.
+std::wstring ReplaceQuestion(std::wstring_view path);
+constexpr unsigned ReplaceQuestionStyle = MsgYesNo | MsgExclamation | MsgDefaultButton2;
+
 enum class ListFileCommand { Save, Read };
 
 inline constexpr std::wstring_view ListFileSaveTitle = L"保存列表文件";
@@ -91,12 +105,15 @@ struct ListFileServices {
     ListFileStore& files;
     const CodePage& ansi;
     MessageBoxes& messages;
+    Questions& questions;
 };
 
 // Saves the drawing list to the file named in the Save As dialog. A
 // cancelled dialog shows the cancel message and writes nothing (whatever
 // name the dialog still holds); a failure shows its message and leaves any
-// existing file as it was.
+// existing file as it was. An existing file that cannot be a list file is
+// replaced only when the user answers Yes to ReplaceQuestion; No writes
+// nothing and shows nothing more.
 void SaveListFile(FileDialog& dialog, const DrawingList& list, ListFileServices services);
 
 // Replaces the drawing list with the entries of the file picked in the Open

@@ -10,13 +10,13 @@ namespace varno::win {
 void varnofrm::SaveListFile() {
     Win32ListFileStore files;
     const AnsiCodePage ansi;
-    varno::SaveListFile(CommonDialog4, list_, {files, ansi, TheMessageBoxes()});
+    varno::SaveListFile(CommonDialog4, list_, {files, ansi, TheMessageBoxes(), TheMessageBoxes()});
 }
 
 void varnofrm::ReadListFile() {
     Win32ListFileStore files;
     const AnsiCodePage ansi;
-    varno::ReadListFile(CommonDialog4, list_, {files, ansi, TheMessageBoxes()});
+    varno::ReadListFile(CommonDialog4, list_, {files, ansi, TheMessageBoxes(), TheMessageBoxes()});
 }
 
 } // namespace varno::win

@@ -48,6 +48,10 @@ bool ClickFocusedButton(const MSG& msg) {
 } // namespace
 
 void InitUiThread() {
+    // DLLs loaded from now on by name come from the system folder only, never
+    // from the program's folder or the current one: a DLL planted beside
+    // varno.exe (in Downloads, say) is not run.
+    SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
     OleInitialize(nullptr);
     InstallMessageFilter();
     INITCOMMONCONTROLSEX icc{sizeof icc, ICC_STANDARD_CLASSES | ICC_WIN95_CLASSES};
@@ -145,15 +149,15 @@ void ShowHelp(HWND caller, std::wstring_view path) {
         State().helpHook(caller, path);
         return;
     }
-    using HtmlHelpAFn = HWND(WINAPI*)(HWND, LPCSTR, UINT, DWORD_PTR);
-    static const HtmlHelpAFn htmlHelp = [] {
-        HMODULE m = LoadLibraryW(L"hhctrl.ocx");
-        return m ? reinterpret_cast<HtmlHelpAFn>(
-                       reinterpret_cast<void*>(GetProcAddress(m, "HtmlHelpA")))
+    using HtmlHelpWFn = HWND(WINAPI*)(HWND, LPCWSTR, UINT, DWORD_PTR);
+    static const HtmlHelpWFn htmlHelp = [] {
+        HMODULE m = LoadLibraryExW(L"hhctrl.ocx", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+        return m ? reinterpret_cast<HtmlHelpWFn>(
+                       reinterpret_cast<void*>(GetProcAddress(m, "HtmlHelpW")))
                  : nullptr;
     }();
     if (htmlHelp)
-        htmlHelp(caller, ToAnsi(path).c_str(), 0 /*HH_DISPLAY_TOPIC*/, 0);
+        htmlHelp(caller, std::wstring(path).c_str(), 0 /*HH_DISPLAY_TOPIC*/, 0);
 }
 
 void ShellOpen(HWND owner, std::wstring_view address) {
@@ -191,12 +195,17 @@ std::string ToAnsi(std::wstring_view text) {
 }
 
 void Win32MessageBoxes::Show(std::wstring_view text, unsigned style, std::wstring_view title) {
-    // Modal to the whole program, like a message box of the runtime.
-    MessageBoxW(nullptr, std::wstring(text).c_str(),
-                std::wstring(title.empty() ? AppTitle : title).c_str(), style | MB_TASKMODAL);
+    Ask(text, style, title);
 }
 
-MessageBoxes& TheMessageBoxes() {
+int Win32MessageBoxes::Ask(std::wstring_view text, unsigned style, std::wstring_view title) {
+    // Modal to the whole program, like a message box of the runtime.
+    return MessageBoxW(nullptr, std::wstring(text).c_str(),
+                       std::wstring(title.empty() ? AppTitle : title).c_str(),
+                       style | MB_TASKMODAL);
+}
+
+Win32MessageBoxes& TheMessageBoxes() {
     static Win32MessageBoxes boxes;
     return boxes;
 }

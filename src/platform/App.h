@@ -10,8 +10,9 @@
 
 namespace varno::win {
 
-// Prepares the user-interface thread: OLE in a single-threaded apartment, the
-// COM message filter, the common controls' classes.
+// Prepares the process and its user-interface thread: DLLs from the system
+// folder only, OLE in a single-threaded apartment, the COM message filter, the
+// common controls' classes.
 void InitUiThread();
 
 HINSTANCE Instance();
@@ -40,8 +41,8 @@ std::wstring ProgramFolder();
 // The application's help file, opened by F1.
 void SetHelpFile(std::wstring path);
 const std::wstring& HelpFile();
-// HtmlHelpA(caller, path, HH_DISPLAY_TOPIC, 0), loaded from hhctrl.ocx on
-// first use; silent when it is missing.
+// HtmlHelpW(caller, path, HH_DISPLAY_TOPIC, 0), loaded from the system's
+// hhctrl.ocx on first use; silent when it is missing.
 void ShowHelp(HWND caller, std::wstring_view path);
 // Tests replace the help viewer to see what it would be asked to show;
 // nullptr restores it.
@@ -61,10 +62,11 @@ std::wstring TimeOfDayText();
 // Text in the system's ANSI code page and back.
 std::string ToAnsi(std::wstring_view text);
 
-class Win32MessageBoxes : public MessageBoxes {
+class Win32MessageBoxes : public MessageBoxes, public Questions {
   public:
     void Show(std::wstring_view text, unsigned style, std::wstring_view title = {}) override;
+    int Ask(std::wstring_view text, unsigned style, std::wstring_view title = {}) override;
 };
-MessageBoxes& TheMessageBoxes();
+Win32MessageBoxes& TheMessageBoxes();
 
 } // namespace varno::win

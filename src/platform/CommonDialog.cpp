@@ -10,6 +10,30 @@
 
 namespace varno::win {
 
+namespace {
+
+// The dialogs make the folder last shown the process's current one, which
+// keeps it open (a USB stick then cannot be removed): the folder that was
+// current before goes back when the dialog returns.
+class KeepCurrentFolder {
+  public:
+    KeepCurrentFolder() {
+        folder_.resize(GetCurrentDirectoryW(0, nullptr));
+        folder_.resize(GetCurrentDirectoryW(static_cast<DWORD>(folder_.size()), folder_.data()));
+    }
+    ~KeepCurrentFolder() {
+        if (!folder_.empty())
+            SetCurrentDirectoryW(folder_.c_str());
+    }
+    KeepCurrentFolder(const KeepCurrentFolder&) = delete;
+    KeepCurrentFolder& operator=(const KeepCurrentFolder&) = delete;
+
+  private:
+    std::wstring folder_;
+};
+
+} // namespace
+
 bool CommonDialog::Run(HWND owner, bool save) {
     // "a|b|c|d" becomes "a\0b\0c\0d\0\0".
     std::wstring filter = Filter;
@@ -35,7 +59,11 @@ bool CommonDialog::Run(HWND owner, bool save) {
     if (BeforeShow)
         BeforeShow(ofn);
 
-    if (save ? GetSaveFileNameW(&ofn) : GetOpenFileNameW(&ofn)) {
+    const bool chosen = [&] {
+        const KeepCurrentFolder keep;
+        return save ? GetSaveFileNameW(&ofn) : GetOpenFileNameW(&ofn);
+    }();
+    if (chosen) {
         // A multiple selection is "folder\0name\0name\0\0"; the answer keeps
         // the NULs between the pieces and drops the final ones.
         const wchar_t* b = buffer.data();

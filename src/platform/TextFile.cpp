@@ -105,7 +105,8 @@ bool CannotReplaceHere(DWORD error) {
 }
 
 // Replaces the existing target with the new file through ReplaceFileW, which
-// keeps the target's attributes, security, streams and hard links. The old
+// keeps the target's attributes, creation time, security and streams (not its
+// hard links: the new file has a file ID of its own). The old
 // file goes to a backup name first; should the new one then fail to take its
 // place, it is put back. False when the volume cannot replace files; raises
 // on every other failure, with the target as it was.
@@ -177,6 +178,37 @@ std::string ReadWholeFile(const std::wstring& path, std::size_t maxBytes) {
     }
     data.resize(filled);
     return data;
+}
+
+std::optional<FileStart> PeekFile(const std::wstring& path, std::size_t headBytes) {
+    if (path.empty())
+        RaiseAccessError(path);
+    FileHandle file(CreateFileW(path.c_str(), GENERIC_READ,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, 0, nullptr));
+    if (!file.Valid()) {
+        const DWORD err = GetLastError();
+        if (err == ERROR_FILE_NOT_FOUND || err == ERROR_PATH_NOT_FOUND)
+            return std::nullopt;
+        RaiseLastError(L"Cannot open", path);
+    }
+    if (GetFileType(file.Get()) != FILE_TYPE_DISK)
+        RaiseAccessError(path);
+    LARGE_INTEGER size{};
+    if (!GetFileSizeEx(file.Get(), &size))
+        RaiseLastError(L"Cannot read", path);
+    FileStart start{static_cast<std::uint64_t>(size.QuadPart), std::string(headBytes, '\0')};
+    DWORD got = 0;
+    for (size_t filled = 0; filled < headBytes; filled += got) {
+        const DWORD chunk = static_cast<DWORD>(std::min<size_t>(headBytes - filled, 1u << 24));
+        if (!ReadFile(file.Get(), start.head.data() + filled, chunk, &got, nullptr))
+            RaiseLastError(L"Cannot read", path);
+        if (got == 0) {
+            start.head.resize(filled);
+            break;
+        }
+    }
+    return start;
 }
 
 void ReplaceFileWith(const std::wstring& path, std::string_view bytes) {

@@ -15,11 +15,17 @@ namespace varno::win {
 // exist, 76 when its folder does not, 7 when it is larger than maxBytes.
 std::string ReadWholeFile(const std::wstring& path, std::size_t maxBytes);
 
+// The size and the first headBytes bytes of the file; nothing when neither it
+// nor its folder exists. Raises varno::Error as ReadWholeFile does otherwise.
+std::optional<FileStart> PeekFile(const std::wstring& path, std::size_t headBytes);
+
 // Writes the bytes to a new file in the target's folder, flushes it to disk
 // and puts it in the target's place in one step: an existing target is
 // replaced with ReplaceFileW, so that the file keeps its attributes, creation
-// time, security, alternate streams and hard links; a new one (or one on a
-// volume that cannot replace files) is moved there. On any failure the target
+// time, short name, object identifier, access control list, encryption,
+// compression and alternate streams. It is a new file all the same: another
+// hard link to the old one still shows the old content. A new target (or one
+// on a volume that cannot replace files) is moved there. On any failure the target
 // is left as it was and no new file remains. Raises varno::Error: 75 for an empty
 // name, a folder, a read-only file or a file in use, 76 for a missing folder,
 // 61 for a full disk.
@@ -29,6 +35,9 @@ class Win32ListFileStore : public ListFileStore {
   public:
     std::string ReadAll(const std::wstring& path, std::size_t maxBytes) override {
         return ReadWholeFile(path, maxBytes);
+    }
+    std::optional<FileStart> Peek(const std::wstring& path, std::size_t headBytes) override {
+        return PeekFile(path, headBytes);
     }
     void ReplaceWith(const std::wstring& path, std::string_view bytes) override {
         ReplaceFileWith(path, bytes);

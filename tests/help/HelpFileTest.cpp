@@ -395,6 +395,8 @@ TEST_F(HelpFile, ExplainsEveryMessageInTheProgramsOwnWords) {
     // And what the progress window says.
     texts.emplace_back(DoneText);
     texts.push_back(ProgressText(3, 12));
+    // And the question before a save replaces a file that is not a list.
+    texts.push_back(ReplaceQuestion(L"D:\\图纸\\plan.dwg"));
     for (const auto& text : texts) {
         EXPECT_NE(all.find(text), std::wstring::npos) << Utf8(text) << " is not in any topic";
     }

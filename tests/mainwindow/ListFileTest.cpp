@@ -293,12 +293,17 @@ struct ShownMessage {
     bool operator==(const ShownMessage&) const = default;
 };
 
-class RecordedMessages : public MessageBoxes {
+class RecordedMessages : public MessageBoxes, public Questions {
   public:
     void Show(std::wstring_view text, unsigned style, std::wstring_view title) override {
         shown.push_back({std::wstring(text), style, std::wstring(title)});
     }
-    std::vector<ShownMessage> shown;
+    int Ask(std::wstring_view text, unsigned style, std::wstring_view title) override {
+        asked.push_back({std::wstring(text), style, std::wstring(title)});
+        return answer;
+    }
+    std::vector<ShownMessage> shown, asked;
+    int answer = 7; // No
 };
 
 class MemoryFiles : public ListFileStore {
@@ -314,6 +319,16 @@ class MemoryFiles : public ListFileStore {
             throw Error(errnum::OutOfMemory, L"");
         return it->second;
     }
+    std::optional<FileStart> Peek(const std::wstring& path, std::size_t headBytes) override {
+        if (failure)
+            throw Error(failure, L"");
+        auto it = files.find(path);
+        if (it == files.end())
+            return std::nullopt;
+        const auto size = sizes.find(path);
+        return FileStart{size != sizes.end() ? size->second : it->second.size(),
+                         it->second.substr(0, headBytes)};
+    }
     void ReplaceWith(const std::wstring& path, std::string_view bytes) override {
         ++writes;
         if (failure)
@@ -321,6 +336,7 @@ class MemoryFiles : public ListFileStore {
         files[path] = bytes;
     }
     std::map<std::wstring, std::string> files;
+    std::map<std::wstring, std::uint64_t> sizes; // where a file is larger than its bytes here
     long failure = 0;
     int reads = 0, writes = 0;
 };
@@ -352,7 +368,7 @@ class ScriptedDialog : public FileDialog {
 
 class ListFileCommands : public ::testing::Test {
   protected:
-    ListFileServices Services() { return {files, Gbk(), messages}; }
+    ListFileServices Services() { return {files, Gbk(), messages, messages}; }
     void Save(std::optional<std::wstring> name) {
         dialog.answer = std::move(name);
         SaveListFile(dialog, list, Services());
@@ -445,6 +461,62 @@ TEST_F(ListFileCommands, ABareNamesListNamesTheDrawingsBesideIt) {
     Save(L"D:\\saved.txt");
     EXPECT_EQ(files.files[L"D:\\saved.txt"],
               "C:\\x\\c.dwg\r\nD:\\\xcd\xbc\xd6\xbd\\a.dwg\r\nD:\\\xcd\xbc\xd6\xbd\\b.dwg\r\n");
+    EXPECT_TRUE(messages.shown.empty());
+}
+
+// A drawing, or a file that cannot be a list, is replaced only after a Yes;
+// a list file without a question.
+TEST_F(ListFileCommands, AFileThatIsNotAListIsReplacedOnlyAfterAYes) {
+    const std::string drawing = "AC1032\0\0\0\0\0\x01\x02"s;
+    const std::string nulLast = std::string(ListFileProbeBytes - 1, 'a') + '\0';
+    const std::string nulBeyond = std::string(ListFileProbeBytes, 'a') + '\0';
+    const std::string utf16 = "\xFF\xFE"s + "a\0.\0d\0w\0g\0\r\0\n\0"s;
+    const struct {
+        std::wstring name;
+        std::string bytes;
+        std::uint64_t size; // 0: the size of the bytes
+        bool asks;
+    } rows[] = {
+        {L"D:\\图纸\\plan.dwg", drawing, 0, true},
+        {L"D:\\图纸\\text.DWG", "a.dwg\r\n", 0, true}, // by its name alone
+        {L"D:\\图纸\\dots.Dwg. .", "a.dwg\r\n", 0, true},
+        {L"D:\\图纸\\plan.bak", drawing, 0, true},
+        {L"nul-last.txt", nulLast, 0, true},
+        {L"huge.txt", "a.dwg\r\n", MaxListFileBytes + 1, true},
+        {L"utf16-nul.txt", utf16 + "\0\0"s, 0, true},
+        {L"l.txt", "old.dwg\r\n", 0, false},
+        {L"plan.dwg.txt", "old.dwg\r\n", MaxListFileBytes, false},
+        {L"dwg", "", 0, false},
+        {L"utf16.txt", utf16, 0, false},
+        {L"nul-beyond.txt", nulBeyond, 0, false},
+    };
+    const std::string saved = "A.dwg\r\nb.dwg\r\n" + GbkPath + "\r\n";
+    const Lines before = list.Items();
+    for (const auto& row : rows) {
+        SCOPED_TRACE(testing::Message() << "row " << (&row - rows));
+        files.files = {{row.name, row.bytes}};
+        files.sizes.clear();
+        if (row.size)
+            files.sizes[row.name] = row.size;
+        messages.asked.clear();
+        messages.answer = 7; // No
+        Save(row.name);
+        if (row.asks) {
+            const std::wstring name = row.name.substr(row.name.find_last_of(L'\\') + 1);
+            ASSERT_EQ(messages.asked.size(), 1u);
+            EXPECT_EQ(messages.asked[0].text, L"“" + name + L"”不是列表文件，确定要替换它吗？");
+            EXPECT_EQ(messages.asked[0].style, 4u + 48u + 256u); // Yes/No, No the default
+            EXPECT_EQ(messages.asked[0].title, L"");
+            EXPECT_EQ(files.files[row.name], row.bytes);
+            messages.answer = 6; // Yes
+            Save(row.name);
+            EXPECT_EQ(messages.asked.size(), 2u);
+        } else {
+            EXPECT_TRUE(messages.asked.empty());
+        }
+        EXPECT_EQ(files.files[row.name], saved);
+        EXPECT_EQ(list.Items(), before);
+    }
     EXPECT_TRUE(messages.shown.empty());
 }
 

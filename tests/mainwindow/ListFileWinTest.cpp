@@ -56,7 +56,6 @@ class ListFileFolder : public testing::Test {
         fs::create_directories(dir);
     }
     void TearDown() override {
-        fs::current_path(cwd); // the file dialogs make the chosen folder the current one
         for (const auto& e : fs::directory_iterator(dir))
             SetFileAttributesW(e.path().c_str(), FILE_ATTRIBUTE_NORMAL);
         fs::remove_all(dir);
@@ -395,6 +394,28 @@ TEST_F(ListFileCommands, SaveThenReadGivesBackTheSameList) {
     EXPECT_EQ(Read(f), L"");
     EXPECT_EQ(list().Items(), more);
     EXPECT_EQ(Names(), Lines{L"drawings.txt"});
+    // The dialogs leave no folder of theirs current, which would hold it open.
+    EXPECT_EQ(fs::current_path(), cwd);
+}
+
+// A binary file, whatever its name, survives a No to the program's question,
+// and No is the question's default button.
+TEST_F(ListFileCommands, ABinaryFileIsNotReplacedWithoutAYes) {
+    const std::wstring f = At(L"plan.txt");
+    const std::string binary("AC1032\0\0\0\0\x01", 11);
+    Write(f, binary);
+    test::MessageBoxInfo box;
+    bool noIsDefault = false;
+    test::DialogWatcher question(L"批量清理", [&](HWND h) {
+        box = test::ReadMessageBox(h);
+        noIsDefault = GetWindowLongW(GetDlgItem(h, IDNO), GWL_STYLE) & BS_DEFPUSHBUTTON;
+        PostMessageW(h, WM_COMMAND, IDNO, 0);
+    });
+    EXPECT_EQ(Save(f), L"");
+    ASSERT_TRUE(question.Join()) << "no question before the file is replaced";
+    EXPECT_EQ(box.text, L"“plan.txt”不是列表文件，确定要替换它吗？");
+    EXPECT_TRUE(noIsDefault);
+    EXPECT_EQ(Contents(f), binary);
 }
 
 TEST_F(ListFileCommands, TheDialogOffersListFilesFirstAndAddsNoExtension) {

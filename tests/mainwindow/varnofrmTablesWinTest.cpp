@@ -14,6 +14,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -194,6 +195,27 @@ TEST_F(MainWindowTables, TheHelpCallNamesTheBuiltHelpFile) {
     ReadFile(file, magic, sizeof magic, &got, nullptr);
     CloseHandle(file);
     EXPECT_EQ(std::string(magic, got), "ITSF");
+}
+
+// The system's help viewer opens the help file also where the ANSI code
+// page cannot name its folder ("ø" is not in code page 936), as under a
+// user's profile named so.
+TEST_F(MainWindowTables, TheHelpViewerOpensTheFileFromAnyFolder) {
+#ifndef VARNO_HELP_BUILT
+    GTEST_SKIP() << "varno.chm is not built in this tree (no chmcmd)";
+#endif
+    namespace fs = std::filesystem;
+    const fs::path dir = fs::temp_directory_path() / L"Søren";
+    fs::create_directories(dir);
+    fs::copy_file(fs::path(HelpFile()).parent_path() / L"varno.chm", dir / L"varno.chm",
+                  fs::copy_options::overwrite_existing);
+    ShowHelp(form.hWnd(), (dir / L"varno.chm").wstring());
+    HWND viewer = FindWindowW(nullptr, L"批量清理 帮助");
+    EXPECT_TRUE(viewer) << "the help viewer did not open " << dir / L"varno.chm";
+    if (viewer)
+        SendMessageW(viewer, WM_CLOSE, 0, 0);
+    std::error_code ignored;
+    fs::remove_all(dir, ignored);
 }
 
 } // namespace

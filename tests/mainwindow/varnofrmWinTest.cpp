@@ -270,6 +270,48 @@ TEST(MainWindowProcess, ClosingTheLastWindowEndsTheProgram) {
     EXPECT_EQ(code, 0u);
 }
 
+// Unpacked to Downloads beside a planted hhctrl.ocx, the program does not
+// run it on F1; nor does a DLL asked for by name come from the current folder.
+TEST(MainWindowProcess, TakesNoDllFromItsOwnOrTheCurrentFolder) {
+    namespace fs = std::filesystem;
+    const fs::path planted = fs::path(test::ThisExe()).parent_path() / L"planted" / L"hhctrl.ocx";
+    const fs::path dir = fs::temp_directory_path() / L"varno 下载";
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    fs::copy_file(test::VarnoExe(), dir / L"varno.exe");
+    fs::copy_file(planted, dir / L"hhctrl.ocx");
+    fs::copy_file(planted, dir / L"varno-planted.dll");
+    // Wine takes its own DLLs before a program's; Windows looks in the
+    // program's folder first, as Wine does for a program told to prefer
+    // native ones (a setting of Wine's only).
+    const wchar_t* const wineApp = L"Software\\Wine\\AppDefaults\\varno.exe";
+    RegSetKeyValueW(HKEY_CURRENT_USER, (std::wstring(wineApp) + L"\\DllOverrides").c_str(),
+                    L"hhctrl.ocx", REG_SZ, L"native,builtin", sizeof L"native,builtin");
+    struct Undo {
+        const wchar_t* key;
+        ~Undo() { RegDeleteTreeW(HKEY_CURRENT_USER, key); }
+    } undo{wineApp};
+    {
+        test::ChildProcess app((dir / L"varno.exe").wstring());
+        HWND main = app.WaitForWindow(L"批量清理 V2.5");
+        ASSERT_TRUE(main);
+        // "  帮   助": its handler has run when the click returns.
+        SendMessageTimeoutW(GetDlgItem(main, varnofrm::xpcmdbutton4), BM_CLICK, 0, 0, SMTO_NORMAL,
+                            15000, nullptr);
+    }
+    EXPECT_FALSE(fs::exists(dir / L"planted-dll-ran.txt")) << "the planted hhctrl.ocx ran";
+
+    const fs::path old = fs::current_path();
+    fs::current_path(dir);
+    const HMODULE taken = LoadLibraryW(L"varno-planted.dll");
+    fs::current_path(old);
+    EXPECT_EQ(taken, nullptr) << "a DLL was taken from the current folder";
+    if (taken)
+        FreeLibrary(taken);
+    std::error_code ignored;
+    fs::remove_all(dir, ignored);
+}
+
 } // namespace
 } // namespace varno::win
 

@@ -7,6 +7,9 @@
 //   varno_release_probe removed                 neither of them is left
 //   varno_release_probe refused <exe> <command> while <exe> runs, the command ends with
 //                                               exit code 2 and leaves <exe> alone
+//   varno_release_probe /S ...                  another program's uninstaller, started the
+//                                               way an installer starts one: it leaves
+//                                               ran.txt beside itself
 // Each prints what is wrong and exits with the number of failed checks.
 #include <windows.h>
 #include <shlobj.h>
@@ -297,6 +300,13 @@ int wmain(int argc, wchar_t** argv) {
     if (argc < 2)
         return Usage();
     const std::wstring what = argv[1];
+    if (what == L"/S") {
+        wchar_t self[MAX_PATH] = {};
+        std::wstring ran(self, GetModuleFileNameW(nullptr, self, MAX_PATH));
+        ran = ran.substr(0, ran.find_last_of(L'\\') + 1) + L"ran.txt";
+        CloseHandle(CreateFileW(ran.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+        return 0;
+    }
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     if (what == L"version" && argc == 4)
         CheckVersion(WindowsPath(argv[2]), argv[3]);

@@ -7,6 +7,8 @@
 #    installer and uninstaller refuse to work while the program runs;
 #  - the uninstaller, silently: the folder, the shortcut and the entry are gone
 #    and no other file or HKCU value of the prefix changed;
+#  - the installer refuses a folder that holds another program's files (its
+#    uninstall.exe is neither run nor removed, its 说明.txt stays);
 #  - the zip: it unpacks to the listed files, 说明.txt is code page 936 with
 #    CR LF, and the program in it starts.
 # usage: release-test.sh SETUP.exe ZIP PROBE.exe VERSION WORK
@@ -125,8 +127,27 @@ echo "== installer: a chosen folder, while the program runs; uninstaller"
 # (Wine quotes an argument with a space, and NSIS takes /D= only unquoted.)
 dir='C:\批量清理测试'
 udir="$c/批量清理测试"
+mkdir -p "$udir" # an empty folder is the installer's own
 w "$setup" /S "/D=$dir" || fail "the silent installation into $dir ended with $?"
 check_listing "$udir" "" uninstall.exe
+probe installed "$dir" "$version"
+
+# Another program's folder, while this program's entry names $dir.
+odir='C:\其他程序'
+uodir="$c/其他程序"
+mkdir -p "$uodir"
+cp "$probe" "$uodir/uninstall.exe"
+printf '其他程序的说明\r\n' >"$uodir/说明.txt"
+cp "$uodir/说明.txt" "$work/foreign-readme"
+snapshot foreign-before
+w "$setup" /S "/D=$odir"
+code=$?
+[ "$code" = 2 ] || fail "installing into $odir ended with $code, expected 2"
+[ ! -e "$uodir/ran.txt" ] || fail "the installer ran the uninstall.exe of another program"
+cmp -s "$probe" "$uodir/uninstall.exe" || fail "the uninstall.exe of another program was changed"
+cmp -s "$work/foreign-readme" "$uodir/说明.txt" || fail "the 说明.txt of another program was changed"
+snapshot foreign-after
+compare foreign-before foreign-after
 probe installed "$dir" "$version"
 probe starts "$dir\\varno.exe"
 probe refused "$dir\\varno.exe" "\"$(winpath "$setup")\" /S /D=$dir"
