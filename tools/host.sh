@@ -72,16 +72,18 @@ varno_unregister_host() {
 }
 
 # For ./run: builds and registers the stand-in host and puts a few sample
-# drawings into build/demo/: text placeholders that start with the stand-in's
-# own mark, since it writes to no other file.
+# drawings into build/demo/: text placeholders that start with a format code
+# and the stand-in's own mark, since it writes to no other file.
 varno_demo() {
     cmake --build "$VARNO_ROOT/build/win" -j "$(nproc)" --target vcad >/dev/null || return 1
     varno_register_host || return 1
     local dir="$VARNO_ROOT/build/demo" name
     mkdir -p "$dir"
+    # In the 2004 format (its code first): a run keeps them in it, although
+    # the host saves in the newest format by itself.
     for name in A-101 A-102 S-201 总平面图; do
-        head -c 12 "$dir/$name.dwg" 2>/dev/null | grep -q '^vcad drawing' ||
-            printf 'vcad drawing %s\n' "$name" >"$dir/$name.dwg"
+        head -c 18 "$dir/$name.dwg" 2>/dev/null | grep -q '^AC1018vcad drawing' ||
+            printf 'AC1018vcad drawing %s\n' "$name" >"$dir/$name.dwg"
     done
     cat >&2 <<MSG
 varno: the stand-in CAD host (vcad.exe) is registered as $VARNO_HOST_PROGID.

@@ -35,6 +35,29 @@ std::wstring TrimSpaces(std::wstring_view path) {
     return std::wstring(path.substr(first, last - first + 1));
 }
 
+std::optional<std::int32_t> DrawingSaveType(std::string_view firstBytes) {
+    struct Format {
+        std::string_view code;
+        std::int32_t saveType;
+    };
+    static constexpr Format formats[] = {
+        {"AC1014", 8},  // R14
+        {"AC1015", 12}, // 2000
+        {"AC1018", 24}, // 2004
+        {"AC1021", 36}, // 2007
+        {"AC1024", 48}, // 2010
+        {"AC1027", 60}, // 2013
+        {"AC1032", 64}, // 2018
+    };
+    if (firstBytes.size() < FormatCodeLength)
+        return std::nullopt;
+    const std::string_view code = firstBytes.substr(0, FormatCodeLength);
+    for (const Format& f : formats)
+        if (f.code == code)
+            return f.saveType;
+    return std::nullopt;
+}
+
 namespace {
 
 // The run's host calls, each through the application object the session
@@ -72,6 +95,20 @@ class HostCalls {
             Deref(documents).Call(L"Add", {});
     }
 
+    // The format the host saves in, by its own setting; nothing when the
+    // host has no such setting or gives no number.
+    std::optional<std::int32_t> SaveAsSetting() const {
+        try {
+            const AutoRef preferences = ObjectOf(App().Get(L"Preferences"));
+            const AutoRef openSave = ObjectOf(Deref(preferences).Get(L"OpenSave"));
+            const Variant type = Deref(openSave).Get(L"SaveAsType");
+            if (const std::int32_t* n = std::get_if<std::int32_t>(&type))
+                return *n;
+        } catch (const Error&) {
+        }
+        return std::nullopt;
+    }
+
     // The document the host opened for this path (a host that answers
     // anything but a document fails the drawing).
     AutoRef Open(const std::wstring& path) const {
@@ -101,15 +138,30 @@ bool IsReadOnly(AutoObject& drawing) {
     return false;
 }
 
-// Purges one opened drawing and closes it with its changes saved; a
-// read-only one is closed unsaved and stops the run.
-void PurgeDrawing(AutoObject& drawing) {
+// Purges one opened drawing and closes it with its changes saved: saved as
+// saveAs first where that is given (its own format, which the host would
+// not keep), else by the close. A read-only one is closed unsaved and stops
+// the run.
+void PurgeDrawing(AutoObject& drawing, const std::wstring& path,
+                  std::optional<std::int32_t> saveAs) {
     if (IsReadOnly(drawing)) {
         drawing.Call(L"Close", {false});
         throw RuntimeError(errnum::PermissionDenied);
     }
     drawing.Call(L"PurgeAll", {});
-    drawing.Call(L"Close", {true});
+    if (saveAs) {
+        drawing.Call(L"SaveAs", {path, *saveAs});
+        drawing.Call(L"Close", {false});
+    } else {
+        drawing.Call(L"Close", {true});
+    }
+}
+
+// The format a drawing must be saved in by SaveAs: its own, where it and the
+// host's setting are both known and differ.
+std::optional<std::int32_t> SaveAsType(std::optional<std::int32_t> own,
+                                       std::optional<std::int32_t> setting) {
+    return own && setting && *own != *setting ? own : std::nullopt;
 }
 
 // The completion texts are written inside the loop, after the drawing whose
@@ -129,6 +181,7 @@ void Purge(AutomationRuntime& runtime, MessageBoxes& boxes, DrawingList& list, P
     view.SetStartTime(view.TimeOfDay());
 
     host.AddTemplateDrawing(files);
+    const std::optional<std::int32_t> setting = host.SaveAsSetting();
     CallTarget(host.App().Get(L"ActiveDocument"))
         .Call(L"SendCommand", {std::wstring(ProxyNoticeCommand)});
 
@@ -138,8 +191,10 @@ void Purge(AutomationRuntime& runtime, MessageBoxes& boxes, DrawingList& list, P
         view.SetProgress(ProgressText(i + 1, list.ListCount()));
         view.RefreshProgress();
         const std::wstring path = TrimSpaces(list.List(i));
+        const std::optional<std::int32_t> own =
+            DrawingSaveType(files.ReadHead(path, FormatCodeLength));
         const AutoRef drawing = host.Open(path);
-        PurgeDrawing(Deref(drawing));
+        PurgeDrawing(Deref(drawing), path, SaveAsType(own, setting));
         if (IsLastEntry(list, i)) {
             view.SetProgress(DoneText);
             view.SetEndTime(view.TimeOfDay());

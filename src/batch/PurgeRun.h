@@ -7,6 +7,7 @@
 #include "app/Ui.h"
 #include "app/DrawingList.h"
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -54,6 +55,13 @@ std::wstring TemplatePath(std::wstring_view fullName, std::size_t length);
 // A list entry without its leading and trailing spaces (U+0020 only).
 std::wstring TrimSpaces(std::wstring_view path);
 
+// A drawing file's format is the code in its first six bytes ("AC1018" for
+// the 2004 format); the host names the formats it saves in by its own
+// numbers (AcSaveAsType). The save type of the format these bytes begin
+// with, or nothing for too few bytes or a code not in the table.
+inline constexpr std::size_t FormatCodeLength = 6;
+std::optional<std::int32_t> DrawingSaveType(std::string_view firstBytes);
+
 // The run, as Command9 starts it: connects the host session, works through
 // the list and reports a failure in one message box. Never raises. After a
 // failure while a drawing was being worked on, the result is that entry's
@@ -68,6 +76,12 @@ std::wstring TrimSpaces(std::wstring_view path);
 // does not activate what it opens) may have changed in between. A drawing
 // the host opened read-only is closed without saving, and the run stops at
 // it: its purge could not be kept.
+//
+// Each drawing stays in its own file format. The host saves in the format
+// its own setting names (Preferences.OpenSave.SaveAsType, read once a run,
+// never changed); where that differs from the drawing's format, and both are
+// known, the purged drawing is saved with SaveAs in its own format before it
+// is closed unsaved. Otherwise Close(True) saves it, as it always did.
 std::optional<int> RunBatchPurge(AutomationRuntime& runtime, MessageBoxes& boxes, DrawingList& list,
                                  PurgeView& view, DrawingFiles& files);
 

@@ -78,7 +78,11 @@ class FakeHost : public AutomationRuntime {
         On(L"Drawing.ReadOnly",
            [this](auto&) { return Variant(readOnly.count(opened.back()) > 0); });
         On(L"Drawing.PurgeAll", [](auto&) { return Variant(); });
+        On(L"Drawing.SaveAs", [](auto&) { return Variant(); });
         On(L"Drawing.Close", [](auto&) { return Variant(); });
+        On(L"App.Preferences", [this](auto&) { return Variant(Make(L"Preferences")); });
+        On(L"Preferences.OpenSave", [this](auto&) { return Variant(Make(L"OpenSave")); });
+        On(L"OpenSave.SaveAsType", [this](auto&) { return Variant(saveAsType); });
     }
 
     AutoRef Make(std::wstring name) { return std::make_shared<FakeObject>(*this, std::move(name)); }
@@ -125,6 +129,7 @@ class FakeHost : public AutomationRuntime {
     int launches = 0;
     std::vector<std::wstring> opened;
     std::set<std::wstring> readOnly; // drawings that open read-only
+    std::int32_t saveAsType = 64;    // the host's own save format: the newest
     AutoRef app, doc, drawing;
 
   private:
@@ -171,10 +176,16 @@ struct FakeBoxes : MessageBoxes {
     Journal& journal;
 };
 
-// Files that exist, by path; nothing else is there.
+// Files that exist, by path, and the bytes the drawings start with; nothing
+// else is there.
 struct FakeFiles : DrawingFiles {
     bool FileExists(const std::wstring& path) override { return existing.count(path) > 0; }
+    std::string ReadHead(const std::wstring& path, std::size_t count) override {
+        const auto it = heads.find(path);
+        return it == heads.end() ? std::string() : it->second.substr(0, count);
+    }
     std::set<std::wstring> existing;
+    std::map<std::wstring, std::string> heads;
 };
 
 struct FakeView : PurgeView {

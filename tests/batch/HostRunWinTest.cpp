@@ -24,6 +24,7 @@
 #include <set>
 #include <string_view>
 #include <thread>
+#include <tuple>
 
 namespace varno::win {
 namespace {
@@ -319,7 +320,7 @@ TEST_F(HostRun, AttachesToARunningHostWithoutStartingASecond) {
 // A host of before 2004, with TEMPLATE\acad.dwt in its program folder (a copy
 // of the stand-in in a folder of its own, started by hand): it sees the calls
 // it always saw, but that the per-drawing ones go to the document Open
-// returned, whose ReadOnly is read.
+// returned, whose ReadOnly is read, and that its save format is read once.
 TEST_F(HostRun, AnOldLayoutHostSeesTheCallsItAlwaysSaw) {
     const std::wstring folder = host.Path(L"CAD R2000");
     ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
@@ -338,7 +339,8 @@ TEST_F(HostRun, AnOldLayoutHostSeesTheCallsItAlwaysSaw) {
                                          calls.end());
     EXPECT_EQ(tail, (std::vector<std::wstring>{
                         L"Caption", L"Caption", L"FullName", L"FullName", L"Documents",
-                        L"Add|" + folder + L"\\TEMPLATE\\acad.dwt", L"ActiveDocument",
+                        L"Add|" + folder + L"\\TEMPLATE\\acad.dwt", L"Preferences", L"OpenSave",
+                        L"SaveAsType", L"ActiveDocument",
                         L"SendCommand|PROXYNOTICE 0\\r|@Drawing1.dwg", L"Documents", L"Open|" + a,
                         L"ReadOnly|@" + a, L"PurgeAll|@" + a, L"Close|True|@" + a}));
     EXPECT_FALSE(StandInHost::EndAll()); // quits it before its handle goes
@@ -437,6 +439,54 @@ TEST_F(HostRun, TheMainWindowTakesNoInputWhileARunWorks) {
     // It works again.
     SendMessageW(main.Control(varnofrm::xpcmdbutton6), BM_CLICK, 0, 0);
     EXPECT_EQ(list().ListCount(), 0);
+}
+
+// A host that saves in the newest format by itself: each drawing stays in
+// its own format, saved once; a drawing in the host's format, and one whose
+// format is not known, get the plain close with its save. A host set to the
+// 2004 format leaves a 2018 drawing a 2018 drawing.
+TEST_F(HostRun, EachDrawingKeepsItsOwnFormat) {
+    const auto drawing = [&](const std::wstring& name, const std::string& code) {
+        return host.WriteFile(name, code + Unsaved("drawing\n"));
+    };
+    const std::vector<std::tuple<std::wstring, std::string, std::wstring>> drawings = {
+        {drawing(L"2000.dwg", "AC1015"), "AC1015", L"12"},
+        {drawing(L"2004.dwg", "AC1018"), "AC1018", L"24"},
+        {drawing(L"2007.dwg", "AC1021"), "AC1021", L"36"},
+        {drawing(L"2018.dwg", "AC1032"), "AC1032", L""},
+        {drawing(L"unknown.dwg", ""), "", L""},
+    };
+    for (const auto& d : drawings)
+        list().AddItem(std::get<0>(d));
+    ClickCommand9();
+    EXPECT_EQ(list().ListCount(), 0);
+    for (const auto& [path, code, saveAs] : drawings) {
+        SCOPED_TRACE(testing::PrintToString(path));
+        const std::string bytes = Bytes(path);
+        EXPECT_EQ(bytes.substr(0, code.size()), code);
+        EXPECT_NE(bytes.find(vcad::kSavedPurged), std::string::npos);
+        EXPECT_EQ(bytes.find(vcad::kSavedPurged), bytes.rfind(vcad::kSavedPurged)); // once
+        if (saveAs.empty()) {
+            EXPECT_TRUE(InOrder({L"Open|" + path, L"ReadOnly|@" + path, L"PurgeAll|@" + path,
+                                 L"Close|True|@" + path}));
+            EXPECT_EQ(Count(L"SaveAs|" + path), 0);
+        } else {
+            EXPECT_TRUE(InOrder({L"Open|" + path, L"ReadOnly|@" + path, L"PurgeAll|@" + path,
+                                 L"SaveAs|" + path + L"|" + saveAs + L"|@" + path,
+                                 L"Close|False|@" + path}));
+            EXPECT_EQ(Count(L"Close|True|@" + path), 0);
+        }
+    }
+    DoubleClickProgress();
+
+    Switch("save-as-type=24\n");
+    const std::wstring late = drawing(L"2018 again.dwg", "AC1032");
+    list().AddItem(late);
+    ClickCommand9();
+    EXPECT_EQ(Bytes(late).substr(0, 6), "AC1032");
+    EXPECT_EQ(Count(L"SaveAs|" + late + L"|64|@" + late), 1);
+    EXPECT_EQ(Count(L"Preferences"), 2); // once a run
+    EXPECT_TRUE(boxes.Boxes().empty());
 }
 
 TEST_F(HostRun, WithoutTheHostTwoMessageBoxesAndTheMainWindowStays) {

@@ -6,6 +6,10 @@
 
 #include <algorithm>
 #include <functional>
+#include <iterator>
+#include <string>
+
+using namespace std::string_literals;
 
 namespace varno {
 namespace {
@@ -52,6 +56,9 @@ class PurgeRunTest : public ::testing::Test {
                 L"App.FullName",
                 L"App.Documents",
                 L"Documents.Add(" + kTemplate + L")",
+                L"App.Preferences",
+                L"Preferences.OpenSave",
+                L"OpenSave.SaveAsType",
                 L"App.ActiveDocument",
                 L"Doc.SendCommand(PROXYNOTICE 0\r)"};
     }
@@ -115,6 +122,28 @@ TEST(PurgeTexts, TrimSpacesRemovesOnlyTheOrdinarySpace) {
     EXPECT_EQ(TrimSpaces(L""), L"");
 }
 
+TEST(PurgeTexts, TheFormatCodeNamesTheDrawingsSaveType) {
+    const struct {
+        std::string bytes;
+        std::optional<std::int32_t> type;
+    } rows[] = {
+        {"AC1014", 8},
+        {"AC1015\0\0\0", 12},
+        {"AC1018vcad drawing", 24},
+        {"AC1021", 36},
+        {"AC1024", 48},
+        {"AC1027", 60},
+        {"AC1032\x1f\x8b", 64},
+        {"", std::nullopt},       // an empty file, or one that cannot be read
+        {"AC101", std::nullopt},  // shorter than a code
+        {"AC1009", std::nullopt}, // R12: no save type of its own
+        {"ac1018", std::nullopt}, // codes are upper case
+        {"vcad drawing", std::nullopt},
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(DrawingSaveType(row.bytes), row.type) << testing::PrintToString(row.bytes);
+}
+
 TEST_F(PurgeRunTest, EmptyListConnectsShowsProgressAndPreparesTheHostOnly) {
     Run();
     EXPECT_EQ(journal, Prologue());
@@ -135,6 +164,72 @@ TEST_F(PurgeRunTest, ThreeDrawingsArePurgedInListOrderThenTheListIsCleared) {
     expected.push_back(L"Label5=10:00:01");
     EXPECT_EQ(journal, expected);
     EXPECT_EQ(list.ListCount(), 0);
+}
+
+// Each drawing keeps its own format: one in another format than the host's
+// setting is saved with SaveAs in its own format and closed unsaved; one in
+// the setting's format, or in a format not known, is closed with its save.
+TEST_F(PurgeRunTest, EachDrawingIsSavedInItsOwnFormat) {
+    files.heads = {{L"C:\\d\\1 R2004.dwg", "AC1018 x"},
+                   {L"C:\\d\\2 R2018.dwg", "AC1032 x"},
+                   {L"C:\\d\\3 odd.dwg", "AC9999 x"}};
+    for (const auto& [path, head] : files.heads)
+        list.AddItem(path);
+    Run();
+    Journal expected = Prologue();
+    Append(expected,
+           {L"Label1=" + ProgressText(1, 3), L"Refresh", L"App.Documents",
+            L"Documents.Open(C:\\d\\1 R2004.dwg)", L"Drawing.ReadOnly", L"Drawing.PurgeAll()",
+            L"Drawing.SaveAs(C:\\d\\1 R2004.dwg, 24)", L"Drawing.Close(False)"});
+    Append(expected, Drawing(2, 3, L"C:\\d\\2 R2018.dwg"));
+    Append(expected, Drawing(3, 3, L"C:\\d\\3 odd.dwg"));
+    expected.push_back(L"Label1=批量清理完成 双击窗口返回");
+    expected.push_back(L"Label5=10:00:01");
+    EXPECT_EQ(journal, expected);
+    EXPECT_EQ(list.ListCount(), 0);
+}
+
+// The host's setting decides which drawings need SaveAs; a host without the
+// setting (or with no number in it) saves every drawing by its close.
+TEST_F(PurgeRunTest, TheHostsSettingDecidesWhichDrawingsNeedSaveAs) {
+    const struct {
+        const char* what;
+        std::function<void(FakeHost&)> host;
+        Journal saves; // of the 2004 drawing, then the 2018 one
+    } rows[] = {
+        {"set to 2004",
+         [](FakeHost& h) { h.saveAsType = 24; },
+         {L"Drawing.Close(True)", L"Drawing.SaveAs(C:\\d\\b.dwg, 64)", L"Drawing.Close(False)"}},
+        {"no Preferences",
+         [](FakeHost& h) { h.Remove(L"App.Preferences"); },
+         {L"Drawing.Close(True)", L"Drawing.Close(True)"}},
+        {"SaveAsType fails",
+         [](FakeHost& h) { h.FailAt(L"OpenSave.SaveAsType", Error(-2147467259, L"no")); },
+         {L"Drawing.Close(True)", L"Drawing.Close(True)"}},
+        {"SaveAsType is no number",
+         [](FakeHost& h) { h.On(L"OpenSave.SaveAsType", [](auto&) { return Variant(L"x"s); }); },
+         {L"Drawing.Close(True)", L"Drawing.Close(True)"}},
+    };
+    files.heads = {{L"C:\\d\\a.dwg", "AC1018"}, {L"C:\\d\\b.dwg", "AC1032"}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        Journal j;
+        FakeHost h(j);
+        FakeBoxes b(j);
+        FakeView v(j);
+        v.windows.insert(h.caption);
+        MemoryDrawingList l;
+        l.AddItem(L"C:\\d\\a.dwg");
+        l.AddItem(L"C:\\d\\b.dwg");
+        row.host(h);
+        EXPECT_EQ(RunBatchPurge(h, b, l, v, files), std::nullopt);
+        Journal saves;
+        std::copy_if(j.begin(), j.end(), std::back_inserter(saves), [](const std::wstring& l) {
+            return l.starts_with(L"Drawing.SaveAs") || l.starts_with(L"Drawing.Close");
+        });
+        EXPECT_EQ(saves, row.saves);
+        EXPECT_EQ(std::count(j.begin(), j.end(), L"App.Preferences"), 1); // once a run
+    }
 }
 
 // Today's hosts keep their templates in the user's profile: without the file
@@ -230,6 +325,18 @@ TEST_F(PurgeRunStop, WhatTheOpenedDocumentAnswers) {
         EXPECT_EQ(l.ListCount(), row.stop ? 3 : 0);
         EXPECT_EQ(std::count(j.begin(), j.end(), L"Drawing.Close(True)"), row.stop.value_or(3));
     }
+}
+
+// A SaveAs that fails is that drawing's failure: the run stops at it, and
+// nothing closes it (the file stays as it was).
+TEST_F(PurgeRunStop, TheDrawingWhoseSaveAsFailed) {
+    files.heads[L"C:\\d\\2.dwg"] = "AC1015";
+    host.FailAt(L"Drawing.SaveAs(C:\\d\\2.dwg, 12)", Error(-2147467259, L"cannot save"));
+    EXPECT_EQ(Run(), 1);
+    EXPECT_EQ(journal.back(), kFailBox);
+    EXPECT_EQ(Count(L"Drawing.Close(True)"), 1);
+    EXPECT_EQ(Count(L"Drawing.Close(False)"), 0);
+    EXPECT_EQ(list.ListCount(), 3);
 }
 
 TEST_F(PurgeRunStop, NoneForAFailedTemplate) {

@@ -415,6 +415,38 @@ TEST_F(CadHost, ModelsTodaysHostsAndNeverWritesAForeignFile) {
         EXPECT_NE(std::find(calls.begin(), calls.end(), L"Unchanged|" + path), calls.end());
 }
 
+// A plain save writes the host's own format (Preferences.OpenSave.SaveAsType,
+// the newest unless switched), whatever format the drawing had; SaveAs
+// writes the format it is given.
+TEST_F(CadHost, SavesInItsOwnFormatOrTheOneSaveAsNames) {
+    const std::wstring a = host_.WriteFile(L"a.dwg", "AC1018" + StandInHost::DrawingBytes("a\n"));
+    const std::wstring b = host_.WriteFile(L"b.dwg", "AC1018" + StandInHost::DrawingBytes("b\n"));
+    ComPtr<IDispatch> app = Launch();
+    ASSERT_TRUE(app);
+    ComPtr<IDispatch> docs = Get(app.Get(), L"Documents").Object();
+    const auto setting = [&] {
+        ComPtr<IDispatch> openSave =
+            Get(Get(app.Get(), L"Preferences").Object().Get(), L"OpenSave").Object();
+        Result r = Get(openSave.Get(), L"SaveAsType");
+        return V_VT(&r.value->Get()) == VT_I4 ? V_I4(&r.value->Get()) : -1;
+    };
+    EXPECT_EQ(setting(), 64);
+    ComPtr<IDispatch> d = Call(docs.Get(), L"Open", {a}).Object();
+    EXPECT_TRUE(Call(d.Get(), L"Close", {true}).Ok());
+    EXPECT_EQ(ReadBytes(a).substr(0, 6), "AC1032");
+
+    Switch("save-as-type=24\n");
+    EXPECT_EQ(setting(), 24);
+    d = Call(docs.Get(), L"Open", {b}).Object();
+    EXPECT_TRUE(Call(d.Get(), L"PurgeAll").Ok());
+    EXPECT_EQ(Call(d.Get(), L"SaveAs", {b, 7}).hr, DISP_E_EXCEPTION) << "no such format";
+    EXPECT_TRUE(Call(d.Get(), L"SaveAs", {b, 12}).Ok());
+    EXPECT_TRUE(Call(d.Get(), L"Close", {false}).Ok());
+    EXPECT_EQ(ReadBytes(b), "AC1015" + StandInHost::DrawingBytes("b\nvcad: purged, saved\n"));
+    const auto calls = Calls();
+    EXPECT_NE(std::find(calls.begin(), calls.end(), L"SaveAs|" + b + L"|12|@" + b), calls.end());
+}
+
 TEST_F(CadHost, HostFailuresCrossAsExceptionsWithTheirDescription) {
     ComPtr<IDispatch> app = Launch();
     ASSERT_TRUE(app);

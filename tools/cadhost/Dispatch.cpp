@@ -63,6 +63,15 @@ bool Args::Bool(unsigned i) const {
     return V_BOOL(&t.Get()) != VARIANT_FALSE;
 }
 
+int Args::Int(unsigned i) const {
+    Var t;
+    if (i >= p_.cArgs)
+        throw CallError{DISP_E_PARAMNOTOPTIONAL};
+    if (FAILED(VariantChangeType(&t.Get(), Src(At(i)), 0, VT_I4)))
+        throw CallError{DISP_E_TYPEMISMATCH, p_.cArgs - 1 - i};
+    return V_I4(&t.Get());
+}
+
 std::wstring JournalText(const VARIANT& in) {
     Var plain;
     if (FAILED(VariantCopyInd(&plain.Get(), Src(in))))

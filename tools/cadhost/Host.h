@@ -38,6 +38,10 @@ using varno::win::ComPtr;
 //                     own); by default, as the hosts of today, its template
 //                     lives in the user's profile
 //   open-activates=no Open leaves the active document as it was
+//   save-as-type=N    the host's own save format (Preferences.OpenSave.
+//                     SaveAsType, the host's AcSaveAsType numbers), in which
+//                     a plain save writes; 64 (the 2018 format) by default,
+//                     as on the hosts of today
 // TEXT and NAME match without regard to letter case; every key may repeat.
 struct Switches {
     std::vector<std::wstring> openFails, addFails, saveFails, purgeFails, crashOpen, missing;
@@ -45,6 +49,7 @@ struct Switches {
     bool refuseStart = false;
     bool oldLayout = false;
     bool openActivates = true;
+    int saveAsType = 64;
 
     bool IsMissing(std::wstring_view member) const;
 };
@@ -166,6 +171,7 @@ class Args {
     bool Present(unsigned i) const;
     std::wstring Text(unsigned i) const;
     bool Bool(unsigned i) const;
+    int Int(unsigned i) const;
 
   private:
     const VARIANT& At(unsigned i) const { return p_.rgvarg[p_.cArgs - 1 - i]; }
@@ -237,6 +243,9 @@ ComPtr<IDispatch> MakeApplication(Server& server);
 // kDrawingMark, or with a six-character format code ("AC1018") followed by it.
 // It never writes to any other file.
 bool IsStandInDrawing(std::string_view bytes);
+// The format code a save type writes ("AC1018" for 24), empty for a type the
+// stand-in cannot write.
+std::string_view FormatCode(int saveAsType);
 
 class Document : public DispatchObject {
   public:
@@ -253,6 +262,11 @@ class Document : public DispatchObject {
 
   private:
     void Close(bool save);
+    void SaveAs(const std::wstring& path, int saveAsType);
+    // Writes the drawing to path in the format of saveAsType (its code
+    // rewritten where it has one), with its marker line; true when written,
+    // false for a file that is not one of the stand-in's drawings.
+    bool Write(const std::wstring& path, int saveAsType);
     std::wstring path_, name_;
     std::string content_;
     bool readOnly_ = false;

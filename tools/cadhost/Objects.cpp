@@ -182,24 +182,69 @@ class DocumentsObject : public DispatchObject {
     }
 };
 
+// ---- Preferences: OpenSave.SaveAsType ----
+
+enum : DISPID { kOpenSave = 1, kSaveAsType };
+constexpr Member kPreferencesMembers[] = {{L"OpenSave", kOpenSave, Kind::Get}};
+constexpr Member kOpenSaveMembers[] = {{L"SaveAsType", kSaveAsType, Kind::Get}};
+
+class OpenSaveObject : public DispatchObject {
+  public:
+    explicit OpenSaveObject(Server& server) : DispatchObject(server, kOpenSaveMembers) {}
+
+  protected:
+    void Call(const Member&, const Args&, VARIANT& result) override {
+        V_VT(&result) = VT_I4;
+        V_I4(&result) = server_.Current().saveAsType;
+    }
+};
+
+class PreferencesObject : public DispatchObject {
+  public:
+    explicit PreferencesObject(Server& server)
+        : DispatchObject(server, kPreferencesMembers), openSave_(Make<OpenSaveObject>(server)) {}
+    ~PreferencesObject() override {
+        CoDisconnectObject(static_cast<IDispatch*>(openSave_.Get()), 0);
+    }
+
+  protected:
+    void Call(const Member&, const Args&, VARIANT& result) override {
+        SetObject(result, openSave_.Get());
+    }
+
+  private:
+    ComPtr<OpenSaveObject> openSave_;
+};
+
 // ---- Application ----
 
-enum : DISPID { kVisible = 1, kAppCaption, kAppFullName, kDocuments, kActiveDocument, kQuit };
+enum : DISPID {
+    kVisible = 1,
+    kAppCaption,
+    kAppFullName,
+    kDocuments,
+    kActiveDocument,
+    kPreferences,
+    kQuit
+};
 constexpr Member kApplicationMembers[] = {
     {L"Visible", kVisible, Kind::GetPut},
     {L"Caption", kAppCaption, Kind::Get},
     {L"FullName", kAppFullName, Kind::Get},
     {L"Documents", kDocuments, Kind::Get},
     {L"ActiveDocument", kActiveDocument, Kind::Get},
+    {L"Preferences", kPreferences, Kind::Get},
     {L"Quit", kQuit, Kind::Method},
 };
 
 class ApplicationObject : public DispatchObject {
   public:
     explicit ApplicationObject(Server& server)
-        : DispatchObject(server, kApplicationMembers), documents_(Make<DocumentsObject>(server)) {}
+        : DispatchObject(server, kApplicationMembers), documents_(Make<DocumentsObject>(server)),
+          preferences_(Make<PreferencesObject>(server)) {}
     ~ApplicationObject() override {
         CoDisconnectObject(static_cast<IDispatch*>(documents_.Get()), 0);
+        CoDisconnectObject(static_cast<IDispatch*>(preferences_.Get()), 0);
     }
 
   protected:
@@ -222,6 +267,9 @@ class ApplicationObject : public DispatchObject {
                 throw HostError{E_FAIL, L"没有活动图形 (no active drawing)"};
             SetObject(result, server_.Active());
             break;
+        case kPreferences:
+            SetObject(result, preferences_.Get());
+            break;
         case kQuit:
             server_.RequestQuit();
             break;
@@ -237,6 +285,7 @@ class ApplicationObject : public DispatchObject {
 
   private:
     ComPtr<DocumentsObject> documents_;
+    ComPtr<PreferencesObject> preferences_;
 };
 
 // ---- Document ----
@@ -247,6 +296,7 @@ enum : DISPID {
     kReadOnly,
     kSendCommand,
     kPurgeAll,
+    kSaveAs,
     kClose,
     kModelSpace,
     kPaperSpace,
@@ -258,6 +308,7 @@ constexpr Member kDocumentMembers[] = {
     {L"ReadOnly", kReadOnly, Kind::Get},
     {L"SendCommand", kSendCommand, Kind::Method, 1, 1},
     {L"PurgeAll", kPurgeAll, Kind::Method},
+    {L"SaveAs", kSaveAs, Kind::Method, 1, 3},
     {L"Close", kClose, Kind::Method, 0, 2},
     {L"ModelSpace", kModelSpace, Kind::Get},
     {L"PaperSpace", kPaperSpace, Kind::Get},
@@ -274,6 +325,27 @@ IDispatch* Lazy(ComPtr<IDispatch>& slot, Server& server) {
 
 ComPtr<IDispatch> MakeApplication(Server& server) {
     return MakeDispatch<ApplicationObject>(server);
+}
+
+std::string_view FormatCode(int saveAsType) {
+    switch (saveAsType) {
+    case 8:
+        return "AC1014";
+    case 12:
+        return "AC1015";
+    case 24:
+        return "AC1018";
+    case 36:
+        return "AC1021";
+    case 48:
+        return "AC1024";
+    case 60:
+        return "AC1027";
+    case 64:
+        return "AC1032";
+    default:
+        return {};
+    }
 }
 
 bool IsStandInDrawing(std::string_view bytes) {
@@ -316,6 +388,9 @@ void Document::Call(const Member& m, const Args& args, VARIANT& result) {
             throw HostError{E_FAIL, L"清理失败 (purge failed): " + path_};
         purged_ = true;
         break;
+    case kSaveAs:
+        SaveAs(args.Text(0), args.Present(1) ? args.Int(1) : server_.Current().saveAsType);
+        break;
     case kClose:
         Close(args.Present(0) && args.Bool(0));
         break;
@@ -331,10 +406,9 @@ void Document::Call(const Member& m, const Args& args, VARIANT& result) {
     }
 }
 
-// Close(True) writes one of the stand-in's own drawings back to its file: its
-// bytes as read, then one marker line saying whether it was purged. Any other
-// file, and a drawing opened read-only, is left as it was: the save is only
-// journaled.
+// Close(True) writes one of the stand-in's own drawings back to its file, in
+// the host's own save format (SaveAsType). Any other file, and a drawing
+// opened read-only, is left as it was: the save is only journaled.
 void Document::Close(bool save) {
     if (save) {
         if (path_.empty())
@@ -343,22 +417,48 @@ void Document::Close(bool save) {
             throw HostError{HRESULT_FROM_WIN32(ERROR_ACCESS_DENIED),
                             L"无法保存图形 (cannot save drawing): " + path_};
         // A read-only drawing closes unsaved without a word, as a real host's does.
-        if (readOnly_ || !IsStandInDrawing(content_)) {
+        if (readOnly_ || !Write(path_, server_.Current().saveAsType))
             server_.Journal(L"Unchanged|" + path_);
-            closed_ = true;
-            server_.RemoveDocument(this);
-            return;
-        }
-        std::string bytes = content_;
-        if (!bytes.empty() && bytes.back() != '\n')
-            bytes += '\n';
-        bytes += purged_ ? kSavedPurged : kSavedOnly;
-        bytes += '\n';
-        WriteDrawing(path_, bytes);
-        content_ = std::move(bytes);
     }
     closed_ = true;
     server_.RemoveDocument(this);
+}
+
+// SaveAs writes the drawing to path in the format of saveAsType; it stays
+// open, under that path.
+void Document::SaveAs(const std::wstring& path, int saveAsType) {
+    if (FormatCode(saveAsType).empty())
+        throw HostError{E_INVALIDARG,
+                        L"不支持的图形格式 (format not supported): " + std::to_wstring(saveAsType)};
+    if (ContainsAny(server_.Current().saveFails, path))
+        throw HostError{HRESULT_FROM_WIN32(ERROR_ACCESS_DENIED),
+                        L"无法保存图形 (cannot save drawing): " + path};
+    if (readOnly_ && SameText(path, path_))
+        throw HostError{HRESULT_FROM_WIN32(ERROR_ACCESS_DENIED),
+                        L"图形为只读 (drawing is read-only): " + path};
+    if (!Write(path, saveAsType))
+        server_.Journal(L"Unchanged|" + path);
+    path_ = path;
+    name_ = FileName(path);
+}
+
+// The bytes as read, the format code at their start rewritten to the save
+// type's (when the host can write that type), then one marker line saying
+// whether it was purged.
+bool Document::Write(const std::wstring& path, int saveAsType) {
+    if (!IsStandInDrawing(content_))
+        return false;
+    std::string bytes = content_;
+    const std::string_view code = FormatCode(saveAsType);
+    if (!bytes.starts_with(kDrawingMark) && !code.empty())
+        bytes.replace(0, code.size(), code);
+    if (!bytes.empty() && bytes.back() != '\n')
+        bytes += '\n';
+    bytes += purged_ ? kSavedPurged : kSavedOnly;
+    bytes += '\n';
+    WriteDrawing(path, bytes);
+    content_ = std::move(bytes);
+    return true;
 }
 
 } // namespace vcad

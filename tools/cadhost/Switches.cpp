@@ -95,6 +95,8 @@ Switches ParseSwitches(std::string_view utf8) {
             sw.oldLayout = SameText(value, L"old");
         else if (key == L"OPEN-ACTIVATES")
             sw.openActivates = !SameText(value, L"no");
+        else if (key == L"SAVE-AS-TYPE")
+            sw.saveAsType = _wtoi(value.c_str());
     }
     return sw;
 }

@@ -4,10 +4,12 @@
 // it implements just the members that varno calls, late-bound:
 //
 //   Application  Visible (get/put), Caption, FullName, Documents,
-//                ActiveDocument, Quit
+//                ActiveDocument, Preferences, Quit
 //   Documents    Add([template]), Open(path), Count
 //   Document     Name, FullName, ReadOnly, SendCommand(text), PurgeAll,
-//                Close([save]), ModelSpace, PaperSpace, Utility
+//                SaveAs(path[, type]), Close([save]), ModelSpace, PaperSpace,
+//                Utility
+//   Preferences  OpenSave.SaveAsType (get)
 //
 // FullName is this executable's path; its name has four characters, so that
 // FullName without its last 9 characters is its folder. As the hosts of
@@ -22,6 +24,10 @@
 // "vcad: purged, saved" (or "vcad: saved" when PurgeAll was not called); any
 // other file, and a read-only drawing, stays as it was while the call
 // succeeds, as on a real host, and the journal says so (Unchanged|<path>).
+// A drawing that starts with a format code ("AC1018") is saved with that
+// code rewritten: by a plain save to the host's own setting
+// (Preferences.OpenSave.SaveAsType, switch save-as-type, 64 by default), by
+// SaveAs(path, type) to the type given.
 //
 // Lifetime: started by COM (-Embedding) the host stays invisible and ends
 // when no client holds any of its objects any more and its window is not
