@@ -374,6 +374,18 @@ std::wstring Normalised(std::wstring_view root, std::wstring_view rest) {
     return path;
 }
 
+// A character no file name holds (a colon but a drive's, control characters,
+// and the ones Windows reserves): a line with one names no file at all.
+bool CanBePath(std::wstring_view name) {
+    for (size_t i = 0; i < name.size(); ++i) {
+        const wchar_t c = name[i];
+        if (c < 0x20 || std::wstring_view(L"\"<>|*?").find(c) != std::wstring_view::npos ||
+            (c == L':' && i != 1))
+            return false;
+    }
+    return true;
+}
+
 std::wstring_view WithoutSpaces(std::wstring_view text) {
     const size_t first = text.find_first_not_of(L' ');
     if (first == std::wstring_view::npos)
@@ -391,7 +403,7 @@ bool IsFullyQualified(std::wstring_view path) {
 
 std::wstring ResolveEntry(std::wstring_view listFile, std::wstring_view entry) {
     const std::wstring_view name = WithoutSpaces(entry);
-    if (IsFullyQualified(name) || !IsFullyQualified(listFile))
+    if (IsFullyQualified(name) || !CanBePath(name) || !IsFullyQualified(listFile))
         return std::wstring(entry);
     const std::wstring_view root = RootOf(listFile);
     size_t slash = listFile.size();

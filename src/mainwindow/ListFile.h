@@ -65,7 +65,8 @@ bool IsFullyQualified(std::wstring_view path);
 // it is joined to the list file's folder (\d.dwg to the root of its drive or
 // share, D:e.dwg to the root of D: unless the list file is on D:), and its
 // "." and ".." are resolved, never above that root. A fully qualified entry
-// stays exactly as it is. listFile is the list file's own full path.
+// stays exactly as it is, and so does one that cannot be a path (it holds a
+// character no file name can). listFile is the list file's own full path.
 std::wstring ResolveEntry(std::wstring_view listFile, std::wstring_view entry);
 
 // UTF-8 conversions of the program's text (UTF-16 where wchar_t has 16 bits,

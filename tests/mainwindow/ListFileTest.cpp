@@ -443,6 +443,10 @@ TEST(ListFileEntries, RelativeEntriesAreResolvedAgainstTheListFilesFolder) {
         {L"  C:\\a.dwg ", L"  C:\\a.dwg "},
         {L"c:/a.dwg", L"c:/a.dwg"},
         {L"\\\\srv\\share\\a.dwg", L"\\\\srv\\share\\a.dwg"},
+        // No path at all: as they stand.
+        {L"\"D:\\half quoted.dwg", L"\"D:\\half quoted.dwg"},
+        {L"a?.dwg", L"a?.dwg"},
+        {L"ab:c.dwg", L"ab:c.dwg"}, // a stream name, not a file
     };
     for (const auto& row : rows)
         EXPECT_EQ(ResolveEntry(list, row.entry), row.path) << testing::PrintToString(row.entry);

@@ -370,16 +370,18 @@ TEST_F(ListFileCommands, AReadThatFailsWhileAddingLeavesTheListAsItWas) {
     }
     EXPECT_EQ(list().Items(), old);
     EXPECT_EQ(Read(f), L""); // and without the failure the file reads
-    EXPECT_EQ(list().Items(), (Lines{L"1.dwg", L"2.dwg", L"3.dwg", L"4.dwg"}));
+    // Its bare names name the drawings beside it.
+    EXPECT_EQ(list().Items(), (Lines{At(L"1.dwg"), At(L"2.dwg"), At(L"3.dwg"), At(L"4.dwg")}));
 }
 
 TEST_F(ListFileCommands, SaveThenReadGivesBackTheSameList) {
-    const Lines entries{L"  C:\\a b\\spaced.dwg ", L"A.dwg", L"b.dwg", WidePath};
+    const Lines entries{L"  C:\\a b\\spaced.dwg ", L"C:\\d\\A.dwg", L"C:\\d\\b.dwg", WidePath};
     Fill(entries);
     const Lines shown = list().Items();
     const std::wstring f = At(L"drawings.txt");
     EXPECT_EQ(Save(f), L"");
-    EXPECT_EQ(Contents(f), "  C:\\a b\\spaced.dwg \r\nA.dwg\r\nb.dwg\r\n" + GbkPath + "\r\n");
+    EXPECT_EQ(Contents(f),
+              "  C:\\a b\\spaced.dwg \r\nC:\\d\\A.dwg\r\nC:\\d\\b.dwg\r\n" + GbkPath + "\r\n");
     list().Clear();
     list().AddItem(L"other.dwg");
     EXPECT_EQ(Read(f), L"");
@@ -479,7 +481,7 @@ TEST_F(ListFileCommands, ReadOnlyTargetShowsTheCancelMessageAndKeepsTheFile) {
     EXPECT_EQ(Names(), Lines{L"只读.txt"});
     // Reading it is fine.
     EXPECT_EQ(Read(f), L"");
-    EXPECT_EQ(list().Items(), Lines{L"old.dwg"});
+    EXPECT_EQ(list().Items(), Lines{At(L"old.dwg")});
 }
 
 TEST_F(ListFileCommands, MissingFolderOrFileShowsTheFormatMessageAndKeepsTheList) {
