@@ -75,6 +75,33 @@ class PurgeRunTest : public ::testing::Test {
     static void Append(Journal& to, const Journal& from) {
         to.insert(to.end(), from.begin(), from.end());
     }
+    // The completion texts after the last drawing.
+    static void AppendDone(Journal& to) {
+        Append(to, {L"Label1=" + std::wstring(DoneText), L"Label5=10:00:01"});
+    }
+
+    // A run of its own, against a host that setUp prepares, over these
+    // entries: where it stopped, its journal and the entries left.
+    struct Outcome {
+        std::optional<int> stop;
+        Journal journal;
+        int left;
+    };
+    Outcome RunAgainst(const std::function<void(FakeHost&)>& setUp,
+                       std::initializer_list<const wchar_t*> entries) {
+        Outcome out;
+        FakeHost h(out.journal);
+        FakeBoxes b(out.journal);
+        FakeView v(out.journal);
+        v.windows.insert(h.caption);
+        MemoryDrawingList l;
+        for (const wchar_t* e : entries)
+            l.AddItem(e);
+        setUp(h);
+        out.stop = RunBatchPurge(h, b, l, v, files);
+        out.left = l.ListCount();
+        return out;
+    }
     int Count(const std::wstring& line) const {
         return static_cast<int>(std::count(journal.begin(), journal.end(), line));
     }
@@ -160,8 +187,7 @@ TEST_F(PurgeRunTest, ThreeDrawingsArePurgedInListOrderThenTheListIsCleared) {
     Append(expected, Drawing(1, 3, L"C:\\d\\A.dwg"));
     Append(expected, Drawing(2, 3, L"C:\\d\\b.dwg"));
     Append(expected, Drawing(3, 3, L"C:\\d\\c.dwg"));
-    expected.push_back(L"Label1=批量清理完成 双击窗口返回");
-    expected.push_back(L"Label5=10:00:01");
+    AppendDone(expected);
     EXPECT_EQ(journal, expected);
     EXPECT_EQ(list.ListCount(), 0);
 }
@@ -183,8 +209,7 @@ TEST_F(PurgeRunTest, EachDrawingIsSavedInItsOwnFormat) {
             L"Drawing.SaveAs(C:\\d\\1 R2004.dwg, 24)", L"Drawing.Close(False)"});
     Append(expected, Drawing(2, 3, L"C:\\d\\2 R2018.dwg"));
     Append(expected, Drawing(3, 3, L"C:\\d\\3 odd.dwg"));
-    expected.push_back(L"Label1=批量清理完成 双击窗口返回");
-    expected.push_back(L"Label5=10:00:01");
+    AppendDone(expected);
     EXPECT_EQ(journal, expected);
     EXPECT_EQ(list.ListCount(), 0);
 }
@@ -213,22 +238,16 @@ TEST_F(PurgeRunTest, TheHostsSettingDecidesWhichDrawingsNeedSaveAs) {
     files.heads = {{L"C:\\d\\a.dwg", "AC1018"}, {L"C:\\d\\b.dwg", "AC1032"}};
     for (const auto& row : rows) {
         SCOPED_TRACE(row.what);
-        Journal j;
-        FakeHost h(j);
-        FakeBoxes b(j);
-        FakeView v(j);
-        v.windows.insert(h.caption);
-        MemoryDrawingList l;
-        l.AddItem(L"C:\\d\\a.dwg");
-        l.AddItem(L"C:\\d\\b.dwg");
-        row.host(h);
-        EXPECT_EQ(RunBatchPurge(h, b, l, v, files), std::nullopt);
+        const Outcome run = RunAgainst(row.host, {L"C:\\d\\a.dwg", L"C:\\d\\b.dwg"});
+        EXPECT_EQ(run.stop, std::nullopt);
         Journal saves;
-        std::copy_if(j.begin(), j.end(), std::back_inserter(saves), [](const std::wstring& l) {
-            return l.starts_with(L"Drawing.SaveAs") || l.starts_with(L"Drawing.Close");
-        });
+        std::copy_if(run.journal.begin(), run.journal.end(), std::back_inserter(saves),
+                     [](const std::wstring& l) {
+                         return l.starts_with(L"Drawing.SaveAs") || l.starts_with(L"Drawing.Close");
+                     });
         EXPECT_EQ(saves, row.saves);
-        EXPECT_EQ(std::count(j.begin(), j.end(), L"App.Preferences"), 1); // once a run
+        EXPECT_EQ(std::count(run.journal.begin(), run.journal.end(), L"App.Preferences"),
+                  1); // once a run
     }
 }
 
@@ -243,8 +262,7 @@ TEST_F(PurgeRunTest, WithoutTheTemplateInTheProgramFolderTheHostsDefaultIsUsed) 
     *std::find(expected.begin(), expected.end(), L"Documents.Add(" + kTemplate + L")") =
         L"Documents.Add()";
     Append(expected, Drawing(1, 1, L"C:\\d\\a.dwg"));
-    expected.push_back(L"Label1=批量清理完成 双击窗口返回");
-    expected.push_back(L"Label5=10:00:01");
+    AppendDone(expected);
     EXPECT_EQ(journal, expected);
     EXPECT_EQ(list.ListCount(), 0);
 }
@@ -312,18 +330,12 @@ TEST_F(PurgeRunStop, WhatTheOpenedDocumentAnswers) {
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.what);
-        Journal j;
-        FakeHost h(j);
-        FakeBoxes b(j);
-        FakeView v(j);
-        v.windows.insert(h.caption);
-        MemoryDrawingList l;
-        for (const wchar_t* p : {L"C:\\d\\1.dwg", L"C:\\d\\2.dwg", L"C:\\d\\3.dwg"})
-            l.AddItem(p);
-        row.host(h);
-        EXPECT_EQ(RunBatchPurge(h, b, l, v, files), row.stop);
-        EXPECT_EQ(l.ListCount(), row.stop ? 3 : 0);
-        EXPECT_EQ(std::count(j.begin(), j.end(), L"Drawing.Close(True)"), row.stop.value_or(3));
+        const Outcome run =
+            RunAgainst(row.host, {L"C:\\d\\1.dwg", L"C:\\d\\2.dwg", L"C:\\d\\3.dwg"});
+        EXPECT_EQ(run.stop, row.stop);
+        EXPECT_EQ(run.left, row.stop ? 3 : 0);
+        EXPECT_EQ(std::count(run.journal.begin(), run.journal.end(), L"Drawing.Close(True)"),
+                  row.stop.value_or(3));
     }
 }
 
