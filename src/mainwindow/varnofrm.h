@@ -4,6 +4,7 @@
 #include "batch/PurgeRun.h"
 #include "platform/CommonDialog.h"
 #include "platform/FileDrop.h"
+#include "platform/Folders.h"
 #include "platform/Form.h"
 #include "platform/ListBox.h"
 #include "platform/OleDrop.h"
