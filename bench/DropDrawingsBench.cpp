@@ -120,7 +120,7 @@ int wmain(int argc, wchar_t** argv) {
     for (int run = 0; run < kRuns; ++run) {
         win::Win32FolderReader folders;
         t0 = Clock::now();
-        std::vector<std::wstring> drawings = CollectDrawings(folders, dropped);
+        std::vector<std::wstring> drawings = CollectDrawings(folders, dropped).drawings;
         walks.push_back(Seconds(t0));
         found = drawings.size();
 

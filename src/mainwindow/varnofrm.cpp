@@ -152,7 +152,7 @@ void varnofrm::DropFiles(HDROP drop) {
 
 void varnofrm::DropPaths(const std::vector<std::wstring>& paths) {
     Win32FolderReader folders;
-    DropDrawings(list_, folders, paths);
+    DropDrawings(list_, folders, paths, TheMessageBoxes());
 }
 
 void varnofrm::AddDrawings() {
