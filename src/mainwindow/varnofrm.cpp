@@ -85,7 +85,9 @@ void varnofrm::Form_Load() {
     CommonDialog1.Owner = hWnd();
     CommonDialog4.Owner = hWnd();
     AcceptDroppedFiles(hWnd());
-    oleDrop_.Register(hWnd(), [this](const std::vector<std::wstring>& paths) { DropPaths(paths); });
+    oleDrop_.Register(
+        hWnd(), [this](const std::vector<std::wstring>& paths) { DropPaths(paths); },
+        [this] { return TakesDrops(); });
     adfrm::Instance().Show();
     ad1frm::Instance().Show();
     SetHelpFile(HelpFilePath(ProgramFolder()));
@@ -93,6 +95,15 @@ void varnofrm::Form_Load() {
 }
 
 void varnofrm::OnCommand(int id, int code) {
+    // No command sees the list while a drop is being made; help, the
+    // maker's site and the exit need no list.
+    const bool usesList = id == List2 ? code == LBN_DBLCLK
+                                      : code == BN_CLICKED && id != xpcmdbutton2 &&
+                                            id != xpcmdbutton3 && id != xpcmdbutton4;
+    if (usesList && DropWalking()) {
+        MessageBeep(MB_OK);
+        return;
+    }
     if (id == List2) {
         if (code == LBN_DBLCLK)
             DeleteSelected();
@@ -134,6 +145,8 @@ void varnofrm::OnCommand(int id, int code) {
 }
 
 LRESULT varnofrm::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
+    if (LRESULT result = 0; dropWalk_.Route(msg, wp, lp, result))
+        return result;
     if (msg == WM_DROPFILES) {
         DropFiles(reinterpret_cast<HDROP>(wp));
         return 0;
@@ -145,14 +158,30 @@ LRESULT varnofrm::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
     return Form::WndProc(msg, wp, lp);
 }
 
+bool varnofrm::TakesDrops() const {
+    return !DropWalking();
+}
+
 void varnofrm::DropFiles(HDROP drop) {
     const DroppedFiles dropped(drop);
-    DropPaths(dropped.Paths());
+    if (TakesDrops())
+        DropPaths(dropped.Paths());
+    else
+        MessageBeep(MB_OK);
 }
 
 void varnofrm::DropPaths(const std::vector<std::wstring>& paths) {
-    Win32FolderReader folders;
-    DropDrawings(list_, folders, paths, TheMessageBoxes());
+    if (!TakesDrops())
+        return; // an OLE drop queued behind the one being walked
+    auto drop = std::make_shared<DrawingDrop>(list_, paths);
+    auto search = [drop, folders = DropFolders](std::stop_token stop) {
+        drop->Search(*folders, stop);
+    };
+    auto finish = [this, drop] { ShowDropReport(TheMessageBoxes(), drop->Finish(list_)); };
+    if (!dropWalk_.Start(hWnd(), search, finish)) { // no thread to be had: on this one
+        search({});
+        finish();
+    }
 }
 
 void varnofrm::AddDrawings() {
