@@ -46,7 +46,8 @@ struct FolderId {
     auto operator<=>(const FolderId&) const = default;
 };
 
-// Used by one thread at a time, which need not be the user-interface thread.
+// A walk reads on a thread of its own, not the user-interface thread; a
+// reader that serves several walks at once must allow that.
 class FolderReader {
   public:
     virtual ~FolderReader() = default;
