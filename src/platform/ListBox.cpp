@@ -246,12 +246,12 @@ void ListBoxList::AddPrepared(const PreparedAdd& add) {
     const auto restore = [&](auto newIndex) {
         for (int i : selected)
             Send(LB_SETSEL, TRUE, newIndex(i));
-        if (caret >= 0)
-            Send(LB_SETCARETINDEX, static_cast<WPARAM>(newIndex(caret)), FALSE);
-        if (anchor >= 0)
-            Send(LB_SETANCHORINDEX, static_cast<WPARAM>(newIndex(anchor)), 0);
-        Send(LB_SETTOPINDEX, static_cast<WPARAM>(std::max(newIndex(std::max<LRESULT>(top, 0)), 0)),
-             0);
+        if (const int at = newIndex(caret); at >= 0)
+            Send(LB_SETCARETINDEX, static_cast<WPARAM>(at), FALSE);
+        if (const int at = newIndex(anchor); at >= 0)
+            Send(LB_SETANCHORINDEX, static_cast<WPARAM>(at), 0);
+        if (const int at = newIndex(top); at >= 0)
+            Send(LB_SETTOPINDEX, static_cast<WPARAM>(at), 0);
     };
 
     RedrawSuspended quiet(lb_);
@@ -273,7 +273,10 @@ void ListBoxList::AddPrepared(const PreparedAdd& add) {
                      reinterpret_cast<LPARAM>(t.c_str())) < 0)
                 break;
         }
-        restore([](LRESULT i) { return static_cast<int>(i); });
+        restore([&add](LRESULT i) {
+            return i >= 0 && static_cast<size_t>(i) < add.Listed().size() ? static_cast<int>(i)
+                                                                          : -1;
+        });
         AddAll(add.Fresh());
         return;
     }
