@@ -1,12 +1,31 @@
 #pragma once
 // The drawing list: the ordered, always sorted (ascending, letter case
 // ignored) list of drawing paths held by the main window's list box List2.
+#include <memory>
 #include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace varno {
+
+// An add of many texts in three steps, so that its costly part need not run
+// on the list's thread: StartAdd reads the entries (the list's thread);
+// Prepare keeps the texts not yet listed, compared exactly (the paths kept
+// before each one included), and readies their add (any thread, while the
+// list stays as it is); AddPrepared adds them (the list's thread).
+class PreparedAdd {
+  public:
+    explicit PreparedAdd(std::vector<std::wstring> listed) : listed_(std::move(listed)) {}
+    virtual ~PreparedAdd() = default;
+    virtual void Prepare(std::vector<std::wstring> texts);
+    const std::vector<std::wstring>& Listed() const { return listed_; }
+    const std::vector<std::wstring>& Fresh() const { return fresh_; }
+
+  protected:
+    std::vector<std::wstring> listed_; // the entries as StartAdd read them
+    std::vector<std::wstring> fresh_;  // what Prepare kept, in the order given
+};
 
 class DrawingList {
   public:
@@ -26,6 +45,12 @@ class DrawingList {
     // All or nothing: when an add fails, the list holds its old entries again
     // and the failure goes on to the caller.
     virtual void ReplaceAll(std::span<const std::wstring> texts);
+
+    // The steps of a prepared add (PreparedAdd). AddPrepared adds the fresh
+    // texts in one step; when an add fails, what was added before it stays
+    // and the failure goes on to the caller.
+    virtual std::unique_ptr<PreparedAdd> StartAdd() const;
+    virtual void AddPrepared(const PreparedAdd& add);
 };
 
 // The portable drawing list (tests, benchmarks): sorted like the list box.

@@ -1,6 +1,9 @@
 #pragma once
 // Reading folders: what a folder holds, and what kind of thing a path names.
 // The drop of files and folders onto the main window walks folders through it.
+#include <compare>
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -29,15 +32,32 @@ enum class EntryKind {
 struct FolderEntry {
     std::wstring name; // the name alone, never "." or ".."
     EntryKind kind = EntryKind::File;
+    // Hidden and system at once: the system's own (the recycle bin, System
+    // Volume Information, a profile's compatibility junctions).
+    bool system = false;
 };
 
+// Which folder a path reaches, whatever the path: the volume's serial number
+// and the folder's file ID on it. Two paths reach the same folder exactly
+// when their identities are equal.
+struct FolderId {
+    std::uint64_t volume = 0;
+    std::uint64_t high = 0, low = 0; // the file ID (128 bits on ReFS)
+    auto operator<=>(const FolderId&) const = default;
+};
+
+// A walk reads on a thread of its own, not the user-interface thread; a
+// reader that serves several walks at once must allow that.
 class FolderReader {
   public:
     virtual ~FolderReader() = default;
     // What the path names.
     virtual EntryKind KindOf(const std::wstring& path) = 0;
+    // The folder the path reaches, through links too; nothing when it cannot
+    // be told (the folder is missing or cannot be opened).
+    virtual std::optional<FolderId> IdOf(const std::wstring& folder) = 0;
     // Appends the entries of the folder to out; false when the folder cannot
-    // be read (out may then hold part of it).
+    // be read, or not to its end (out then holds the part that was read).
     virtual bool Read(const std::wstring& folder, std::vector<FolderEntry>& out) = 0;
 };
 

@@ -1,12 +1,16 @@
 #pragma once
 // Drawings dropped onto the main window: files and folders dragged from the
 // file manager. Dropped drawings (*.dwg, any letter case) are added, dropped
-// folders add every drawing inside them, at any depth; anything else is
-// ignored, and so is every folder that cannot be read.
+// folders add every drawing inside them, at any depth, links and junctions
+// followed; anything else is ignored. What could not be added is counted,
+// and told in one message after the drop.
 #include "app/DrawingList.h"
 #include "app/Folders.h"
+#include "app/Ui.h"
 
+#include <memory>
 #include <span>
+#include <stop_token>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -15,23 +19,67 @@ namespace varno {
 
 // A path longer than this cannot be opened by the CAD host (the Windows
 // MAX_PATH of 260 characters, its terminating NUL included): such drawings
-// are not collected, and folders too deep to hold one are not read.
+// are counted, never added.
 inline constexpr size_t kMaxDrawingPath = 259;
 
 // The name ends in ".dwg", in any letter case.
 bool IsDrawingName(std::wstring_view name);
 
-// The drawings the dropped paths name, in the order met: each dropped
-// drawing, then the drawings of each dropped folder, depth first. Folders
-// that are links are not entered inside a walk (a junction may lead back
-// up the tree); a dropped folder that is one is walked all the same.
-std::vector<std::wstring> CollectDrawings(FolderReader& folders,
-                                          std::span<const std::wstring> dropped);
+// What a search of dropped paths found, and what it had to leave out.
+struct FoundDrawings {
+    std::vector<std::wstring> drawings; // in the order met
+    int tooLong = 0;                    // drawings longer than kMaxDrawingPath
+    int unreadFolders = 0;              // folders not read, or not to their end
+    bool incomplete = false;            // memory ran out: the search stopped there
+};
 
-// The drop itself: collects the drawings and adds those not yet listed, by
-// the duplicate rule of every add (AddNewPaths). It shows nothing, ever: when
-// nothing can be added the list stays as it was, and a failure of the list
-// (no room left) ends the drop with what was added so far.
-void DropDrawings(DrawingList& list, FolderReader& folders, std::span<const std::wstring> dropped);
+// The drawings the dropped paths name, in the order met: each dropped
+// drawing, then the drawings of each dropped folder, depth first. Inside a
+// folder, entries that are hidden and system at once are passed over; what
+// the user dropped is taken as it is. Every folder is walked once, however
+// many links lead to it, so no loop of links goes on. A stop request ends the
+// search at the next folder; what it returns then is of no use.
+FoundDrawings CollectDrawings(FolderReader& folders, std::span<const std::wstring> dropped,
+                              std::stop_token stop = {});
+
+// What a drop added, and what it skipped.
+struct DropReport {
+    int added = 0;
+    int tooLong = 0;
+    int refused = 0; // new drawings the list took no more of (out of memory)
+    int unreadFolders = 0;
+    bool incomplete = false;
+    bool Skipped() const { return tooLong + refused + unreadFolders > 0 || incomplete; }
+};
+
+// The message after a drop that skipped something; empty when nothing was
+// skipped. Its lines, in order: the count added (and skipped), then each
+// reason that applies.
+std::wstring DropReportText(const DropReport& report);
+// Shows that message, with an OK button, no icon and the application's
+// title, when there is one.
+void ShowDropReport(MessageBoxes& boxes, const DropReport& report);
+
+// One drop, made in two halves so that the search can run on another thread
+// while the user interface goes on: the drop starts on the list's thread,
+// Search walks the folders on any thread, and Finish, again on the list's
+// thread, adds the drawings not yet listed by the rule of every add
+// (AddNewPaths), in one step. The list must not change in between.
+class DrawingDrop {
+  public:
+    DrawingDrop(const DrawingList& list, std::vector<std::wstring> dropped);
+    void Search(FolderReader& folders, std::stop_token stop = {});
+    DropReport Finish(DrawingList& list);
+
+  private:
+    std::vector<std::wstring> dropped_;
+    std::unique_ptr<PreparedAdd> add_;
+    FoundDrawings found_;
+};
+
+// A whole drop at once: search, add, and the message when something was
+// skipped.
+void DropDrawings(DrawingList& list, FolderReader& folders, std::span<const std::wstring> dropped,
+                  MessageBoxes& boxes);
 
 } // namespace varno

@@ -3,8 +3,6 @@
 #include "app/Error.h"
 #include "app/Folders.h"
 
-#include <unordered_set>
-
 namespace varno {
 
 void DeleteSelected(DrawingList& list) {
@@ -42,19 +40,12 @@ std::vector<std::wstring> AnswerPaths(std::wstring_view answer) {
 int AddNewPaths(DrawingList& list, std::vector<std::wstring> paths) {
     if (paths.empty())
         return 0;
-    // One read of the list instead of one per path: the set holds every
-    // entry, and every path taken from this batch.
-    std::vector<std::wstring> existing = list.Items();
-    std::unordered_set<std::wstring> seen(std::make_move_iterator(existing.begin()),
-                                          std::make_move_iterator(existing.end()));
-    std::vector<std::wstring> fresh;
-    for (auto& p : paths) {
-        if (seen.insert(p).second)
-            fresh.push_back(std::move(p));
-    }
-    if (!fresh.empty()) // else the list is not touched at all
-        list.AddItems(fresh);
-    return static_cast<int>(fresh.size());
+    // One read of the list instead of one per path.
+    PreparedAdd add(list.Items());
+    add.Prepare(std::move(paths));
+    if (!add.Fresh().empty()) // else the list is not touched at all
+        list.AddItems(add.Fresh());
+    return static_cast<int>(add.Fresh().size());
 }
 
 void AddAnswer(DrawingList& list, std::wstring_view answer) {

@@ -85,7 +85,9 @@ void varnofrm::Form_Load() {
     CommonDialog1.Owner = hWnd();
     CommonDialog4.Owner = hWnd();
     AcceptDroppedFiles(hWnd());
-    oleDrop_.Register(hWnd(), [this](const std::vector<std::wstring>& paths) { DropPaths(paths); });
+    oleDrop_.Register(
+        hWnd(), [this](const std::vector<std::wstring>& paths) { DropPaths(paths); },
+        [this] { return TakesDrops(); });
     adfrm::Instance().Show();
     ad1frm::Instance().Show();
     SetHelpFile(HelpFilePath(ProgramFolder()));
@@ -95,6 +97,15 @@ void varnofrm::Form_Load() {
 void varnofrm::OnCommand(int id, int code) {
     if (!IsWindowEnabled(hWnd()))
         return; // a run works (or a modal window is up): nothing acts
+    // No command sees the list while a drop is being made; help, the
+    // maker's site and the exit need no list.
+    const bool usesList = id == List2 ? code == LBN_DBLCLK
+                                      : code == BN_CLICKED && id != xpcmdbutton2 &&
+                                            id != xpcmdbutton3 && id != xpcmdbutton4;
+    if (usesList && DropWalking()) {
+        MessageBeep(MB_OK);
+        return;
+    }
     if (id == List2) {
         if (code == LBN_DBLCLK)
             DeleteSelected();
@@ -136,13 +147,16 @@ void varnofrm::OnCommand(int id, int code) {
 }
 
 LRESULT varnofrm::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
+    if (LRESULT result = 0; dropWalk_.Route(msg, wp, lp, result))
+        return result;
     // Disabled while a run works: a drop is released unread, and the keys
     // that reach the window without a focus (Alt+F4, Alt+Space) do nothing.
     const bool disabled = !IsWindowEnabled(hWnd());
     if (msg == WM_DROPFILES) {
-        const DroppedFiles dropped(reinterpret_cast<HDROP>(wp));
-        if (!disabled)
-            DropPaths(dropped.Paths());
+        if (disabled)
+            DragFinish(reinterpret_cast<HDROP>(wp));
+        else
+            DropFiles(reinterpret_cast<HDROP>(wp));
         return 0;
     }
     if (disabled && msg >= WM_KEYFIRST && msg <= WM_KEYLAST)
@@ -154,9 +168,30 @@ LRESULT varnofrm::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
     return Form::WndProc(msg, wp, lp);
 }
 
+bool varnofrm::TakesDrops() const {
+    return !DropWalking();
+}
+
+void varnofrm::DropFiles(HDROP drop) {
+    const DroppedFiles dropped(drop);
+    if (TakesDrops())
+        DropPaths(dropped.Paths());
+    else
+        MessageBeep(MB_OK);
+}
+
 void varnofrm::DropPaths(const std::vector<std::wstring>& paths) {
-    Win32FolderReader folders;
-    DropDrawings(list_, folders, paths);
+    if (!TakesDrops())
+        return; // an OLE drop queued behind the one being walked
+    auto drop = std::make_shared<DrawingDrop>(list_, paths);
+    auto search = [drop, folders = DropFolders](std::stop_token stop) {
+        drop->Search(*folders, stop);
+    };
+    auto finish = [this, drop] { ShowDropReport(TheMessageBoxes(), drop->Finish(list_)); };
+    if (!dropWalk_.Start(hWnd(), search, finish)) { // no thread to be had: on this one
+        search({});
+        finish();
+    }
 }
 
 void varnofrm::AddDrawings() {

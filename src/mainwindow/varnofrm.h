@@ -1,8 +1,10 @@
 #pragma once
 // The main window: the drawing list List2 in Frame1 with its five list
 // buttons, and the bottom row of batch purge, help, more software and exit.
+#include "platform/BackgroundWork.h"
 #include "platform/CommonDialog.h"
 #include "platform/FileDrop.h"
+#include "platform/Folders.h"
 #include "platform/Form.h"
 #include "platform/ListBox.h"
 #include "platform/OleDrop.h"
@@ -32,6 +34,10 @@ class varnofrm : public Form {
 
     CommonDialog CommonDialog1; // picking drawings
     CommonDialog CommonDialog4; // list files
+    // What drops read folders with, on the walk's thread: the disk.
+    std::shared_ptr<FolderReader> DropFolders = std::make_shared<Win32FolderReader>();
+    // A drop's folders are being walked: the list and its commands wait.
+    bool DropWalking() const { return dropWalk_.Busy(); }
 
   protected:
     Design GetDesign() const override;
@@ -52,11 +58,15 @@ class varnofrm : public Form {
     // Files and folders dropped anywhere on the window, the list included:
     // as WM_DROPFILES from the shell's older drops, or through the OLE drop
     // target from DoDragDrop. A drag source uses one way or the other, so a
-    // drop arrives once.
+    // drop arrives once. Its folders are walked beside the window; the list
+    // takes the drawings at the end.
+    void DropFiles(HDROP drop);
     void DropPaths(const std::vector<std::wstring>& paths);
+    bool TakesDrops() const;
 
     ListBoxList list_{nullptr};
     OleFileDrop oleDrop_;
+    BackgroundWork dropWalk_;
 };
 
 } // namespace varno::win

@@ -1,10 +1,7 @@
 #pragma once
-// Files dropped from the file manager (or any drag source) onto a window,
-// and the folders of the disk as the drop walks them.
+// Files dropped from the file manager (or any drag source) onto a window.
 #include <windows.h>
 #include <shellapi.h>
-
-#include "app/Folders.h"
 
 #include <string>
 #include <vector>
@@ -32,14 +29,6 @@ class DroppedFiles {
 
   private:
     HDROP drop_;
-};
-
-// Folders read with FindFirstFileExW / FindNextFileW (basic information,
-// large fetches). Paths too long for the plain form are read through "\\?\".
-class Win32FolderReader : public FolderReader {
-  public:
-    EntryKind KindOf(const std::wstring& path) override;
-    bool Read(const std::wstring& folder, std::vector<FolderEntry>& out) override;
 };
 
 } // namespace varno::win

@@ -30,6 +30,68 @@ void CheckAdded(LRESULT result) {
         throw RuntimeError(errnum::OutOfMemory);
 }
 
+// The text's place in the list box's collation (its locale, letter case
+// ignored): keys compare as the list box compares its texts. Any thread.
+std::string SortKey(LCID locale, const std::wstring& text) {
+    std::string key;
+    const int size =
+        LCMapStringW(locale, LCMAP_SORTKEY | NORM_IGNORECASE, text.c_str(), -1, nullptr, 0);
+    key.resize(static_cast<size_t>(std::max(size, 0)));
+    if (size > 0)
+        LCMapStringW(locale, LCMAP_SORTKEY | NORM_IGNORECASE, text.c_str(), -1,
+                     reinterpret_cast<LPWSTR>(key.data()), size);
+    return key;
+}
+
+// A prepared add to a sorted list box: the whole new list in order, merged
+// by sort keys away from the list box's thread.
+class ListBoxAdd final : public PreparedAdd {
+  public:
+    ListBoxAdd(std::vector<std::wstring> listed, LCID locale)
+        : PreparedAdd(std::move(listed)), locale_(locale) {}
+
+    void Prepare(std::vector<std::wstring> texts) override {
+        PreparedAdd::Prepare(std::move(texts));
+        merged_.clear();
+        std::vector<std::string> listedKeys(listed_.size()), freshKeys(fresh_.size());
+        for (size_t i = 0; i < listed_.size(); ++i)
+            listedKeys[i] = SortKey(locale_, listed_[i]);
+        for (size_t i = 0; i < fresh_.size(); ++i)
+            freshKeys[i] = SortKey(locale_, fresh_[i]);
+        std::vector<size_t> order(fresh_.size());
+        for (size_t i = 0; i < order.size(); ++i)
+            order[i] = i;
+        std::stable_sort(order.begin(), order.end(),
+                         [&](size_t a, size_t b) { return freshKeys[a] < freshKeys[b]; });
+        // Entries already listed come before new texts that compare equal.
+        merged_.reserve(listed_.size() + fresh_.size());
+        newIndex_.resize(listed_.size());
+        size_t i = 0, j = 0;
+        while (i < listed_.size() || j < order.size()) {
+            if (j == order.size() ||
+                (i < listed_.size() && !(freshKeys[order[j]] < listedKeys[i]))) {
+                newIndex_[i] = static_cast<int>(merged_.size());
+                merged_.push_back(&listed_[i++]);
+            } else {
+                merged_.push_back(&fresh_[order[j++]]);
+            }
+        }
+    }
+    // Every text of the new list, in order; empty before Prepare.
+    const std::vector<const std::wstring*>& Merged() const { return merged_; }
+    // Where each listed entry goes in it.
+    int NewIndex(LRESULT listedIndex) const {
+        return listedIndex >= 0 && static_cast<size_t>(listedIndex) < newIndex_.size()
+                   ? newIndex_[static_cast<size_t>(listedIndex)]
+                   : -1;
+    }
+
+  private:
+    LCID locale_;
+    std::vector<const std::wstring*> merged_;
+    std::vector<int> newIndex_;
+};
+
 } // namespace
 
 int ListBoxList::ListCount() const {
@@ -112,15 +174,8 @@ void ListBoxList::AddAll(std::span<const std::wstring> texts) {
     if (sorted) {
         const LCID locale = static_cast<LCID>(Send(LB_GETLOCALE, 0, 0));
         std::vector<std::string> keys(texts.size());
-        for (size_t i = 0; i < texts.size(); ++i) {
-            const wchar_t* t = texts[i].c_str();
-            const int size =
-                LCMapStringW(locale, LCMAP_SORTKEY | NORM_IGNORECASE, t, -1, nullptr, 0);
-            keys[i].resize(static_cast<size_t>(std::max(size, 0)));
-            if (size > 0)
-                LCMapStringW(locale, LCMAP_SORTKEY | NORM_IGNORECASE, t, -1,
-                             reinterpret_cast<LPWSTR>(keys[i].data()), size);
-        }
+        for (size_t i = 0; i < texts.size(); ++i)
+            keys[i] = SortKey(locale, texts[i]);
         std::stable_sort(order.begin(), order.end(),
                          [&keys](size_t a, size_t b) { return keys[a] < keys[b]; });
     }
@@ -162,6 +217,70 @@ void ListBoxList::ReplaceAll(std::span<const std::wstring> texts) {
         Send(LB_SETTOPINDEX, static_cast<WPARAM>(std::max<LRESULT>(top, 0)), 0);
         throw;
     }
+}
+
+std::unique_ptr<PreparedAdd> ListBoxList::StartAdd() const {
+    if (!(GetWindowLongW(lb_, GWL_STYLE) & LBS_SORT))
+        return DrawingList::StartAdd(); // appended in order: nothing to prepare
+    return std::make_unique<ListBoxAdd>(Items(), static_cast<LCID>(Send(LB_GETLOCALE, 0, 0)));
+}
+
+void ListBoxList::AddPrepared(const PreparedAdd& add) {
+    const auto* prepared = dynamic_cast<const ListBoxAdd*>(&add);
+    if (add.Fresh().empty())
+        return;
+    // Filled again in the merged order, when the list box still holds what
+    // was merged; each entry keeps its selection, and the caret, the anchor
+    // and the first entry in view stay on their entries.
+    if (!prepared || prepared->Merged().empty() || Items() != add.Listed()) {
+        DrawingList::AddPrepared(add); // each text at its place
+        return;
+    }
+    std::vector<int> selected(
+        static_cast<size_t>(std::max<LRESULT>(Send(LB_GETSELCOUNT, 0, 0), 0)));
+    if (!selected.empty())
+        Send(LB_GETSELITEMS, selected.size(), reinterpret_cast<LPARAM>(selected.data()));
+    const LRESULT top = Send(LB_GETTOPINDEX, 0, 0);
+    const LRESULT caret = Send(LB_GETCARETINDEX, 0, 0);
+    const LRESULT anchor = Send(LB_GETANCHORINDEX, 0, 0);
+    const auto restore = [&](auto newIndex) {
+        for (int i : selected)
+            Send(LB_SETSEL, TRUE, newIndex(i));
+        if (const int at = newIndex(caret); at >= 0)
+            Send(LB_SETCARETINDEX, static_cast<WPARAM>(at), FALSE);
+        if (const int at = newIndex(anchor); at >= 0)
+            Send(LB_SETANCHORINDEX, static_cast<WPARAM>(at), 0);
+        if (const int at = newIndex(top); at >= 0)
+            Send(LB_SETTOPINDEX, static_cast<WPARAM>(at), 0);
+    };
+
+    RedrawSuspended quiet(lb_);
+    Clear();
+    size_t bytes = 0;
+    for (const std::wstring* t : prepared->Merged())
+        bytes += (t->size() + 1) * sizeof(wchar_t);
+    Send(LB_INITSTORAGE, prepared->Merged().size(), static_cast<LPARAM>(bytes));
+    try {
+        for (const std::wstring* t : prepared->Merged())
+            CheckAdded(Send(LB_INSERTSTRING, static_cast<WPARAM>(-1),
+                            reinterpret_cast<LPARAM>(t->c_str())));
+    } catch (const Error&) {
+        // No room for all: the entries as they were, then the new ones one
+        // at a time, as far as they go.
+        Clear();
+        for (const auto& t : add.Listed()) {
+            if (Send(LB_INSERTSTRING, static_cast<WPARAM>(-1),
+                     reinterpret_cast<LPARAM>(t.c_str())) < 0)
+                break;
+        }
+        restore([&add](LRESULT i) {
+            return i >= 0 && static_cast<size_t>(i) < add.Listed().size() ? static_cast<int>(i)
+                                                                          : -1;
+        });
+        AddAll(add.Fresh());
+        return;
+    }
+    restore([prepared](LRESULT i) { return prepared->NewIndex(i); });
 }
 
 } // namespace varno::win

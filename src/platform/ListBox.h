@@ -19,6 +19,11 @@ class ListBoxList : public DrawingList {
     std::vector<std::wstring> Items() const override;
     void AddItems(std::span<const std::wstring> texts) override;
     void ReplaceAll(std::span<const std::wstring> texts) override;
+    // An add prepared on another thread: the texts are merged with the
+    // entries there, by the list box's own order, so that AddPrepared only
+    // fills the list box again.
+    std::unique_ptr<PreparedAdd> StartAdd() const override;
+    void AddPrepared(const PreparedAdd& add) override;
     // Selects this entry alone and scrolls it into view.
     void SelectOnly(int index);
 

@@ -54,11 +54,13 @@ DWORD FileDropEffect(IDataObject* data, DWORD allowed) {
 // it on the window's thread only. It takes nothing once revoked.
 class FileDropTarget final : public IDropTarget {
   public:
-    static ComPtr<FileDropTarget> Make(HWND window) {
-        return ComPtr<FileDropTarget>::Attach(new (std::nothrow) FileDropTarget(window));
+    static ComPtr<FileDropTarget> Make(HWND window, OleFileDrop::Taking taking) {
+        return ComPtr<FileDropTarget>::Attach(new (std::nothrow)
+                                                  FileDropTarget(window, std::move(taking)));
     }
     void Forget() {
         window_ = nullptr;
+        taking_ = nullptr;
         pending_.clear();
     }
     std::vector<std::vector<std::wstring>> TakePending() { return std::exchange(pending_, {}); }
@@ -88,13 +90,13 @@ class FileDropTarget final : public IDropTarget {
         if (!effect)
             return E_INVALIDARG;
         effect_ = window_ ? FileDropEffect(data, *effect) : DROPEFFECT_NONE;
-        *effect = Accepting() ? effect_ : DROPEFFECT_NONE;
+        *effect = Takes() ? effect_ : DROPEFFECT_NONE;
         return S_OK;
     }
     STDMETHODIMP DragOver(DWORD, POINTL, DWORD* effect) override {
         if (!effect)
             return E_INVALIDARG;
-        *effect &= Accepting() ? effect_ : DROPEFFECT_NONE;
+        *effect = Takes() ? *effect & effect_ : DROPEFFECT_NONE;
         return S_OK;
     }
     STDMETHODIMP DragLeave() override {
@@ -105,7 +107,7 @@ class FileDropTarget final : public IDropTarget {
         if (!effect)
             return E_INVALIDARG;
         effect_ = DROPEFFECT_NONE;
-        *effect = Accepting() ? FileDropEffect(data, *effect) : DROPEFFECT_NONE;
+        *effect = Takes() ? FileDropEffect(data, *effect) : DROPEFFECT_NONE;
         if (*effect == DROPEFFECT_NONE)
             return S_OK;
         std::vector<std::wstring> paths;
@@ -130,14 +132,16 @@ class FileDropTarget final : public IDropTarget {
     }
 
   private:
-    explicit FileDropTarget(HWND window) : window_(window) {}
-    // A disabled window (a run works) takes no drop: the drag shows the
-    // no-drop cursor.
-    bool Accepting() const { return window_ && IsWindowEnabled(window_); }
+    FileDropTarget(HWND window, OleFileDrop::Taking taking)
+        : window_(window), taking_(std::move(taking)) {}
     ~FileDropTarget() = default;
+    // Registered, and not refusing drops at the moment. A disabled window
+    // (a run works) takes none: the drag shows the no-drop cursor.
+    bool Takes() const { return window_ && IsWindowEnabled(window_) && (!taking_ || taking_()); }
 
     std::atomic<ULONG> refs_{1};
     HWND window_;
+    OleFileDrop::Taking taking_;
     std::vector<std::vector<std::wstring>> pending_;
     DWORD effect_ = DROPEFFECT_NONE;
 };
@@ -148,9 +152,9 @@ OleFileDrop::~OleFileDrop() {
     Revoke();
 }
 
-bool OleFileDrop::Register(HWND window, Handler onDrop) {
+bool OleFileDrop::Register(HWND window, Handler onDrop, Taking taking) {
     Revoke();
-    ComPtr<FileDropTarget> target = FileDropTarget::Make(window);
+    ComPtr<FileDropTarget> target = FileDropTarget::Make(window, std::move(taking));
     if (!target || FAILED(RegisterDragDrop(window, target.Get())))
         return false;
     window_ = window;

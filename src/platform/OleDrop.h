@@ -24,6 +24,9 @@ class FileDropTarget;
 class OleFileDrop {
   public:
     using Handler = std::function<void(const std::vector<std::wstring>& paths)>;
+    // Asked as a drag enters, moves over the window and drops: false refuses
+    // the drop for now (the drag shows the no-drop cursor).
+    using Taking = std::function<bool()>;
 
     OleFileDrop();
     ~OleFileDrop();
@@ -31,7 +34,7 @@ class OleFileDrop {
     OleFileDrop& operator=(const OleFileDrop&) = delete;
 
     // Needs OLE initialised on the window's thread; false when it refuses.
-    bool Register(HWND window, Handler onDrop);
+    bool Register(HWND window, Handler onDrop, Taking taking = {});
     void Revoke();
     bool IsRegistered() const { return window_ != nullptr; }
 

@@ -4,6 +4,7 @@
 // the program's own message texts.
 #include "app/Error.h"
 #include "batch/PurgeRun.h"
+#include "mainwindow/DropDrawings.h"
 #include "mainwindow/ListCommands.h"
 #include "mainwindow/ListFile.h"
 #include "support/IconvCodePage.h"
@@ -14,6 +15,7 @@
 #include <spawn.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
@@ -397,6 +399,13 @@ TEST_F(HelpFile, ExplainsEveryMessageInTheProgramsOwnWords) {
     texts.push_back(ProgressText(3, 12));
     // And the question before a save replaces a file that is not a list.
     texts.push_back(ReplaceQuestion(L"D:\\图纸\\plan.dwg"));
+    // And every line the message after a drop can have, as the help shows them.
+    const std::wstring skipped = DropReportText(
+        {.added = 1200, .tooLong = 3, .refused = 2, .unreadFolders = 1, .incomplete = true});
+    for (std::size_t at = 0, end = 0; at < skipped.size(); at = end + 1) {
+        end = std::min(skipped.find(L'\n', at), skipped.size());
+        texts.push_back(skipped.substr(at, end - at));
+    }
     for (const auto& text : texts) {
         EXPECT_NE(all.find(text), std::wstring::npos) << Utf8(text) << " is not in any topic";
     }

@@ -1,9 +1,11 @@
 // Dropping files and folders onto the main window under Wine: a real HDROP,
 // delivered to the window procedure as WM_DROPFILES delivers it, or handed
 // over by OLE's DoDragDrop to the window's drop target, over a real folder
-// tree with Chinese names and spaces.
+// tree with Chinese names and spaces; the walk beside the window, cancelled
+// by Esc.
 #include "mainwindow/varnofrm.h"
 
+#include "mainwindow/DropDrawings.h"
 #include "support/DialogDriver.h"
 #include "support/RealInput.h"
 
@@ -11,9 +13,11 @@
 
 #include <shlobj.h>
 
+#include <condition_variable>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <mutex>
 #include <optional>
 
 namespace varno::win {
@@ -42,6 +46,7 @@ class DropOnMainWindow : public testing::Test {
         fs::create_directories(root);
     }
     void TearDown() override {
+        form.DropFolders = std::make_shared<Win32FolderReader>();
         list().Clear();
         std::error_code ec;
         fs::remove_all(root, ec);
@@ -56,6 +61,26 @@ class DropOnMainWindow : public testing::Test {
         fs::create_directories(root / relative);
         return (root / relative).wstring();
     }
+    // Folders below `under` until the path is past MAX_PATH, with a drawing
+    // x.dwg at the bottom; the path of the deepest. The plain paths cannot
+    // make or remove these: "\\?\" can.
+    static std::wstring DeepFolderWithADrawing(std::wstring under) {
+        while (under.size() < MAX_PATH + 20) {
+            under += L"\\" + std::wstring(40, L'长');
+            EXPECT_TRUE(CreateDirectoryW((L"\\\\?\\" + under).c_str(), nullptr));
+        }
+        HANDLE f = CreateFileW((L"\\\\?\\" + under + L"\\x.dwg").c_str(), GENERIC_WRITE, 0, nullptr,
+                               CREATE_NEW, 0, nullptr);
+        EXPECT_NE(f, INVALID_HANDLE_VALUE);
+        CloseHandle(f);
+        return under;
+    }
+    // Removes them again, bottom up, up to `top`.
+    static void RemoveDeepFolder(std::wstring deep, size_t top) {
+        DeleteFileW((L"\\\\?\\" + deep + L"\\x.dwg").c_str());
+        for (; deep.size() > top; deep.resize(deep.rfind(L'\\')))
+            RemoveDirectoryW((L"\\\\?\\" + deep).c_str());
+    }
     // What the system does for a drop at a point: the window under it, or its
     // nearest ancestor that takes dropped files, receives WM_DROPFILES.
     static HWND DropTargetAt(POINT pt) {
@@ -65,10 +90,19 @@ class DropOnMainWindow : public testing::Test {
         return h;
     }
     // Drops the paths onto the window, and checks that the drop's memory is released.
-    void DropOnto(HWND target, const Paths& paths) {
+    void Drop(HWND target, const Paths& paths) {
         HDROP drop = MakeDrop(paths);
         SendMessageW(target, WM_DROPFILES, reinterpret_cast<WPARAM>(drop), 0);
         EXPECT_EQ(GlobalSize(drop), 0u) << "DragFinish was not called";
+    }
+    // ... and waits while its folders are walked.
+    void DropOnto(HWND target, const Paths& paths) {
+        Drop(target, paths);
+        WaitForTheWalk();
+    }
+    void WaitForTheWalk() {
+        test::PumpMessagesFor(15000, [this] { return !form.DropWalking(); });
+        EXPECT_FALSE(form.DropWalking()) << "the walk did not end";
     }
     ListBoxList& list() { return form.DrawingList2(); }
     Paths entries() { return list().Items(); }
@@ -263,11 +297,14 @@ class OleDropOnMainWindow : public DropOnMainWindow {
         MSG msg;
         while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE))
             DispatchMessageW(&msg);
+        if (!holding)
+            WaitForTheWalk();
         return {hr, effect, source.effects, released, std::move(atOnce)};
     }
     static bool Showed(const std::vector<DWORD>& shown, DWORD effect) {
         return std::find(shown.begin(), shown.end(), effect) != shown.end();
     }
+    bool holding = false; // a held walk is under way: don't wait for it
 };
 
 TEST_F(OleDropOnMainWindow, FilesDraggedThroughOleAreAddedAndOtherDataIsRefused) {
@@ -322,6 +359,82 @@ TEST_F(OleDropOnMainWindow, ADisabledWindowRefusesEveryDrop) {
     EXPECT_EQ(entries(), Paths{plan});
 }
 
+// The disk, with every listing held until the test lets the walk go on.
+class HeldFolders : public FolderReader {
+  public:
+    EntryKind KindOf(const std::wstring& path) override { return disk_.KindOf(path); }
+    std::optional<FolderId> IdOf(const std::wstring& folder) override { return disk_.IdOf(folder); }
+    bool Read(const std::wstring& folder, std::vector<FolderEntry>& out) override {
+        std::unique_lock lock(m_);
+        reading_ = true;
+        changed_.notify_all();
+        changed_.wait(lock, [this] { return released_; });
+        return disk_.Read(folder, out);
+    }
+    bool WaitUntilReading() {
+        std::unique_lock lock(m_);
+        return changed_.wait_for(lock, std::chrono::seconds(10), [this] { return reading_; });
+    }
+    void Release() {
+        std::lock_guard lock(m_);
+        released_ = true;
+        changed_.notify_all();
+    }
+
+  private:
+    Win32FolderReader disk_;
+    std::mutex m_;
+    std::condition_variable changed_;
+    bool reading_ = false, released_ = false;
+};
+
+TEST_F(OleDropOnMainWindow, EscCancelsAWalkAndDropsAndListCommandsWaitForIt) {
+    const std::wstring kept = File(L"kept.dwg");
+    const std::wstring first = File(L"第一次\\a.dwg");
+    const std::wstring second = File(L"第二次\\b.dwg");
+    list().AddItem(kept);
+    auto held = std::make_shared<HeldFolders>();
+    form.DropFolders = held;
+    test::DialogWatcher anyBox(L"", test::CancelDialog, 3000);
+
+    Drop(form.hWnd(), {(root / L"第一次").wstring()});
+    ASSERT_TRUE(held->WaitUntilReading());
+    ASSERT_TRUE(form.DropWalking());
+    // The window answers meanwhile, with the app-starting cursor over it.
+    HWND lb = form.Control(varnofrm::List2);
+    SendMessageW(lb, WM_SETCURSOR, reinterpret_cast<WPARAM>(lb),
+                 MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
+    EXPECT_EQ(GetCursor(), LoadCursorW(nullptr, IDC_APPSTARTING));
+
+    // A second drop, either way, and the list's commands are refused.
+    Drop(form.hWnd(), {(root / L"第二次").wstring()});
+    holding = true;
+    const Outcome refused = DragOntoTheList(CF_HDROP, MakeDrop({second}));
+    EXPECT_EQ(refused.effect, static_cast<DWORD>(DROPEFFECT_NONE));
+    for (DWORD e : refused.shown)
+        EXPECT_EQ(e, static_cast<DWORD>(DROPEFFECT_NONE));
+    for (int command : {varnofrm::xpcmdbutton6, varnofrm::Command9, varnofrm::xpcmdbutton9})
+        SendMessageW(form.Control(command), BM_CLICK, 0, 0);
+    EXPECT_EQ(entries(), Paths{kept});
+
+    // Esc frees the window at once, the walk still held; let go, it adds nothing.
+    SetForegroundWindow(form.hWnd());
+    SetFocus(lb);
+    test::PressKey(VK_ESCAPE);
+    test::PumpMessagesFor(2000, [this] { return !form.DropWalking(); });
+    EXPECT_FALSE(form.DropWalking()) << "Esc did not cancel the walk";
+    held->Release();
+    test::PumpMessagesFor(500);
+    EXPECT_EQ(entries(), Paths{kept});
+    EXPECT_FALSE(anyBox.Join()) << "a refused command showed a message";
+
+    // The next drop is taken again.
+    DropOnto(form.hWnd(), {(root / L"第一次").wstring()});
+    Paths want = {kept, first};
+    SortLikeTheList(want);
+    EXPECT_EQ(entries(), want);
+}
+
 // The reader behind the drop on a real disk: what it lists, and what it cannot read.
 TEST_F(DropOnMainWindow, FolderReaderListsFoldersLinksAndDeepPaths) {
     File(L"r\\a.dwg");
@@ -346,25 +459,70 @@ TEST_F(DropOnMainWindow, FolderReaderListsFoldersLinksAndDeepPaths) {
     EXPECT_EQ(reader.KindOf((root / L"r\\a.dwg").wstring()), EntryKind::File);
 
     // Beyond MAX_PATH the plain form fails; the reader still lists the folder.
-    std::wstring deep = root.wstring();
-    while (deep.size() < MAX_PATH + 20) {
-        deep += L"\\" + std::wstring(40, L'长');
-        ASSERT_TRUE(CreateDirectoryW((L"\\\\?\\" + deep).c_str(), nullptr));
-    }
-    HANDLE f = CreateFileW((L"\\\\?\\" + deep + L"\\x.dwg").c_str(), GENERIC_WRITE, 0, nullptr,
-                           CREATE_NEW, 0, nullptr);
-    ASSERT_NE(f, INVALID_HANDLE_VALUE);
-    CloseHandle(f);
+    const std::wstring deep = DeepFolderWithADrawing(root.wstring());
     got.clear();
     EXPECT_EQ(reader.KindOf(deep), EntryKind::Folder);
     ASSERT_TRUE(reader.Read(deep, got));
     ASSERT_EQ(got.size(), 1u);
     EXPECT_EQ(got[0].name, L"x.dwg");
+    RemoveDeepFolder(deep, root.wstring().size());
+}
 
-    // The plain paths cannot remove these: bottom up, through "\\?\".
-    DeleteFileW((L"\\\\?\\" + deep + L"\\x.dwg").c_str());
-    for (; deep.size() > root.wstring().size(); deep.resize(deep.rfind(L'\\')))
-        RemoveDirectoryW((L"\\\\?\\" + deep).c_str());
+// A symbolic link made on the Unix side, where Wine shows it as a folder
+// that is a link (Wine's CreateSymbolicLinkW makes none); removed with this
+// object.
+class UnixLink {
+  public:
+    UnixLink(const std::wstring& folder, const wchar_t* name, const wchar_t* target)
+        : folder_(folder), name_(name) {
+        Run(L"/bin/ln -s " + std::wstring(target) + L" " + name_, true);
+    }
+    ~UnixLink() { Run(L"/bin/rm " + name_, false); }
+    UnixLink(const UnixLink&) = delete;
+    UnixLink& operator=(const UnixLink&) = delete;
+    bool Made() const {
+        const DWORD attributes = GetFileAttributesW((folder_ + L"\\" + name_).c_str());
+        return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+    }
+
+  private:
+    // In the folder, so that the names need no Unix path. Wine's handle of a
+    // Unix process says nothing of its end: the link is watched for instead.
+    void Run(std::wstring command, bool made) {
+        STARTUPINFOW si{};
+        si.cb = sizeof si;
+        PROCESS_INFORMATION pi{};
+        const std::wstring program = L"Z:" + command.substr(0, command.find(L' '));
+        if (!CreateProcessW(program.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                            folder_.c_str(), &si, &pi))
+            return;
+        CloseHandle(pi.hThread);
+        CloseHandle(pi.hProcess);
+        for (int i = 0; i < 100 && Made() != made; ++i)
+            Sleep(50);
+    }
+    std::wstring folder_, name_;
+};
+
+TEST_F(DropOnMainWindow, FollowsALinkLoopOnceAndTellsWhatItSkipped) {
+    const std::wstring a = File(L"树\\a.dwg"), b = File(L"树\\下\\b.DWG");
+    const std::wstring bin = Folder(L"树\\$RECYCLE.BIN");
+    File(L"树\\$RECYCLE.BIN\\$IAB12.dwg");
+    ASSERT_TRUE(SetFileAttributesW(bin.c_str(), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM));
+    const UnixLink loop(Folder(L"树\\下"), L"up", L"..");
+    ASSERT_TRUE(loop.Made());
+    const std::wstring deep = DeepFolderWithADrawing(Folder(L"树\\深"));
+
+    test::SeenBox seen;
+    const auto watcher = test::CloseMessageBox(L"批量清理", seen);
+    DropOnto(form.hWnd(), {(root / L"树").wstring()});
+    EXPECT_TRUE(watcher->Join());
+    Paths want = {a, b};
+    SortLikeTheList(want);
+    EXPECT_EQ(entries(), want);
+    EXPECT_EQ(seen.info.text, DropReportText({.added = 2, .tooLong = 1}));
+    EXPECT_FALSE(seen.info.hasIcon);
+    RemoveDeepFolder(deep, (root / L"树\\深").wstring().size());
 }
 
 } // namespace
