@@ -378,7 +378,7 @@ HWND Form::AddControl(const ControlDesign& d) {
     }
     controls_[d.id] = ControlInfo{h, d};
     if (d.autoSize)
-        AutoSize(d.id);
+        AutoSize(d.id, d.text);
     return h;
 }
 
@@ -405,22 +405,25 @@ void Form::SetControlText(int id, std::wstring_view text) {
     HWND h = Control(id);
     if (!h)
         return;
+    // An auto-size label takes the size of its new text first: a label paints
+    // a new text at once, into the rectangle it has at that moment, and a
+    // later resize repaints only the strip it adds, so a label that grew
+    // afterwards would keep a character cut off at its old edge.
+    if (controls_.find(id)->second.design.autoSize)
+        AutoSize(id, text);
     SetWindowTextW(h, std::wstring(text).c_str());
-    auto it = controls_.find(id);
-    if (it->second.design.autoSize)
-        AutoSize(id);
 }
 
-void Form::AutoSize(int id) {
+void Form::AutoSize(int id, std::wstring_view text) {
     auto it = controls_.find(id);
     if (it == controls_.end())
         return;
     HWND h = it->second.hwnd;
-    std::wstring text = ControlText(id);
     HDC dc = GetDC(h);
     HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(h, WM_GETFONT, 0, 0)));
     SIZE sz{};
-    const std::wstring measured = text.empty() ? L" " : text; // an empty label keeps one space
+    const std::wstring measured =
+        text.empty() ? L" " : std::wstring(text); // an empty label keeps one space
     GetTextExtentPoint32W(dc, measured.c_str(), static_cast<int>(measured.size()), &sz);
     SelectObject(dc, old);
     ReleaseDC(h, dc);

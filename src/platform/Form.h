@@ -119,8 +119,8 @@ class Form : public Window {
 
     // Creates one control after load (the design table's controls are made by Load).
     HWND AddControl(const ControlDesign& design);
-    // Size an auto-size label to its current text.
-    void AutoSize(int id);
+    // Sizes an auto-size label to this text.
+    void AutoSize(int id, std::wstring_view text);
 
   private:
     static LRESULT CALLBACK StaticWndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
