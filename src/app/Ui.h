@@ -15,6 +15,8 @@ constexpr unsigned MsgCritical = 16;
 inline constexpr std::wstring_view AppTitle = L"批量清理";
 // Title of every failure message box.
 inline constexpr std::wstring_view ErrorTitle = L"错误";
+// What the program says, before it ends, when its main window cannot be made.
+inline constexpr std::wstring_view CannotStartText = L"无法创建主窗口，程序无法启动！";
 
 class MessageBoxes {
   public:

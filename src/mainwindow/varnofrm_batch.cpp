@@ -30,6 +30,8 @@ void Win32PurgeView::ShowProgress() {
     Form3& progress = Form3::Instance();
     progress.SetReturnWindow(varnofrm::Instance());
     progress.Show();
+    if (!progress.IsLoaded()) // no window: the run stops before the main window goes
+        throw RuntimeError(errnum::OutOfMemory);
 }
 void Win32PurgeView::HideMain() {
     varnofrm::Instance().Hide();

@@ -1,6 +1,7 @@
 #include "platform/Form.h"
 
 #include "platform/App.h"
+#include "platform/Barrier.h"
 
 #include <commctrl.h>
 
@@ -270,12 +271,15 @@ void Form::RunModal(HWND previouslyActive) {
     EnumThreadWindows(
         GetCurrentThreadId(),
         [](HWND w, LPARAM p) -> BOOL {
-            auto* c = reinterpret_cast<Ctx*>(p);
-            if (w != c->self && w != OwnerWindow() && IsWindowVisible(w) && IsWindowEnabled(w)) {
-                EnableWindow(w, FALSE);
-                c->disabled->push_back(w);
-            }
-            return TRUE;
+            return Barrier<BOOL>(FALSE, [&] {
+                auto* c = reinterpret_cast<Ctx*>(p);
+                if (w != c->self && w != OwnerWindow() && IsWindowVisible(w) &&
+                    IsWindowEnabled(w)) {
+                    c->disabled->push_back(w);
+                    EnableWindow(w, FALSE);
+                }
+                return TRUE;
+            });
         },
         reinterpret_cast<LPARAM>(&ctx));
     MSG msg;
@@ -472,6 +476,19 @@ HBRUSH Form::ColorControl(HDC dc, HWND child) {
     return brush.get();
 }
 
+int RunProgram(Form& startup, std::wstring_view cannotStart) {
+    Barrier(false, [&] {
+        startup.Show();
+        return true;
+    });
+    if (!startup.IsLoaded()) {
+        // Nothing would ever end the message loop.
+        TheMessageBoxes().Show(cannotStart, MsgCritical, ErrorTitle);
+        return 1;
+    }
+    return RunMessageLoop();
+}
+
 LRESULT CALLBACK Form::StaticWndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     if (msg == WM_NCCREATE) {
         auto* self = static_cast<Form*>(reinterpret_cast<CREATESTRUCTW*>(lp)->lpCreateParams);
@@ -481,7 +498,8 @@ LRESULT CALLBACK Form::StaticWndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) 
     auto* self = reinterpret_cast<Form*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
     if (!self)
         return DefWindowProcW(hwnd, msg, wp, lp);
-    return self->WndProc(msg, wp, lp);
+    // A handler's failure goes no further than here.
+    return Barrier<LRESULT>(0, [&] { return self->WndProc(msg, wp, lp); });
 }
 
 LRESULT Form::WndProc(UINT msg, WPARAM wp, LPARAM lp) {

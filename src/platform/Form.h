@@ -154,4 +154,9 @@ class Form : public Window {
     std::map<COLORREF, GdiObject<HBRUSH>> brushes_;
 };
 
+// The program: shows the start-up form, then runs the message loop until the
+// last loaded form has been unloaded. When the start-up form's window cannot
+// be made, the program says so in the failure box and the result is 1.
+int RunProgram(Form& startup, std::wstring_view cannotStart);
+
 } // namespace varno::win

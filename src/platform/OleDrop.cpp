@@ -1,5 +1,6 @@
 #include "platform/OleDrop.h"
 
+#include "platform/Barrier.h"
 #include "platform/FileDrop.h"
 
 #include <atomic>
@@ -64,7 +65,7 @@ class FileDropTarget final : public IDropTarget {
     std::vector<std::vector<std::wstring>> TakePending() { return std::exchange(pending_, {}); }
 
     // IUnknown
-    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
+    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) noexcept override {
         if (!ppv)
             return E_POINTER;
         if (riid == IID_IUnknown || riid == IID_IDropTarget) {
@@ -75,33 +76,50 @@ class FileDropTarget final : public IDropTarget {
         *ppv = nullptr;
         return E_NOINTERFACE;
     }
-    STDMETHODIMP_(ULONG) AddRef() override { return ++refs_; }
-    STDMETHODIMP_(ULONG) Release() override {
+    STDMETHODIMP_(ULONG) AddRef() noexcept override { return ++refs_; }
+    STDMETHODIMP_(ULONG) Release() noexcept override {
         const ULONG n = --refs_;
         if (n == 0)
             delete this;
         return n;
     }
 
-    // IDropTarget
-    STDMETHODIMP DragEnter(IDataObject* data, DWORD, POINTL, DWORD* effect) override {
+    // IDropTarget; a failure inside ends with the effect "none".
+    STDMETHODIMP DragEnter(IDataObject* data, DWORD, POINTL, DWORD* effect) noexcept override {
+        return Guarded(effect, [&] { return Enter(data, effect); });
+    }
+    STDMETHODIMP DragOver(DWORD, POINTL, DWORD* effect) noexcept override {
+        if (!effect)
+            return E_INVALIDARG;
+        *effect &= effect_;
+        return S_OK;
+    }
+    STDMETHODIMP DragLeave() noexcept override {
+        effect_ = DROPEFFECT_NONE;
+        return S_OK;
+    }
+    STDMETHODIMP Drop(IDataObject* data, DWORD, POINTL, DWORD* effect) noexcept override {
+        return Guarded(effect, [&] { return Take(data, effect); });
+    }
+
+  private:
+    explicit FileDropTarget(HWND window) : window_(window) {}
+    ~FileDropTarget() = default;
+
+    template <class Body> HRESULT Guarded(DWORD* effect, Body&& body) {
+        const HRESULT hr = ComBarrier(std::forward<Body>(body));
+        if (FAILED(hr) && effect)
+            *effect = DROPEFFECT_NONE;
+        return hr;
+    }
+    HRESULT Enter(IDataObject* data, DWORD* effect) {
         if (!effect)
             return E_INVALIDARG;
         effect_ = window_ ? FileDropEffect(data, *effect) : DROPEFFECT_NONE;
         *effect = effect_;
         return S_OK;
     }
-    STDMETHODIMP DragOver(DWORD, POINTL, DWORD* effect) override {
-        if (!effect)
-            return E_INVALIDARG;
-        *effect &= effect_;
-        return S_OK;
-    }
-    STDMETHODIMP DragLeave() override {
-        effect_ = DROPEFFECT_NONE;
-        return S_OK;
-    }
-    STDMETHODIMP Drop(IDataObject* data, DWORD, POINTL, DWORD* effect) override {
+    HRESULT Take(IDataObject* data, DWORD* effect) {
         if (!effect)
             return E_INVALIDARG;
         effect_ = DROPEFFECT_NONE;
@@ -128,10 +146,6 @@ class FileDropTarget final : public IDropTarget {
         pending_.push_back(std::move(paths));
         return S_OK;
     }
-
-  private:
-    explicit FileDropTarget(HWND window) : window_(window) {}
-    ~FileDropTarget() = default;
 
     std::atomic<ULONG> refs_{1};
     HWND window_;
