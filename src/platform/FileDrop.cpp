@@ -1,15 +1,10 @@
 #include "platform/FileDrop.h"
 
-#include <memory>
+#include "platform/Handle.h"
 
 namespace varno::win {
 
 namespace {
-
-struct FindCloser {
-    void operator()(HANDLE h) const { FindClose(h); }
-};
-using FindHandle = std::unique_ptr<void, FindCloser>;
 
 // The "\\?\" form of a full path that the plain form cannot carry.
 std::wstring ForLength(const std::wstring& path) {
@@ -71,18 +66,16 @@ EntryKind Win32FolderReader::KindOf(const std::wstring& path) {
 bool Win32FolderReader::Read(const std::wstring& folder, std::vector<FolderEntry>& out) {
     const std::wstring pattern = JoinPath(folder, L"*");
     WIN32_FIND_DATAW data;
-    FindHandle find(FindFirstFileExW(ForLength(pattern).c_str(), FindExInfoBasic, &data,
-                                     FindExSearchNameMatch, nullptr, FIND_FIRST_EX_LARGE_FETCH));
-    if (find.get() == INVALID_HANDLE_VALUE) {
-        find.release();
-        // A drive's empty root has not even "." and "..".
+    const UniqueFind find(FindFirstFileExW(ForLength(pattern).c_str(), FindExInfoBasic, &data,
+                                           FindExSearchNameMatch, nullptr,
+                                           FIND_FIRST_EX_LARGE_FETCH));
+    if (!find) // a drive's empty root has not even "." and ".."
         return GetLastError() == ERROR_FILE_NOT_FOUND;
-    }
     do {
         if (!IsDots(data.cFileName))
             out.push_back(
                 {data.cFileName, KindFromAttributes(data.dwFileAttributes, data.dwReserved0)});
-    } while (FindNextFileW(find.get(), &data));
+    } while (FindNextFileW(find.Get(), &data));
     return GetLastError() == ERROR_NO_MORE_FILES;
 }
 

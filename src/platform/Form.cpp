@@ -17,9 +17,8 @@ constexpr wchar_t kFormClass[] = L"VarnoForm";
 
 int Dpi() {
     static const int dpi = [] {
-        HDC dc = GetDC(nullptr);
-        int d = GetDeviceCaps(dc, LOGPIXELSX);
-        ReleaseDC(nullptr, dc);
+        const WindowDC screen(nullptr);
+        const int d = GetDeviceCaps(screen.Get(), LOGPIXELSX);
         return d > 0 ? d : 96;
     }();
     return dpi;
@@ -112,6 +111,7 @@ Form::~Form() {
     if (hwnd_) {
         SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);
         DestroyWindow(hwnd_);
+        (void)tooltip_.Detach(); // an owned window, gone with its owner
     }
 }
 
@@ -188,7 +188,7 @@ void Form::Load() {
     RECT r{0, 0, TwipsToPixelsX(design_.clientWidth), TwipsToPixelsY(design_.clientHeight)};
     AdjustWindowRectEx(&r, design_.style, FALSE, ex);
     if (design_.backColor != CLR_INVALID)
-        backBrush_.reset(CreateSolidBrush(design_.backColor));
+        backBrush_.Reset(CreateSolidBrush(design_.backColor));
     HWND h =
         CreateWindowExW(ex, kFormClass, design_.caption.c_str(), design_.style & ~WS_VISIBLE,
                         TwipsToPixelsX(design_.left), TwipsToPixelsY(design_.top), r.right - r.left,
@@ -314,7 +314,7 @@ HFONT Form::FontFor(const FontSpec* wanted) {
     const FontSpec& f = wanted ? *wanted : design_.font;
     for (auto& [s, font] : fonts_) {
         if (SameFont(s, f))
-            return font.get();
+            return font.Get();
     }
     LOGFONTW lf{};
     lf.lfHeight = -Round(f.points * static_cast<float>(Dpi()) / 72.0f);
@@ -325,7 +325,7 @@ HFONT Form::FontFor(const FontSpec* wanted) {
     lf.lfQuality = DEFAULT_QUALITY;
     lstrcpynW(lf.lfFaceName, f.face.c_str(), LF_FACESIZE);
     fonts_.emplace_back(f, GdiObject<HFONT>(CreateFontIndirectW(&lf)));
-    return fonts_.back().second.get();
+    return fonts_.back().second.Get();
 }
 
 HWND Form::AddControl(const ControlDesign& d) {
@@ -355,10 +355,10 @@ HWND Form::AddControl(const ControlDesign& d) {
     // a topmost window owned by the form keeps Wine from making the form
     // itself topmost.
     if (!d.tooltip.empty() && !tooltip_) {
-        tooltip_ =
-            CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP, 0, 0,
-                            0, 0, hwnd_, nullptr, Instance(), nullptr);
-        SetPropW(hwnd_, kTooltipProp, tooltip_);
+        tooltip_.Reset(CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr,
+                                       WS_POPUP | TTS_ALWAYSTIP, 0, 0, 0, 0, hwnd_, nullptr,
+                                       Instance(), nullptr));
+        SetPropW(hwnd_, kTooltipProp, tooltip_.Get());
     }
     if (!d.tooltip.empty() && tooltip_) {
         // Mouse messages are relayed to the tooltip by the message loop.
@@ -378,7 +378,7 @@ HWND Form::AddControl(const ControlDesign& d) {
             ti.uFlags = TTF_IDISHWND;
             ti.uId = reinterpret_cast<UINT_PTR>(h);
         }
-        SendMessageW(tooltip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&ti));
+        SendMessageW(tooltip_.Get(), TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&ti));
     }
     controls_[d.id] = ControlInfo{h, d};
     if (d.autoSize)
@@ -423,14 +423,15 @@ void Form::AutoSize(int id, std::wstring_view text) {
     if (it == controls_.end())
         return;
     HWND h = it->second.hwnd;
-    HDC dc = GetDC(h);
-    HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(h, WM_GETFONT, 0, 0)));
     SIZE sz{};
-    const std::wstring measured =
-        text.empty() ? L" " : std::wstring(text); // an empty label keeps one space
-    GetTextExtentPoint32W(dc, measured.c_str(), static_cast<int>(measured.size()), &sz);
-    SelectObject(dc, old);
-    ReleaseDC(h, dc);
+    {
+        const WindowDC dc(h);
+        const SelectedObject font(dc.Get(),
+                                  reinterpret_cast<HGDIOBJ>(SendMessageW(h, WM_GETFONT, 0, 0)));
+        const std::wstring measured =
+            text.empty() ? L" " : std::wstring(text); // an empty label keeps one space
+        GetTextExtentPoint32W(dc.Get(), measured.c_str(), static_cast<int>(measured.size()), &sz);
+    }
     if (it->second.design.keepRightEdge) {
         RECT r;
         GetWindowRect(h, &r);
@@ -456,7 +457,7 @@ COLORREF Form::BackColor() const {
 }
 
 HBRUSH Form::FormBrush() const {
-    return backBrush_ ? backBrush_.get() : GetSysColorBrush(COLOR_BTNFACE);
+    return backBrush_ ? backBrush_.Get() : GetSysColorBrush(COLOR_BTNFACE);
 }
 
 HBRUSH Form::ColorControl(HDC dc, HWND child) {
@@ -472,8 +473,8 @@ HBRUSH Form::ColorControl(HDC dc, HWND child) {
         return FormBrush();
     auto& brush = brushes_[back];
     if (!brush)
-        brush.reset(CreateSolidBrush(back));
-    return brush.get();
+        brush.Reset(CreateSolidBrush(back));
+    return brush.Get();
 }
 
 int RunProgram(Form& startup, std::wstring_view cannotStart) {
@@ -555,8 +556,7 @@ LRESULT Form::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_DESTROY:
         EndModal(); // destroyed by someone else: the program gets its input back
         RemovePropW(hwnd_, kTooltipProp);
-        if (tooltip_)
-            DestroyWindow(std::exchange(tooltip_, nullptr));
+        tooltip_.Reset();
         break;
     case WM_NCDESTROY: {
         HWND h = std::exchange(hwnd_, nullptr);
@@ -564,7 +564,7 @@ LRESULT Form::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
         controls_.clear();
         fonts_.clear();
         brushes_.clear();
-        backBrush_.reset();
+        backBrush_.Reset();
         SetWindowLongPtrW(h, GWLP_USERDATA, 0);
         FormUnloaded(h);
         return DefWindowProcW(h, msg, wp, lp);

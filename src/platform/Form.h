@@ -5,7 +5,7 @@
 #include <windows.h>
 
 #include "app/Ui.h"
-#include "platform/Gdi.h"
+#include "platform/Handle.h"
 
 #include <map>
 #include <memory>
@@ -143,7 +143,7 @@ class Form : public Window {
     // WM_CTLCOLOR*: a control's text and background colours, and its brush.
     HBRUSH ColorControl(HDC dc, HWND child);
     HWND hwnd_ = nullptr;
-    HWND tooltip_ = nullptr;
+    UniqueWindow tooltip_;
     HWND lastFocus_ = nullptr;
     std::vector<HWND> modalDisabled_; // disabled by the modal showing under way
     HWND modalReturn_ = nullptr;      // active before it

@@ -2,6 +2,7 @@
 
 #include "platform/Barrier.h"
 #include "platform/FileDrop.h"
+#include "platform/Handle.h"
 
 #include <atomic>
 #include <new>
@@ -14,27 +15,6 @@ namespace {
 FORMATETC FilesFormat() {
     return {CF_HDROP, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
 }
-
-// A storage medium the data object filled; released with this object.
-class Medium {
-  public:
-    Medium() = default;
-    ~Medium() {
-        if (filled_)
-            ReleaseStgMedium(&m_);
-    }
-    Medium(const Medium&) = delete;
-    Medium& operator=(const Medium&) = delete;
-    bool Get(IDataObject* data, FORMATETC format) {
-        filled_ = SUCCEEDED(data->GetData(&format, &m_));
-        return filled_;
-    }
-    const STGMEDIUM& Value() const { return m_; }
-
-  private:
-    STGMEDIUM m_{};
-    bool filled_ = false;
-};
 
 UINT DropMessage() {
     static const UINT message = RegisterWindowMessageW(L"varno.OleFileDrop");
@@ -128,14 +108,20 @@ class FileDropTarget final : public IDropTarget {
             return S_OK;
         std::vector<std::wstring> paths;
         {
-            Medium medium;
-            if (!medium.Get(data, FilesFormat()) || medium.Value().tymed != TYMED_HGLOBAL) {
+            FORMATETC format = FilesFormat();
+            STGMEDIUM medium{};
+            if (FAILED(data->GetData(&format, &medium))) {
                 *effect = DROPEFFECT_NONE;
                 return S_OK;
             }
             // The medium's memory is the source's: read, then released
             // with the medium, never with DragFinish.
-            paths = DroppedPaths(static_cast<HDROP>(medium.Value().hGlobal));
+            const UniqueMedium filled(&medium);
+            if (medium.tymed != TYMED_HGLOBAL) {
+                *effect = DROPEFFECT_NONE;
+                return S_OK;
+            }
+            paths = DroppedPaths(static_cast<HDROP>(medium.hGlobal));
         }
         // Walking dropped folders takes a while; the source waits in
         // DoDragDrop until this returns, so the walk comes afterwards.

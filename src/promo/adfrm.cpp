@@ -150,11 +150,9 @@ int PromoForm::ImageAt(POINT client) const {
 }
 
 void PromoForm::Paint() {
-    PAINTSTRUCT ps;
-    HDC dc = BeginPaint(hWnd(), &ps);
-    closePicture_.Draw(dc, ImageRect(Image2));
-    minimisePicture_.Draw(dc, ImageRect(Image1));
-    EndPaint(hWnd(), &ps);
+    const PaintDC dc(hWnd());
+    closePicture_.Draw(dc.Get(), ImageRect(Image2));
+    minimisePicture_.Draw(dc.Get(), ImageRect(Image1));
 }
 
 LRESULT PromoForm::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
