@@ -59,15 +59,6 @@ void Form3::OnCommand(int id, int code) {
         BackToMain();
 }
 
-LRESULT Form3::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
-    if (msg == WM_CLOSE) {
-        // Never just unloaded: the main window is hidden while this one shows.
-        BackToMain();
-        return 0;
-    }
-    return Form::WndProc(msg, wp, lp);
-}
-
 void Form3::BackToMain() {
     if (runsWorking_ > 0)
         return;

@@ -133,16 +133,8 @@ void varnofrm::OnCommand(int id, int code) {
     }
 }
 
-LRESULT varnofrm::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
-    if (msg == WM_DROPFILES) {
-        DropFiles(reinterpret_cast<HDROP>(wp));
-        return 0;
-    }
-    if (oleDrop_.Deliver(msg))
-        return 0;
-    if (msg == WM_DESTROY)
-        oleDrop_.Revoke(); // while the window is still there
-    return Form::WndProc(msg, wp, lp);
+void varnofrm::OnDropFiles(HDROP drop) {
+    DropFiles(drop);
 }
 
 void varnofrm::DropFiles(HDROP drop) {

@@ -4,6 +4,7 @@
 #include "platform/Barrier.h"
 
 #include <commctrl.h>
+#include <windowsx.h>
 
 #include <algorithm>
 #include <cmath>
@@ -460,23 +461,6 @@ HBRUSH Form::FormBrush() const {
     return backBrush_ ? backBrush_.Get() : GetSysColorBrush(COLOR_BTNFACE);
 }
 
-HBRUSH Form::ColorControl(HDC dc, HWND child) {
-    COLORREF back = BackColor();
-    if (const ControlInfo* info = InfoOf(child)) {
-        if (info->design.foreColor != CLR_INVALID)
-            SetTextColor(dc, info->design.foreColor);
-        if (info->design.backColor != CLR_INVALID)
-            back = info->design.backColor;
-    }
-    SetBkColor(dc, back);
-    if (back == BackColor())
-        return FormBrush();
-    auto& brush = brushes_[back];
-    if (!brush)
-        brush.Reset(CreateSolidBrush(back));
-    return brush.Get();
-}
-
 int RunProgram(Form& startup, std::wstring_view cannotStart) {
     Barrier(false, [&] {
         startup.Show();
@@ -500,10 +484,16 @@ LRESULT CALLBACK Form::StaticWndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) 
     if (!self)
         return DefWindowProcW(hwnd, msg, wp, lp);
     // A handler's failure goes no further than here.
-    return Barrier<LRESULT>(0, [&] { return self->WndProc(msg, wp, lp); });
+    return Barrier<LRESULT>(0, [&] { return self->OnMessage(msg, wp, lp); });
 }
 
-LRESULT Form::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
+namespace {
+POINT ClientPoint(LPARAM lp) {
+    return POINT{GET_X_LPARAM(lp), GET_Y_LPARAM(lp)};
+}
+} // namespace
+
+LRESULT Form::OnMessage(UINT msg, WPARAM wp, LPARAM lp) {
     switch (msg) {
     case WM_COMMAND:
         if (lp) // from a control
@@ -512,67 +502,132 @@ LRESULT Form::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_TIMER:
         OnTimer(static_cast<int>(wp));
         return 0;
-    case WM_LBUTTONDBLCLK:
-        Form_DblClick();
+    case WM_PAINT: {
+        const PaintDC dc(hwnd_);
+        OnPaint(dc.Get());
         return 0;
-    case WM_CLOSE:
-        Unload();
-        return 0;
-    case WM_ERASEBKGND: {
-        RECT r;
-        GetClientRect(hwnd_, &r);
-        FillRect(reinterpret_cast<HDC>(wp), &r, FormBrush());
-        return 1;
     }
+    case WM_ERASEBKGND:
+        OnEraseBackground(reinterpret_cast<HDC>(wp));
+        return 1;
     case WM_CTLCOLORSTATIC:
     case WM_CTLCOLORBTN:
         return reinterpret_cast<LRESULT>(
-            ColorControl(reinterpret_cast<HDC>(wp), reinterpret_cast<HWND>(lp)));
+            OnCtlColor(reinterpret_cast<HDC>(wp), reinterpret_cast<HWND>(lp)));
     case WM_SETCURSOR:
-        if (const ControlInfo* over = InfoOf(reinterpret_cast<HWND>(wp));
-            over && over->design.cursor) {
-            SetCursor(over->design.cursor);
+        if (OnSetCursor(reinterpret_cast<HWND>(wp)))
             return TRUE;
-        }
         break;
+    case WM_LBUTTONDOWN:
+        OnMouseDown(ClientPoint(lp));
+        return 0;
+    case WM_LBUTTONUP:
+        OnMouseUp(ClientPoint(lp));
+        return 0;
+    case WM_LBUTTONDBLCLK:
+        Form_DblClick();
+        return 0;
     case WM_ACTIVATE:
-        // Keep the keyboard focus on a control: the last one that had it, or
-        // the first in tab order when the window is first activated.
-        if (LOWORD(wp) == WA_INACTIVE) {
-            HWND focus = GetFocus();
-            if (focus && IsChild(hwnd_, focus))
-                lastFocus_ = focus;
-        } else if (!HIWORD(wp)) {
-            HWND target = lastFocus_ && IsWindow(lastFocus_)
-                              ? lastFocus_
-                              : GetNextDlgTabItem(hwnd_, nullptr, FALSE);
-            if (target)
-                SetFocus(target);
+        if (OnActivate(LOWORD(wp) != WA_INACTIVE, HIWORD(wp) != 0))
             return 0;
-        }
+        break;
+    case WM_DROPFILES:
+        OnDropFiles(reinterpret_cast<HDROP>(wp));
+        return 0;
+    case WM_DISPLAYCHANGE:
+        OnDisplayChange();
         break;
     case DM_GETDEFID:
         return 0; // no default button: Enter has no window-wide meaning
+    case WM_CLOSE:
+        OnClose();
+        return 0;
     case WM_DESTROY:
-        EndModal(); // destroyed by someone else: the program gets its input back
-        RemovePropW(hwnd_, kTooltipProp);
-        tooltip_.Reset();
+        OnDestroy();
         break;
     case WM_NCDESTROY: {
-        HWND h = std::exchange(hwnd_, nullptr);
-        lastFocus_ = nullptr;
-        controls_.clear();
-        fonts_.clear();
-        brushes_.clear();
-        backBrush_.Reset();
-        SetWindowLongPtrW(h, GWLP_USERDATA, 0);
-        FormUnloaded(h);
+        const HWND h = hwnd_;
+        OnNcDestroy();
         return DefWindowProcW(h, msg, wp, lp);
     }
     default:
         break;
     }
     return DefWindowProcW(hwnd_, msg, wp, lp);
+}
+
+void Form::OnEraseBackground(HDC dc) {
+    RECT r;
+    GetClientRect(hwnd_, &r);
+    FillRect(dc, &r, FormBrush());
+}
+
+HBRUSH Form::OnCtlColor(HDC dc, HWND child) {
+    COLORREF back = BackColor();
+    if (const ControlInfo* info = InfoOf(child)) {
+        if (info->design.foreColor != CLR_INVALID)
+            SetTextColor(dc, info->design.foreColor);
+        if (info->design.backColor != CLR_INVALID)
+            back = info->design.backColor;
+    }
+    SetBkColor(dc, back);
+    if (back == BackColor())
+        return FormBrush();
+    auto& brush = brushes_[back];
+    if (!brush)
+        brush.Reset(CreateSolidBrush(back));
+    return brush.Get();
+}
+
+bool Form::OnSetCursor(HWND over) {
+    const ControlInfo* info = InfoOf(over);
+    if (!info || !info->design.cursor)
+        return false;
+    SetCursor(info->design.cursor);
+    return true;
+}
+
+bool Form::OnActivate(bool active, bool minimised) {
+    // Keep the keyboard focus on a control: the last one that had it, or the
+    // first in tab order when the window is first activated.
+    if (!active) {
+        const HWND focus = GetFocus();
+        if (focus && IsChild(hwnd_, focus))
+            lastFocus_ = focus;
+        return false;
+    }
+    if (minimised)
+        return false;
+    const HWND target =
+        lastFocus_ && IsWindow(lastFocus_) ? lastFocus_ : GetNextDlgTabItem(hwnd_, nullptr, FALSE);
+    if (target)
+        SetFocus(target);
+    return true;
+}
+
+void Form::OnDropFiles(HDROP drop) {
+    const UniqueDrop released(drop);
+}
+
+void Form::OnClose() {
+    Unload();
+}
+
+void Form::OnDestroy() {
+    EndModal(); // destroyed by someone else: the program gets its input back
+    RemovePropW(hwnd_, kTooltipProp);
+    tooltip_.Reset();
+}
+
+void Form::OnNcDestroy() {
+    const HWND h = std::exchange(hwnd_, nullptr);
+    lastFocus_ = nullptr;
+    controls_.clear();
+    fonts_.clear();
+    brushes_.clear();
+    backBrush_.Reset();
+    SetWindowLongPtrW(h, GWLP_USERDATA, 0);
+    FormUnloaded(h);
 }
 
 } // namespace varno::win

@@ -4,6 +4,8 @@
 #include "platform/FileDrop.h"
 #include "platform/Handle.h"
 
+#include <commctrl.h>
+
 #include <atomic>
 #include <new>
 #include <utility>
@@ -148,12 +150,28 @@ OleFileDrop::~OleFileDrop() {
 bool OleFileDrop::Register(HWND window, Handler onDrop) {
     Revoke();
     ComPtr<FileDropTarget> target = FileDropTarget::Make(window);
-    if (!target || FAILED(RegisterDragDrop(window, target.Get())))
+    if (!target || !SetWindowSubclass(window, &Hook, 0, reinterpret_cast<DWORD_PTR>(this)))
         return false;
+    if (FAILED(RegisterDragDrop(window, target.Get()))) {
+        RemoveWindowSubclass(window, &Hook, 0);
+        return false;
+    }
     window_ = window;
     target_ = std::move(target);
     onDrop_ = std::move(onDrop);
     return true;
+}
+
+LRESULT CALLBACK OleFileDrop::Hook(HWND window, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR,
+                                   DWORD_PTR self) {
+    return Barrier<LRESULT>(0, [&]() -> LRESULT {
+        auto* drop = reinterpret_cast<OleFileDrop*>(self);
+        if (drop->Deliver(msg))
+            return 0;
+        if (msg == WM_DESTROY)
+            drop->Revoke(); // while the window is still there
+        return DefSubclassProc(window, msg, wp, lp);
+    });
 }
 
 bool OleFileDrop::Deliver(UINT msg) {
@@ -174,8 +192,10 @@ void OleFileDrop::Revoke() {
     if (target_)
         target_->Forget();
     onDrop_ = nullptr;
-    if (HWND window = std::exchange(window_, nullptr); window && IsWindow(window))
+    if (HWND window = std::exchange(window_, nullptr); window && IsWindow(window)) {
         RevokeDragDrop(window);
+        RemoveWindowSubclass(window, &Hook, 0);
+    }
     target_.Reset();
 }
 

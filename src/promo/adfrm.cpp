@@ -149,46 +149,36 @@ int PromoForm::ImageAt(POINT client) const {
     return 0;
 }
 
-void PromoForm::Paint() {
-    const PaintDC dc(hWnd());
-    closePicture_.Draw(dc.Get(), ImageRect(Image2));
-    minimisePicture_.Draw(dc.Get(), ImageRect(Image1));
+void PromoForm::OnPaint(HDC dc) {
+    closePicture_.Draw(dc, ImageRect(Image2));
+    minimisePicture_.Draw(dc, ImageRect(Image1));
 }
 
-LRESULT PromoForm::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
-    switch (msg) {
-    case WM_PAINT:
-        Paint();
-        return 0;
-    case WM_LBUTTONDOWN:
-        pressedImage_ =
-            ImageAt(POINT{static_cast<short>(LOWORD(lp)), static_cast<short>(HIWORD(lp))});
-        break;
-    case WM_LBUTTONUP: {
-        const int pressed = std::exchange(pressedImage_, 0);
-        if (pressed && pressed == ImageAt(POINT{static_cast<short>(LOWORD(lp)),
-                                                static_cast<short>(HIWORD(lp))})) {
-            if (pressed == Image1)
-                Minimise();
-            else
-                EndProgram();
-        }
-        return 0;
-    }
-    case WM_DISPLAYCHANGE:
-        // The screen width changes only with the display mode; reading it on
-        // every docking tick would cost a trip to the window server.
-        screenWidth_ = TheScreen().Width;
-        break;
-    case WM_DESTROY:
-        WebBrowser1_.Destroy();
-        closePicture_ = Picture();
-        minimisePicture_ = Picture();
-        break;
-    default:
-        break;
-    }
-    return Form::WndProc(msg, wp, lp);
+void PromoForm::OnMouseDown(POINT client) {
+    pressedImage_ = ImageAt(client);
+}
+
+void PromoForm::OnMouseUp(POINT client) {
+    const int pressed = std::exchange(pressedImage_, 0);
+    if (!pressed || pressed != ImageAt(client))
+        return;
+    if (pressed == Image1)
+        Minimise();
+    else
+        EndProgram();
+}
+
+void PromoForm::OnDisplayChange() {
+    // The screen width changes only with the display mode; reading it on
+    // every docking tick would cost a trip to the window server.
+    screenWidth_ = TheScreen().Width;
+}
+
+void PromoForm::OnDestroy() {
+    WebBrowser1_.Destroy();
+    closePicture_ = Picture();
+    minimisePicture_ = Picture();
+    Form::OnDestroy();
 }
 
 adfrm::adfrm() : PromoForm(adfrmKind) {}

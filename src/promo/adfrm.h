@@ -34,14 +34,17 @@ class PromoForm : public Form {
     void Form_Load() override;
     void OnCommand(int id, int code) override;
     void OnTimer(int id) override;
-    LRESULT WndProc(UINT msg, WPARAM wp, LPARAM lp) override;
+    void OnPaint(HDC dc) override;           // Image1 and Image2
+    void OnMouseDown(POINT client) override; // a click on Image1 or Image2 ...
+    void OnMouseUp(POINT client) override;   // ... released over the same one
+    void OnDisplayChange() override;
+    void OnDestroy() override;
 
   private:
     void Minimise();     // Image1
     void StartDocking(); // Timer2
     void DockTick();     // Timer1
 
-    void Paint();
     int ImageAt(POINT client) const;
 
     PromoKind kind_;
