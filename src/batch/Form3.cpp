@@ -1,6 +1,7 @@
 #include "batch/Form3.h"
 
 #include "app/Module1.h"
+#include "batch/PurgeRun.h"
 #include "platform/App.h"
 
 #include <commctrl.h>
@@ -28,13 +29,13 @@ Form::Design Form3::GetDesign() const {
 }
 
 std::vector<ControlDesign> Form3::GetControls() const {
-    auto label = [](int id, const wchar_t* text, float left, float top, float width) {
+    auto label = [](int id, std::wstring_view text, float left, float top, float width) {
         ControlDesign c = MakeControl(id, WC_STATICW, text, SS_LEFT, left, top, width, 180);
         c.autoSize = true;
         return c;
     };
     return {
-        label(Label1, L"正在替换第   页  共   页", 840, 120, 2160),
+        label(Label1, ProgressDesignText, 840, 120, 2160),
         label(Label2, L"开始时间：", 840, 480, 900),
         label(Label3, L"", 1920, 480, 90),
         label(Label4, L"结束时间：", 840, 840, 900),

@@ -34,6 +34,12 @@ class PurgeView {
     virtual std::wstring TimeOfDay() = 0;
 };
 
+// The progress window's design text, shown until the run writes its first
+// progress text (and still there after a failure before the first drawing).
+// Its wording is deliberate: "替换" and its spacing are the window's design,
+// unlike the "清理" of ProgressText, and the help quotes it as it shows.
+inline constexpr std::wstring_view ProgressDesignText = L"正在替换第   页  共   页";
+
 // Texts of the run.
 inline constexpr std::wstring_view ProgressBefore = L"正在清理第 "; // then the ordinal
 inline constexpr std::wstring_view ProgressPage = L" 页";           // after each number

@@ -54,12 +54,6 @@ std::vector<std::wstring> SplitLines(std::wstring_view text);
 // blank). Every other line is added as it stands, spaces included.
 std::optional<std::wstring_view> ListEntry(std::wstring_view line);
 
-// UTF-8 conversions of the program's text (UTF-16 where wchar_t has 16 bits,
-// UTF-32 elsewhere). Nothing when the input is not valid.
-bool IsValidUtf8(std::string_view bytes);
-std::optional<std::wstring> Utf8ToWide(std::string_view bytes);
-std::optional<std::string> WideToUtf8(std::wstring_view text);
-
 // The largest list file that is read: far beyond any real drawing list.
 constexpr std::size_t MaxListFileBytes = std::size_t{256} << 20;
 

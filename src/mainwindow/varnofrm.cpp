@@ -1,6 +1,7 @@
 #include "mainwindow/varnofrm.h"
 
 #include "about/aboutfrm.h"
+#include "app/HelpFile.h"
 #include "app/Maker.h"
 #include "app/Module1.h"
 #include "mainwindow/DropDrawings.h"

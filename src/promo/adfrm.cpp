@@ -107,7 +107,7 @@ void PromoForm::Form_Load() {
     closePicture_ = Picture::FromResource(IDR_AD_CLOSE);
     minimisePicture_ = Picture::FromResource(IDR_AD_MINIMISE);
     WebBrowser1_.Create(hWnd(), Pixels(kWebBrowser1));
-    SetTimer(Timer2, 5000);
+    SetTimer(Timer2, DockingStartMs);
     const Screen screen = TheScreen();
     screenWidth_ = screen.Width;
     LoadTarget target(hWnd(), WebBrowser1_);
@@ -131,7 +131,7 @@ void PromoForm::Minimise() {
 }
 
 void PromoForm::StartDocking() {
-    SetTimer(Timer1, 1);
+    SetTimer(Timer1, DockingTickMs);
 }
 
 void PromoForm::DockTick() {

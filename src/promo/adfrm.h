@@ -18,8 +18,8 @@ class PromoForm : public Form {
         Label1, // a double-click unloads the window
     };
     enum TimerId : int {
-        Timer2 = 1, // 5000 ms: starts the docking timer
-        Timer1,     // the docking tick, no events until Timer2 sets 1 ms
+        Timer2 = 1, // DockingStartMs after the load: starts the docking timer
+        Timer1,     // the docking tick, no events until Timer2 sets DockingTickMs
     };
 
     const WebBrowser& Browser() const { return WebBrowser1_; }

@@ -3,6 +3,7 @@
 // its default topic, its contents and index, its links, its code page, and
 // the program's own message texts.
 #include "app/Error.h"
+#include "app/Unicode.h"
 #include "batch/PurgeRun.h"
 #include "mainwindow/ListCommands.h"
 #include "mainwindow/ListFile.h"
