@@ -49,6 +49,8 @@ inline constexpr std::wstring_view ProxyNoticeCommand = L"PROXYNOTICE 0\r";
 inline constexpr std::wstring_view DoneText = L"批量清理完成 双击窗口返回";
 inline constexpr std::wstring_view NeedsR2000Text = L"仅支持R2000以上版本！";
 inline constexpr std::wstring_view BadOperationText = L"操作不当！";
+// The run's message boxes (ConnectHost's shows the system's own description).
+inline constexpr std::wstring_view PurgeMessages[] = {NeedsR2000Text, BadOperationText};
 
 // "正在清理第 3 页   共 12 页"
 std::wstring ProgressText(int ordinal, int total);

@@ -29,6 +29,8 @@ int AddNewPaths(DrawingList& list, std::vector<std::wstring> paths);
 void AddAnswer(DrawingList& list, std::wstring_view answer);
 
 inline constexpr std::wstring_view SelectFilesText = L"请选择文件！";
+// The message boxes of adding drawings.
+inline constexpr std::wstring_view AddDrawingsMessages[] = {SelectFilesText};
 
 // Adding drawings: the multi-select Open dialog for "*.dwg" files, then
 // AddAnswer. Any failure, a cancel included, shows "请选择文件！".

@@ -148,13 +148,13 @@ std::vector<std::wstring> DecodeListFile(std::string_view bytes, const CodePage&
 }
 
 std::wstring_view ListFileCancelText(ListFileCommand command) {
-    return command == ListFileCommand::Save ? L"保存文件被取消！" : L"读取文件被取消！";
+    return command == ListFileCommand::Save ? SaveCancelledText : ReadCancelledText;
 }
 
 std::wstring_view ListFileFailureText(ListFileCommand command, long errorNumber) {
     if (errorNumber == errnum::PathFileAccess)
         return ListFileCancelText(command);
-    return L"数据文件格式有误或操作不当！";
+    return FormatFailureText;
 }
 
 namespace {

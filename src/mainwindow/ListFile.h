@@ -62,6 +62,13 @@ enum class ListFileCommand { Save, Read };
 inline constexpr std::wstring_view ListFileSaveTitle = L"保存列表文件";
 inline constexpr std::wstring_view ListFileReadTitle = L"读取列表文件";
 
+inline constexpr std::wstring_view SaveCancelledText = L"保存文件被取消！";
+inline constexpr std::wstring_view ReadCancelledText = L"读取文件被取消！";
+inline constexpr std::wstring_view FormatFailureText = L"数据文件格式有误或操作不当！";
+// The message boxes of the list file commands.
+inline constexpr std::wstring_view ListFileMessages[] = {SaveCancelledText, ReadCancelledText,
+                                                         FormatFailureText};
+
 // The message for a failed command: the cancel message for error 75 (and
 // for a cancelled dialog), the format message for every other number.
 std::wstring_view ListFileFailureText(ListFileCommand command, long errorNumber);
