@@ -10,13 +10,23 @@ set(VARNO_PRODUCT_NAME "批量清理")
 set(VARNO_FILE_DESCRIPTION "${VARNO_PRODUCT_NAME} — CAD 图纸批量清理工具")
 
 # The maker's texts come from the program's own header, so that the about
-# window, the version resource and the installer name the same maker.
+# window, the version resource and the installer name the same maker. Every
+# line there that declares a text reads, on one line,
+#   inline constexpr std::wstring_view Name = L"text";
+# with no quote or backslash in the text; any other such line stops the
+# configuration, so that no text is left out of the release unnoticed.
 file(STRINGS ${PROJECT_SOURCE_DIR}/src/app/Maker.h maker_lines ENCODING UTF-8
-     REGEX "std::wstring_view [A-Za-z]+ = L\"")
+     REGEX "wstring_view")
 foreach(line IN LISTS maker_lines)
-  if(line MATCHES "std::wstring_view ([A-Za-z]+) = L\"([^\"]*)\"")
-    set(VARNO_MAKER_${CMAKE_MATCH_1} "${CMAKE_MATCH_2}")
+  if(line MATCHES "^[ \t]*//")
+    continue()
   endif()
+  if(NOT line MATCHES "^inline constexpr std::wstring_view ([A-Za-z]+) = L\"([^\"\\\\]*)\";$")
+    message(FATAL_ERROR "src/app/Maker.h: this line is not one the release can read; write it "
+                        "as inline constexpr std::wstring_view Name = L\"text\"; on one line, "
+                        "with no quote or backslash in the text:\n  ${line}")
+  endif()
+  set(VARNO_MAKER_${CMAKE_MATCH_1} "${CMAKE_MATCH_2}")
 endforeach()
 if(NOT VARNO_MAKER_Organisation OR NOT VARNO_MAKER_Author)
   message(FATAL_ERROR "src/app/Maker.h: the texts Organisation and Author were not found")

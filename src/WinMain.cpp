@@ -3,11 +3,11 @@
 // every folder of src/: it is the one place that knows them all.
 #include <windows.h>
 
+#include "app/Ui.h"
 #include "mainwindow/varnofrm.h"
 #include "platform/App.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     varno::win::InitUiThread();
-    varno::win::varnofrm::Instance().Show();
-    return varno::win::RunMessageLoop();
+    return varno::win::RunProgram(varno::win::varnofrm::Instance(), varno::CannotStartText);
 }

@@ -9,7 +9,7 @@ seconds=${1:-10}
 out=build/fuzz
 mkdir -p "$out/corpus"
 sources=(tests/fuzz/ListFileFuzz.cpp src/mainwindow/ListFile.cpp src/app/DrawingList.cpp
-         src/app/Error.cpp tests/support/IconvCodePage.cpp)
+         src/app/Error.cpp src/app/Unicode.cpp tests/support/IconvCodePage.cpp)
 if [ ! -x "$out/listfile_fuzz" ] || [ -n "$(find "${sources[@]}" src/mainwindow/ListFile.h \
         src/app/*.h -newer "$out/listfile_fuzz")" ]; then
     clang++ -std=c++20 -O1 -g -Wall -Wextra -fsanitize=fuzzer,address,undefined \

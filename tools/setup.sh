@@ -51,14 +51,35 @@ varno_stop_display() {
 }
 
 # A persistent wineserver with detached streams, so that Wine's background
-# services never hold ctest's output pipe open.
+# services never hold ctest's output pipe open; and Wine's desktop process,
+# started once and kept up for the whole run.
 varno_start_wine() {
     varno_prefix || return 1
     [ "$(type -t varno_register_host)" = function ] && varno_register_host
     wineserver -k </dev/null >/dev/null 2>&1 # nothing of ours may run in the prefix now
     wineserver -p </dev/null >/dev/null 2>&1
     wine wineboot </dev/null >/dev/null 2>&1
-    return 0
+    varno_start_desktop
+}
+
+# Wine starts its desktop process for the first program that makes a window,
+# and gives up on it after 10 s: on a slow or busy machine that program (a
+# test) then can make no window at all. keep_desktop.exe starts the desktop
+# itself, waits for it without that limit, and holds it up until the
+# wineserver ends, so no test waits for it (tools/winedesktop/KeepDesktop.cpp).
+varno_start_desktop() {
+    local keeper="$VARNO_ROOT/build/win/tools/winedesktop/keep_desktop.exe"
+    local log="$VARNO_ROOT/build/wine-desktop.log"
+    [ -f "$keeper" ] || return 0 # not built yet: the tests start the desktop themselves
+    wine "$keeper" </dev/null >"$log" 2>&1 &
+    local pid=$! _
+    for _ in $(seq 600); do
+        grep -q '^ready' "$log" 2>/dev/null && return 0
+        kill -0 "$pid" 2>/dev/null || break
+        sleep 0.5
+    done
+    echo "varno: Wine's desktop process did not start ($log)" >&2
+    return 1
 }
 varno_stop_wine() {
     wineserver -k </dev/null >/dev/null 2>&1

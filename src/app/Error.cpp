@@ -12,10 +12,11 @@ struct RuntimeText {
 constexpr RuntimeText kTexts[] = {
     {errnum::InvalidProcedureCall, L"无效的过程调用或参数"},
     {errnum::Overflow, L"溢出"},
-    {errnum::OutOfMemory, L"内存溢出"},
+    {errnum::OutOfMemory, OutOfMemoryText.data()},
     {errnum::SubscriptOutOfRange, L"下标越界"},
     {errnum::DivisionByZero, L"除数为零"},
     {errnum::TypeMismatch, L"类型不匹配"},
+    {errnum::InternalError, L"内部错误"},
     {errnum::ObjectVariableNotSet, L"对象变量或 With 块变量没有设置"},
     {errnum::ObjectRequired, L"要求对象"},
     {errnum::CantCreateObject, L"ActiveX 部件不能创建对象"},

@@ -5,6 +5,7 @@
 #include <exception>
 #include <new>
 #include <string>
+#include <string_view>
 #include <utility>
 
 namespace varno {
@@ -56,6 +57,9 @@ class Error : public std::exception {
     long number_;
     std::wstring description_;
 };
+
+// The runtime's text for error 7, out of memory.
+inline constexpr std::wstring_view OutOfMemoryText = L"内存溢出";
 
 // The runtime's own text for an error number; empty for numbers it has none for.
 std::wstring RuntimeErrorText(long number);

@@ -20,6 +20,11 @@ constexpr int MsgAnswerYes = 6;
 inline constexpr std::wstring_view AppTitle = L"批量清理";
 // Title of every failure message box.
 inline constexpr std::wstring_view ErrorTitle = L"错误";
+// What the program says, before it ends, when its main window cannot be made.
+inline constexpr std::wstring_view CannotStartText = L"无法创建主窗口，程序无法启动！";
+// The message boxes of the program as a whole (a failure that no handler
+// traps shows its own description).
+inline constexpr std::wstring_view AppMessages[] = {CannotStartText};
 
 class MessageBoxes {
   public:

@@ -2,6 +2,7 @@
 
 #include "app/Error.h"
 #include "app/Module1.h"
+#include "batch/PurgeRun.h"
 #include "platform/App.h"
 
 #include <commctrl.h>
@@ -29,13 +30,13 @@ Form::Design Form3::GetDesign() const {
 }
 
 std::vector<ControlDesign> Form3::GetControls() const {
-    auto label = [](int id, const wchar_t* text, float left, float top, float width) {
+    auto label = [](int id, std::wstring_view text, float left, float top, float width) {
         ControlDesign c = MakeControl(id, WC_STATICW, text, SS_LEFT, left, top, width, 180);
         c.autoSize = true;
         return c;
     };
     return {
-        label(Label1, L"正在替换第   页  共   页", 840, 120, 2160),
+        label(Label1, ProgressDesignText, 840, 120, 2160),
         label(Label2, L"开始时间：", 840, 480, 900),
         label(Label3, L"", 1920, 480, 90),
         label(Label4, L"结束时间：", 840, 840, 900),
@@ -60,15 +61,6 @@ void Form3::OnCommand(int id, int code) {
         BackToMain();
 }
 
-LRESULT Form3::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
-    if (msg == WM_CLOSE) {
-        // Never just unloaded: the main window is hidden while this one shows.
-        BackToMain();
-        return 0;
-    }
-    return Form::WndProc(msg, wp, lp);
-}
-
 void Form3::BackToMain() {
     if (runsWorking_ > 0)
         return;
@@ -89,6 +81,8 @@ void Win32PurgeView::ShowProgress() {
     Form3& progress = Form3::Instance();
     progress.SetReturnWindow(main_);
     progress.Show();
+    if (!progress.IsLoaded()) // no window: the run stops before the main window goes
+        throw RuntimeError(errnum::OutOfMemory);
 }
 void Win32PurgeView::HideMain() {
     main_.Hide();

@@ -45,7 +45,8 @@ class Form3 : public Form {
     void Form_Load() override;
     void Form_DblClick() override;
     void OnCommand(int id, int code) override;
-    LRESULT WndProc(UINT msg, WPARAM wp, LPARAM lp) override;
+    // Never just unloaded: the main window is hidden while this one shows.
+    void OnClose() override { BackToMain(); }
 
   private:
     Form3() = default;

@@ -36,6 +36,12 @@ class PurgeView {
     virtual std::wstring TimeOfDay() = 0;
 };
 
+// The progress window's design text, shown until the run writes its first
+// progress text (and still there after a failure before the first drawing).
+// Its wording is deliberate: "替换" and its spacing are the window's design,
+// unlike the "清理" of ProgressText, and the help quotes it as it shows.
+inline constexpr std::wstring_view ProgressDesignText = L"正在替换第   页  共   页";
+
 // Texts of the run.
 inline constexpr std::wstring_view ProgressBefore = L"正在清理第 "; // then the ordinal
 inline constexpr std::wstring_view ProgressPage = L" 页";           // after each number
@@ -45,6 +51,8 @@ inline constexpr std::wstring_view ProxyNoticeCommand = L"PROXYNOTICE 0\r";
 inline constexpr std::wstring_view DoneText = L"批量清理完成 双击窗口返回";
 inline constexpr std::wstring_view NeedsR2000Text = L"仅支持R2000以上版本！";
 inline constexpr std::wstring_view BadOperationText = L"操作不当！";
+// The run's message boxes (ConnectHost's shows the system's own description).
+inline constexpr std::wstring_view PurgeMessages[] = {NeedsR2000Text, BadOperationText};
 
 // "正在清理第 3 页   共 12 页"
 std::wstring ProgressText(int ordinal, int total);

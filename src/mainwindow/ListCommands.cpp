@@ -66,8 +66,4 @@ void AddDrawings(FileDialog& dialog, DrawingList& list, MessageBoxes& boxes) {
         boxes.Show(SelectFilesText, MsgCritical, ErrorTitle);
 }
 
-std::wstring HelpFilePath(std::wstring_view programFolder) {
-    return JoinPath(programFolder, L"varno.chm");
-}
-
 } // namespace varno

@@ -1,5 +1,5 @@
 #pragma once
-// The main window's commands on the drawing list, and the help file path.
+// The main window's commands on the drawing list.
 #include "app/FileDialog.h"
 #include "app/Ui.h"
 #include "app/DrawingList.h"
@@ -29,13 +29,11 @@ int AddNewPaths(DrawingList& list, std::vector<std::wstring> paths);
 void AddAnswer(DrawingList& list, std::wstring_view answer);
 
 inline constexpr std::wstring_view SelectFilesText = L"请选择文件！";
+// The message boxes of adding drawings.
+inline constexpr std::wstring_view AddDrawingsMessages[] = {SelectFilesText};
 
 // Adding drawings: the multi-select Open dialog for "*.dwg" files, then
 // AddAnswer. Any failure, a cancel included, shows "请选择文件！".
 void AddDrawings(FileDialog& dialog, DrawingList& list, MessageBoxes& boxes);
-
-// The help file beside the program: folder + "\varno.chm", with no second
-// backslash when the folder is a drive root.
-std::wstring HelpFilePath(std::wstring_view programFolder);
 
 } // namespace varno

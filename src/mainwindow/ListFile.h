@@ -69,12 +69,6 @@ bool IsFullyQualified(std::wstring_view path);
 // character no file name can). listFile is the list file's own full path.
 std::wstring ResolveEntry(std::wstring_view listFile, std::wstring_view entry);
 
-// UTF-8 conversions of the program's text (UTF-16 where wchar_t has 16 bits,
-// UTF-32 elsewhere). Nothing when the input is not valid.
-bool IsValidUtf8(std::string_view bytes);
-std::optional<std::wstring> Utf8ToWide(std::string_view bytes);
-std::optional<std::string> WideToUtf8(std::wstring_view text);
-
 // The largest list file that is read: far beyond any real drawing list.
 constexpr std::size_t MaxListFileBytes = std::size_t{256} << 20;
 
@@ -96,6 +90,13 @@ enum class ListFileCommand { Save, Read };
 
 inline constexpr std::wstring_view ListFileSaveTitle = L"保存列表文件";
 inline constexpr std::wstring_view ListFileReadTitle = L"读取列表文件";
+
+inline constexpr std::wstring_view SaveCancelledText = L"保存文件被取消！";
+inline constexpr std::wstring_view ReadCancelledText = L"读取文件被取消！";
+inline constexpr std::wstring_view FormatFailureText = L"数据文件格式有误或操作不当！";
+// The message boxes of the list file commands.
+inline constexpr std::wstring_view ListFileMessages[] = {SaveCancelledText, ReadCancelledText,
+                                                         FormatFailureText};
 
 // The message for a failed command: the cancel message for error 75 (and
 // for a cancelled dialog), the format message for every other number.

@@ -1,6 +1,7 @@
 #include "mainwindow/varnofrm.h"
 
 #include "about/aboutfrm.h"
+#include "app/HelpFile.h"
 #include "app/Maker.h"
 #include "app/Module1.h"
 #include "mainwindow/DropDrawings.h"
@@ -146,26 +147,12 @@ void varnofrm::OnCommand(int id, int code) {
     }
 }
 
-LRESULT varnofrm::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
-    if (LRESULT result = 0; dropWalk_.Route(msg, wp, lp, result))
-        return result;
-    // Disabled while a run works: a drop is released unread, and the keys
-    // that reach the window without a focus (Alt+F4, Alt+Space) do nothing.
-    const bool disabled = !IsWindowEnabled(hWnd());
-    if (msg == WM_DROPFILES) {
-        if (disabled)
-            DragFinish(reinterpret_cast<HDROP>(wp));
-        else
-            DropFiles(reinterpret_cast<HDROP>(wp));
-        return 0;
-    }
-    if (disabled && msg >= WM_KEYFIRST && msg <= WM_KEYLAST)
-        return 0;
-    if (oleDrop_.Deliver(msg))
-        return 0;
-    if (msg == WM_DESTROY)
-        oleDrop_.Revoke(); // while the window is still there
-    return Form::WndProc(msg, wp, lp);
+void varnofrm::OnDropFiles(HDROP drop) {
+    // Disabled while a run works: the drop is released unread.
+    if (!IsWindowEnabled(hWnd()))
+        Form::OnDropFiles(drop);
+    else
+        DropFiles(drop);
 }
 
 bool varnofrm::TakesDrops() const {

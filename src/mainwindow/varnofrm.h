@@ -44,7 +44,7 @@ class varnofrm : public Form {
     std::vector<ControlDesign> GetControls() const override;
     void Form_Load() override;
     void OnCommand(int id, int code) override;
-    LRESULT WndProc(UINT msg, WPARAM wp, LPARAM lp) override;
+    void OnDropFiles(HDROP drop) override;
 
   private:
     varnofrm();

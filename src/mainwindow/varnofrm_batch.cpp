@@ -7,8 +7,6 @@
 #include "platform/Dispatch.h"
 #include "platform/DrawingFiles.h"
 
-#include <shellapi.h>
-
 #include <utility>
 
 namespace varno::win {
@@ -18,10 +16,10 @@ namespace {
 // While a run works the main window takes no input: the host may take a
 // minute to start with the window still on screen, and COM serves messages
 // in every wait. Disabled, the window gets no clicks and no drops, and its
-// handlers act on nothing (varnofrm::OnCommand, WndProc). The keys, clicks
-// and drops already queued for it are thrown away as it is disabled and
-// again before it is enabled, so that none of them acts after the run
-// either.
+// handlers act on nothing (varnofrm::OnCommand and OnDropFiles, the form's
+// keys). The keys, clicks and drops already queued for it are thrown away as
+// it is disabled and again before it is enabled, so that none of them acts
+// after the run either.
 class InputClosed {
   public:
     explicit InputClosed(HWND window) : window_(window), focus_(GetFocus()) {
@@ -48,7 +46,7 @@ class InputClosed {
             while (PeekMessageW(&msg, window_, first, last, PM_REMOVE | PM_NOYIELD)) {
             }
         while (PeekMessageW(&msg, window_, WM_DROPFILES, WM_DROPFILES, PM_REMOVE | PM_NOYIELD))
-            DragFinish(reinterpret_cast<HDROP>(msg.wParam));
+            const UniqueDrop released(reinterpret_cast<HDROP>(msg.wParam));
     }
 
     HWND window_;

@@ -1,5 +1,9 @@
 #include "platform/BackgroundWork.h"
 
+#include "platform/Barrier.h"
+
+#include <commctrl.h>
+
 #include <atomic>
 #include <system_error>
 #include <thread>
@@ -38,10 +42,38 @@ void RefreshCursor(HWND window) {
 BackgroundWork::~BackgroundWork() {
     if (job_)
         job_->stop.request_stop();
+    Unhook();
+}
+
+bool BackgroundWork::HookInto(HWND window) {
+    if (hooked_ == window)
+        return true;
+    Unhook();
+    if (!SetWindowSubclass(window, &Hook, 0, reinterpret_cast<DWORD_PTR>(this)))
+        return false;
+    hooked_ = window;
+    return true;
+}
+
+void BackgroundWork::Unhook() {
+    if (HWND window = std::exchange(hooked_, nullptr); window && IsWindow(window))
+        RemoveWindowSubclass(window, &Hook, 0);
+}
+
+LRESULT CALLBACK BackgroundWork::Hook(HWND window, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR,
+                                      DWORD_PTR self) {
+    return Barrier<LRESULT>(0, [&]() -> LRESULT {
+        auto* work = reinterpret_cast<BackgroundWork*>(self);
+        if (LRESULT result = 0; work->Route(msg, wp, lp, result))
+            return result;
+        if (msg == WM_DESTROY)
+            work->Unhook(); // while the window is still there
+        return DefSubclassProc(window, msg, wp, lp);
+    });
 }
 
 bool BackgroundWork::Start(HWND window, Work work, Done done) {
-    if (job_ || !window)
+    if (job_ || !window || !HookInto(window))
         return false;
     auto job = std::make_shared<Job>();
     job->work = std::move(work);

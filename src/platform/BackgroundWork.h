@@ -2,8 +2,8 @@
 // Work that runs on a thread of its own beside a window, so that the window
 // goes on answering: one piece at a time. While it works, the app-starting
 // cursor shows over the window and its taskbar button shows the busy
-// progress state, and Esc in the window cancels the work. The window's
-// procedure passes every message to Route first.
+// progress state, and Esc in the window cancels the work. It hooks itself
+// into the window's messages (a subclass) from its first piece on.
 #include <windows.h>
 #include <shobjidl.h>
 
@@ -38,16 +38,20 @@ class BackgroundWork {
     // again at once.
     void Cancel();
 
+  private:
+    struct Job;
+    static LRESULT CALLBACK Hook(HWND window, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR id,
+                                 DWORD_PTR self);
     // True when the message was this object's: the end of the work, the
     // cursor or Esc while it works. Cancels when the window is destroyed.
     bool Route(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result);
-
-  private:
-    struct Job;
+    bool HookInto(HWND window);
+    void Unhook();
     void ShowBusy(bool busy);
     void Finish();
 
     HWND window_ = nullptr;
+    HWND hooked_ = nullptr;
     std::shared_ptr<Job> job_;
     Done done_;
     std::uintptr_t serial_ = 0; // of the piece under way; older ends are ignored

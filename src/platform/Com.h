@@ -1,7 +1,9 @@
 #pragma once
-// RAII owners for COM interface pointers and BSTRs.
+// RAII owners for COM interface pointers, BSTRs and VARIANTs.
 #include <windows.h>
 #include <oleauto.h>
+
+#include "platform/Handle.h"
 
 #include <cstddef>
 #include <string>
@@ -63,28 +65,16 @@ template <class T> class ComPtr {
     T* p_ = nullptr;
 };
 
-class Bstr {
+// A BSTR, freed when it goes.
+class Bstr : public UniqueAny<BSTR, &::SysFreeString> {
   public:
     Bstr() = default;
     explicit Bstr(std::wstring_view s)
-        : b_(SysAllocStringLen(s.data(), static_cast<UINT>(s.size()))) {}
-    ~Bstr() { SysFreeString(b_); }
-    Bstr(Bstr&& o) noexcept : b_(std::exchange(o.b_, nullptr)) {}
-    Bstr& operator=(Bstr&& o) noexcept {
-        std::swap(b_, o.b_);
-        return *this;
+        : UniqueAny(SysAllocStringLen(s.data(), static_cast<UINT>(s.size()))) {}
+    std::wstring Str() const {
+        const BSTR b = Get();
+        return b ? std::wstring(b, SysStringLen(b)) : std::wstring();
     }
-    Bstr(const Bstr&) = delete;
-    Bstr& operator=(const Bstr&) = delete;
-    BSTR Get() const { return b_; }
-    BSTR* Put() {
-        SysFreeString(std::exchange(b_, nullptr));
-        return &b_;
-    }
-    std::wstring Str() const { return b_ ? std::wstring(b_, SysStringLen(b_)) : std::wstring(); }
-
-  private:
-    BSTR b_ = nullptr;
 };
 
 // One VARIANT, cleared when it goes.

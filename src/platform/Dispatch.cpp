@@ -60,9 +60,10 @@ AutoRef WrapUnknown(IUnknown* unknown) {
     return std::make_shared<DispatchObject>(std::move(dispatch));
 }
 
+// Its methods only count and compute: none can raise, as noexcept says.
 class MessageFilter final : public IMessageFilter {
   public:
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) noexcept override {
         if (!out)
             return E_POINTER;
         if (iid == IID_IUnknown || iid == IID_IMessageFilter) {
@@ -73,20 +74,22 @@ class MessageFilter final : public IMessageFilter {
         return E_NOINTERFACE;
     }
     // One object for the life of the process.
-    ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
-    ULONG STDMETHODCALLTYPE Release() override { return 1; }
+    ULONG STDMETHODCALLTYPE AddRef() noexcept override { return 2; }
+    ULONG STDMETHODCALLTYPE Release() noexcept override { return 1; }
 
-    DWORD STDMETHODCALLTYPE HandleInComingCall(DWORD, HTASK, DWORD, LPINTERFACEINFO) override {
+    DWORD STDMETHODCALLTYPE HandleInComingCall(DWORD, HTASK, DWORD,
+                                               LPINTERFACEINFO) noexcept override {
         return SERVERCALL_ISHANDLED;
     }
-    DWORD STDMETHODCALLTYPE RetryRejectedCall(HTASK, DWORD elapsedMs, DWORD rejectType) override {
+    DWORD STDMETHODCALLTYPE RetryRejectedCall(HTASK, DWORD elapsedMs,
+                                              DWORD rejectType) noexcept override {
         ++t_runtimeRetries;
         if (rejectType != SERVERCALL_RETRYLATER && rejectType != SERVERCALL_REJECTED)
             return static_cast<DWORD>(-1);
         const int delay = RejectedCallDelay(elapsedMs);
         return delay < 0 ? static_cast<DWORD>(-1) : static_cast<DWORD>(delay);
     }
-    DWORD STDMETHODCALLTYPE MessagePending(HTASK, DWORD, DWORD) override {
+    DWORD STDMETHODCALLTYPE MessagePending(HTASK, DWORD, DWORD) noexcept override {
         return PENDINGMSG_WAITDEFPROCESS;
     }
 };

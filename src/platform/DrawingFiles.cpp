@@ -1,8 +1,6 @@
 #include "platform/DrawingFiles.h"
 
-#include <windows.h>
-
-#include <memory>
+#include "platform/Handle.h"
 
 namespace varno::win {
 
@@ -12,15 +10,12 @@ bool Win32DrawingFiles::FileExists(const std::wstring& path) {
 }
 
 std::string Win32DrawingFiles::ReadHead(const std::wstring& path, std::size_t count) {
-    const HANDLE handle = CreateFileW(path.c_str(), GENERIC_READ,
+    const UniqueFile file(CreateFileW(path.c_str(), GENERIC_READ,
                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (handle == INVALID_HANDLE_VALUE)
-        return {};
-    const std::unique_ptr<void, decltype(&CloseHandle)> file(handle, &CloseHandle);
+                                      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     std::string bytes(count, '\0');
     DWORD got = 0;
-    if (!ReadFile(file.get(), bytes.data(), static_cast<DWORD>(count), &got, nullptr))
+    if (!file || !ReadFile(file.Get(), bytes.data(), static_cast<DWORD>(count), &got, nullptr))
         got = 0;
     bytes.resize(got);
     return bytes;

@@ -6,11 +6,6 @@ void AcceptDroppedFiles(HWND window) {
     DragAcceptFiles(window, TRUE);
 }
 
-DroppedFiles::~DroppedFiles() {
-    if (drop_)
-        DragFinish(drop_);
-}
-
 std::vector<std::wstring> DroppedPaths(HDROP drop) {
     std::vector<std::wstring> paths;
     const UINT count = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);

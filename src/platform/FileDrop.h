@@ -3,6 +3,8 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include "platform/Handle.h"
+
 #include <string>
 #include <vector>
 
@@ -21,14 +23,11 @@ std::vector<std::wstring> DroppedPaths(HDROP drop);
 class DroppedFiles {
   public:
     explicit DroppedFiles(HDROP drop) : drop_(drop) {}
-    ~DroppedFiles();
-    DroppedFiles(const DroppedFiles&) = delete;
-    DroppedFiles& operator=(const DroppedFiles&) = delete;
 
-    std::vector<std::wstring> Paths() const { return DroppedPaths(drop_); }
+    std::vector<std::wstring> Paths() const { return DroppedPaths(drop_.Get()); }
 
   private:
-    HDROP drop_;
+    UniqueDrop drop_;
 };
 
 } // namespace varno::win

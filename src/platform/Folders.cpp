@@ -1,21 +1,12 @@
 #include "platform/Folders.h"
 
+#include "platform/Handle.h"
+
 #include <cstring>
-#include <memory>
 
 namespace varno::win {
 
 namespace {
-
-struct FindCloser {
-    void operator()(HANDLE h) const { FindClose(h); }
-};
-using FindHandle = std::unique_ptr<void, FindCloser>;
-
-struct HandleCloser {
-    void operator()(HANDLE h) const { CloseHandle(h); }
-};
-using FileHandle = std::unique_ptr<void, HandleCloser>;
 
 // The "\\?\" form of a full path that the plain form cannot carry.
 std::wstring ForLength(const std::wstring& path) {
@@ -58,15 +49,14 @@ EntryKind Win32FolderReader::KindOf(const std::wstring& path) {
 
 std::optional<FolderId> Win32FolderReader::IdOf(const std::wstring& folder) {
     // Opened for its attributes only, through any link, whoever else has it open.
-    const HANDLE opened = CreateFileW(ForLength(folder).c_str(), FILE_READ_ATTRIBUTES,
-                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    if (opened == INVALID_HANDLE_VALUE)
+    const UniqueFile h(CreateFileW(ForLength(folder).c_str(), FILE_READ_ATTRIBUTES,
+                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                   OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (!h)
         return std::nullopt;
-    const FileHandle h(opened);
     // The 128-bit ID where the system has it (ReFS needs it), else the 64-bit one.
     FILE_ID_INFO info{};
-    if (GetFileInformationByHandleEx(h.get(), FileIdInfo, &info, sizeof info)) {
+    if (GetFileInformationByHandleEx(h.Get(), FileIdInfo, &info, sizeof info)) {
         FolderId id{info.VolumeSerialNumber};
         static_assert(sizeof info.FileId.Identifier == 2 * sizeof id.high);
         std::memcpy(&id.low, info.FileId.Identifier, sizeof id.low);
@@ -74,7 +64,7 @@ std::optional<FolderId> Win32FolderReader::IdOf(const std::wstring& folder) {
         return id;
     }
     BY_HANDLE_FILE_INFORMATION basic{};
-    if (!GetFileInformationByHandle(h.get(), &basic))
+    if (!GetFileInformationByHandle(h.Get(), &basic))
         return std::nullopt;
     return FolderId{basic.dwVolumeSerialNumber, 0,
                     (std::uint64_t{basic.nFileIndexHigh} << 32) | basic.nFileIndexLow};
@@ -83,19 +73,17 @@ std::optional<FolderId> Win32FolderReader::IdOf(const std::wstring& folder) {
 bool Win32FolderReader::Read(const std::wstring& folder, std::vector<FolderEntry>& out) {
     const std::wstring pattern = JoinPath(folder, L"*");
     WIN32_FIND_DATAW data;
-    FindHandle find(FindFirstFileExW(ForLength(pattern).c_str(), FindExInfoBasic, &data,
-                                     FindExSearchNameMatch, nullptr, FIND_FIRST_EX_LARGE_FETCH));
-    if (find.get() == INVALID_HANDLE_VALUE) {
-        find.release();
-        // A drive's empty root has not even "." and "..".
+    const UniqueFind find(FindFirstFileExW(ForLength(pattern).c_str(), FindExInfoBasic, &data,
+                                           FindExSearchNameMatch, nullptr,
+                                           FIND_FIRST_EX_LARGE_FETCH));
+    if (!find) // a drive's empty root has not even "." and ".."
         return GetLastError() == ERROR_FILE_NOT_FOUND;
-    }
     do {
         if (!IsDots(data.cFileName))
             out.push_back({data.cFileName,
                            KindFromAttributes(data.dwFileAttributes, data.dwReserved0),
                            IsSystemOwned(data.dwFileAttributes)});
-    } while (FindNextFileW(find.get(), &data));
+    } while (FindNextFileW(find.Get(), &data));
     return GetLastError() == ERROR_NO_MORE_FILES;
 }
 

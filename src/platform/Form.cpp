@@ -1,8 +1,10 @@
 #include "platform/Form.h"
 
 #include "platform/App.h"
+#include "platform/Barrier.h"
 
 #include <commctrl.h>
+#include <windowsx.h>
 
 #include <algorithm>
 #include <cmath>
@@ -16,9 +18,8 @@ constexpr wchar_t kFormClass[] = L"VarnoForm";
 
 int Dpi() {
     static const int dpi = [] {
-        HDC dc = GetDC(nullptr);
-        int d = GetDeviceCaps(dc, LOGPIXELSX);
-        ReleaseDC(nullptr, dc);
+        const WindowDC screen(nullptr);
+        const int d = GetDeviceCaps(screen.Get(), LOGPIXELSX);
         return d > 0 ? d : 96;
     }();
     return dpi;
@@ -111,6 +112,7 @@ Form::~Form() {
     if (hwnd_) {
         SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);
         DestroyWindow(hwnd_);
+        (void)tooltip_.Detach(); // an owned window, gone with its owner
     }
 }
 
@@ -187,7 +189,7 @@ void Form::Load() {
     RECT r{0, 0, TwipsToPixelsX(design_.clientWidth), TwipsToPixelsY(design_.clientHeight)};
     AdjustWindowRectEx(&r, design_.style, FALSE, ex);
     if (design_.backColor != CLR_INVALID)
-        backBrush_.reset(CreateSolidBrush(design_.backColor));
+        backBrush_.Reset(CreateSolidBrush(design_.backColor));
     HWND h =
         CreateWindowExW(ex, kFormClass, design_.caption.c_str(), design_.style & ~WS_VISIBLE,
                         TwipsToPixelsX(design_.left), TwipsToPixelsY(design_.top), r.right - r.left,
@@ -270,12 +272,15 @@ void Form::RunModal(HWND previouslyActive) {
     EnumThreadWindows(
         GetCurrentThreadId(),
         [](HWND w, LPARAM p) -> BOOL {
-            auto* c = reinterpret_cast<Ctx*>(p);
-            if (w != c->self && w != OwnerWindow() && IsWindowVisible(w) && IsWindowEnabled(w)) {
-                EnableWindow(w, FALSE);
-                c->disabled->push_back(w);
-            }
-            return TRUE;
+            return Barrier<BOOL>(FALSE, [&] {
+                auto* c = reinterpret_cast<Ctx*>(p);
+                if (w != c->self && w != OwnerWindow() && IsWindowVisible(w) &&
+                    IsWindowEnabled(w)) {
+                    c->disabled->push_back(w);
+                    EnableWindow(w, FALSE);
+                }
+                return TRUE;
+            });
         },
         reinterpret_cast<LPARAM>(&ctx));
     MSG msg;
@@ -310,7 +315,7 @@ HFONT Form::FontFor(const FontSpec* wanted) {
     const FontSpec& f = wanted ? *wanted : design_.font;
     for (auto& [s, font] : fonts_) {
         if (SameFont(s, f))
-            return font.get();
+            return font.Get();
     }
     LOGFONTW lf{};
     lf.lfHeight = -Round(f.points * static_cast<float>(Dpi()) / 72.0f);
@@ -321,7 +326,7 @@ HFONT Form::FontFor(const FontSpec* wanted) {
     lf.lfQuality = DEFAULT_QUALITY;
     lstrcpynW(lf.lfFaceName, f.face.c_str(), LF_FACESIZE);
     fonts_.emplace_back(f, GdiObject<HFONT>(CreateFontIndirectW(&lf)));
-    return fonts_.back().second.get();
+    return fonts_.back().second.Get();
 }
 
 HWND Form::AddControl(const ControlDesign& d) {
@@ -351,10 +356,10 @@ HWND Form::AddControl(const ControlDesign& d) {
     // a topmost window owned by the form keeps Wine from making the form
     // itself topmost.
     if (!d.tooltip.empty() && !tooltip_) {
-        tooltip_ =
-            CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP, 0, 0,
-                            0, 0, hwnd_, nullptr, Instance(), nullptr);
-        SetPropW(hwnd_, kTooltipProp, tooltip_);
+        tooltip_.Reset(CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr,
+                                       WS_POPUP | TTS_ALWAYSTIP, 0, 0, 0, 0, hwnd_, nullptr,
+                                       Instance(), nullptr));
+        SetPropW(hwnd_, kTooltipProp, tooltip_.Get());
     }
     if (!d.tooltip.empty() && tooltip_) {
         // Mouse messages are relayed to the tooltip by the message loop.
@@ -374,11 +379,11 @@ HWND Form::AddControl(const ControlDesign& d) {
             ti.uFlags = TTF_IDISHWND;
             ti.uId = reinterpret_cast<UINT_PTR>(h);
         }
-        SendMessageW(tooltip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&ti));
+        SendMessageW(tooltip_.Get(), TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&ti));
     }
     controls_[d.id] = ControlInfo{h, d};
     if (d.autoSize)
-        AutoSize(d.id);
+        AutoSize(d.id, d.text);
     return h;
 }
 
@@ -405,25 +410,29 @@ void Form::SetControlText(int id, std::wstring_view text) {
     HWND h = Control(id);
     if (!h)
         return;
+    // An auto-size label takes the size of its new text first: a label paints
+    // a new text at once, into the rectangle it has at that moment, and a
+    // later resize repaints only the strip it adds, so a label that grew
+    // afterwards would keep a character cut off at its old edge.
+    if (controls_.find(id)->second.design.autoSize)
+        AutoSize(id, text);
     SetWindowTextW(h, std::wstring(text).c_str());
-    auto it = controls_.find(id);
-    if (it->second.design.autoSize)
-        AutoSize(id);
 }
 
-void Form::AutoSize(int id) {
+void Form::AutoSize(int id, std::wstring_view text) {
     auto it = controls_.find(id);
     if (it == controls_.end())
         return;
     HWND h = it->second.hwnd;
-    std::wstring text = ControlText(id);
-    HDC dc = GetDC(h);
-    HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(h, WM_GETFONT, 0, 0)));
     SIZE sz{};
-    const std::wstring measured = text.empty() ? L" " : text; // an empty label keeps one space
-    GetTextExtentPoint32W(dc, measured.c_str(), static_cast<int>(measured.size()), &sz);
-    SelectObject(dc, old);
-    ReleaseDC(h, dc);
+    {
+        const WindowDC dc(h);
+        const SelectedObject font(dc.Get(),
+                                  reinterpret_cast<HGDIOBJ>(SendMessageW(h, WM_GETFONT, 0, 0)));
+        const std::wstring measured =
+            text.empty() ? L" " : std::wstring(text); // an empty label keeps one space
+        GetTextExtentPoint32W(dc.Get(), measured.c_str(), static_cast<int>(measured.size()), &sz);
+    }
     if (it->second.design.keepRightEdge) {
         RECT r;
         GetWindowRect(h, &r);
@@ -449,10 +458,122 @@ COLORREF Form::BackColor() const {
 }
 
 HBRUSH Form::FormBrush() const {
-    return backBrush_ ? backBrush_.get() : GetSysColorBrush(COLOR_BTNFACE);
+    return backBrush_ ? backBrush_.Get() : GetSysColorBrush(COLOR_BTNFACE);
 }
 
-HBRUSH Form::ColorControl(HDC dc, HWND child) {
+int RunProgram(Form& startup, std::wstring_view cannotStart) {
+    Barrier(false, [&] {
+        startup.Show();
+        return true;
+    });
+    if (!startup.IsLoaded()) {
+        // Nothing would ever end the message loop.
+        TheMessageBoxes().Show(cannotStart, MsgCritical, ErrorTitle);
+        return 1;
+    }
+    return RunMessageLoop();
+}
+
+LRESULT CALLBACK Form::StaticWndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+    if (msg == WM_NCCREATE) {
+        auto* self = static_cast<Form*>(reinterpret_cast<CREATESTRUCTW*>(lp)->lpCreateParams);
+        self->hwnd_ = hwnd;
+        SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+    }
+    auto* self = reinterpret_cast<Form*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    if (!self)
+        return DefWindowProcW(hwnd, msg, wp, lp);
+    // A handler's failure goes no further than here.
+    return Barrier<LRESULT>(0, [&] { return self->OnMessage(msg, wp, lp); });
+}
+
+namespace {
+POINT ClientPoint(LPARAM lp) {
+    return POINT{GET_X_LPARAM(lp), GET_Y_LPARAM(lp)};
+}
+} // namespace
+
+LRESULT Form::OnMessage(UINT msg, WPARAM wp, LPARAM lp) {
+    switch (msg) {
+    case WM_COMMAND:
+        if (lp) // from a control
+            OnCommand(LOWORD(wp), HIWORD(wp));
+        return 0;
+    case WM_TIMER:
+        OnTimer(static_cast<int>(wp));
+        return 0;
+    case WM_PAINT: {
+        const PaintDC dc(hwnd_);
+        OnPaint(dc.Get());
+        return 0;
+    }
+    case WM_ERASEBKGND:
+        OnEraseBackground(reinterpret_cast<HDC>(wp));
+        return 1;
+    case WM_CTLCOLORSTATIC:
+    case WM_CTLCOLORBTN:
+        return reinterpret_cast<LRESULT>(
+            OnCtlColor(reinterpret_cast<HDC>(wp), reinterpret_cast<HWND>(lp)));
+    case WM_SETCURSOR:
+        if (OnSetCursor(reinterpret_cast<HWND>(wp)))
+            return TRUE;
+        break;
+    case WM_LBUTTONDOWN:
+        OnMouseDown(ClientPoint(lp));
+        return 0;
+    case WM_LBUTTONUP:
+        OnMouseUp(ClientPoint(lp));
+        return 0;
+    case WM_LBUTTONDBLCLK:
+        Form_DblClick();
+        return 0;
+    case WM_ACTIVATE:
+        if (OnActivate(LOWORD(wp) != WA_INACTIVE, HIWORD(wp) != 0))
+            return 0;
+        break;
+    case WM_DROPFILES:
+        OnDropFiles(reinterpret_cast<HDROP>(wp));
+        return 0;
+    case WM_KEYDOWN:
+    case WM_KEYUP:
+    case WM_CHAR:
+    case WM_SYSKEYDOWN:
+    case WM_SYSKEYUP:
+    case WM_SYSCHAR:
+        // The keys that reach a disabled form without a focus (a run works,
+        // a modal window is up) do nothing, not even Alt+F4 or Alt+Space.
+        if (!IsWindowEnabled(hwnd_))
+            return 0;
+        break;
+    case WM_DISPLAYCHANGE:
+        OnDisplayChange();
+        break;
+    case DM_GETDEFID:
+        return 0; // no default button: Enter has no window-wide meaning
+    case WM_CLOSE:
+        OnClose();
+        return 0;
+    case WM_DESTROY:
+        OnDestroy();
+        break;
+    case WM_NCDESTROY: {
+        const HWND h = hwnd_;
+        OnNcDestroy();
+        return DefWindowProcW(h, msg, wp, lp);
+    }
+    default:
+        break;
+    }
+    return DefWindowProcW(hwnd_, msg, wp, lp);
+}
+
+void Form::OnEraseBackground(HDC dc) {
+    RECT r;
+    GetClientRect(hwnd_, &r);
+    FillRect(dc, &r, FormBrush());
+}
+
+HBRUSH Form::OnCtlColor(HDC dc, HWND child) {
     COLORREF back = BackColor();
     if (const ControlInfo* info = InfoOf(child)) {
         if (info->design.foreColor != CLR_INVALID)
@@ -465,93 +586,59 @@ HBRUSH Form::ColorControl(HDC dc, HWND child) {
         return FormBrush();
     auto& brush = brushes_[back];
     if (!brush)
-        brush.reset(CreateSolidBrush(back));
-    return brush.get();
+        brush.Reset(CreateSolidBrush(back));
+    return brush.Get();
 }
 
-LRESULT CALLBACK Form::StaticWndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-    if (msg == WM_NCCREATE) {
-        auto* self = static_cast<Form*>(reinterpret_cast<CREATESTRUCTW*>(lp)->lpCreateParams);
-        self->hwnd_ = hwnd;
-        SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-    }
-    auto* self = reinterpret_cast<Form*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-    if (!self)
-        return DefWindowProcW(hwnd, msg, wp, lp);
-    return self->WndProc(msg, wp, lp);
+bool Form::OnSetCursor(HWND over) {
+    const ControlInfo* info = InfoOf(over);
+    if (!info || !info->design.cursor)
+        return false;
+    SetCursor(info->design.cursor);
+    return true;
 }
 
-LRESULT Form::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
-    switch (msg) {
-    case WM_COMMAND:
-        if (lp) // from a control
-            OnCommand(LOWORD(wp), HIWORD(wp));
-        return 0;
-    case WM_TIMER:
-        OnTimer(static_cast<int>(wp));
-        return 0;
-    case WM_LBUTTONDBLCLK:
-        Form_DblClick();
-        return 0;
-    case WM_CLOSE:
-        Unload();
-        return 0;
-    case WM_ERASEBKGND: {
-        RECT r;
-        GetClientRect(hwnd_, &r);
-        FillRect(reinterpret_cast<HDC>(wp), &r, FormBrush());
-        return 1;
+bool Form::OnActivate(bool active, bool minimised) {
+    // Keep the keyboard focus on a control: the last one that had it, or the
+    // first in tab order when the window is first activated.
+    if (!active) {
+        const HWND focus = GetFocus();
+        if (focus && IsChild(hwnd_, focus))
+            lastFocus_ = focus;
+        return false;
     }
-    case WM_CTLCOLORSTATIC:
-    case WM_CTLCOLORBTN:
-        return reinterpret_cast<LRESULT>(
-            ColorControl(reinterpret_cast<HDC>(wp), reinterpret_cast<HWND>(lp)));
-    case WM_SETCURSOR:
-        if (const ControlInfo* over = InfoOf(reinterpret_cast<HWND>(wp));
-            over && over->design.cursor) {
-            SetCursor(over->design.cursor);
-            return TRUE;
-        }
-        break;
-    case WM_ACTIVATE:
-        // Keep the keyboard focus on a control: the last one that had it, or
-        // the first in tab order when the window is first activated.
-        if (LOWORD(wp) == WA_INACTIVE) {
-            HWND focus = GetFocus();
-            if (focus && IsChild(hwnd_, focus))
-                lastFocus_ = focus;
-        } else if (!HIWORD(wp)) {
-            HWND target = lastFocus_ && IsWindow(lastFocus_)
-                              ? lastFocus_
-                              : GetNextDlgTabItem(hwnd_, nullptr, FALSE);
-            if (target)
-                SetFocus(target);
-            return 0;
-        }
-        break;
-    case DM_GETDEFID:
-        return 0; // no default button: Enter has no window-wide meaning
-    case WM_DESTROY:
-        EndModal(); // destroyed by someone else: the program gets its input back
-        RemovePropW(hwnd_, kTooltipProp);
-        if (tooltip_)
-            DestroyWindow(std::exchange(tooltip_, nullptr));
-        break;
-    case WM_NCDESTROY: {
-        HWND h = std::exchange(hwnd_, nullptr);
-        lastFocus_ = nullptr;
-        controls_.clear();
-        fonts_.clear();
-        brushes_.clear();
-        backBrush_.reset();
-        SetWindowLongPtrW(h, GWLP_USERDATA, 0);
-        FormUnloaded(h);
-        return DefWindowProcW(h, msg, wp, lp);
-    }
-    default:
-        break;
-    }
-    return DefWindowProcW(hwnd_, msg, wp, lp);
+    if (minimised)
+        return false;
+    const HWND target =
+        lastFocus_ && IsWindow(lastFocus_) ? lastFocus_ : GetNextDlgTabItem(hwnd_, nullptr, FALSE);
+    if (target)
+        SetFocus(target);
+    return true;
+}
+
+void Form::OnDropFiles(HDROP drop) {
+    const UniqueDrop released(drop);
+}
+
+void Form::OnClose() {
+    Unload();
+}
+
+void Form::OnDestroy() {
+    EndModal(); // destroyed by someone else: the program gets its input back
+    RemovePropW(hwnd_, kTooltipProp);
+    tooltip_.Reset();
+}
+
+void Form::OnNcDestroy() {
+    const HWND h = std::exchange(hwnd_, nullptr);
+    lastFocus_ = nullptr;
+    controls_.clear();
+    fonts_.clear();
+    brushes_.clear();
+    backBrush_.Reset();
+    SetWindowLongPtrW(h, GWLP_USERDATA, 0);
+    FormUnloaded(h);
 }
 
 } // namespace varno::win

@@ -5,7 +5,7 @@
 #include <windows.h>
 
 #include "app/Ui.h"
-#include "platform/Gdi.h"
+#include "platform/Handle.h"
 
 #include <map>
 #include <memory>
@@ -107,23 +107,36 @@ class Form : public Window {
     virtual Design GetDesign() const = 0;
     virtual std::vector<ControlDesign> GetControls() const { return {}; }
 
-    // Handlers; the defaults do nothing.
+    // Handlers, one a message; the defaults do nothing but where they say.
     virtual void Form_Load() {}
     virtual void Form_Unload() {}
-    virtual void Form_DblClick() {}
-    virtual void OnCommand(int /*id*/, int /*code*/) {
-    } // BN_CLICKED, LBN_DBLCLK, STN_CLICKED, STN_DBLCLK
+    virtual void Form_DblClick() {} // WM_LBUTTONDBLCLK
+    // WM_COMMAND from a control: BN_CLICKED, LBN_DBLCLK, STN_CLICKED, STN_DBLCLK.
+    virtual void OnCommand(int /*id*/, int /*code*/) {}
     virtual void OnTimer(int /*id*/) {}
-    // Everything else; call the base for what it handles.
-    virtual LRESULT WndProc(UINT msg, WPARAM wp, LPARAM lp);
+    virtual void OnPaint(HDC /*dc*/) {}           // WM_PAINT, inside BeginPaint/EndPaint
+    virtual void OnMouseDown(POINT /*client*/) {} // WM_LBUTTONDOWN
+    virtual void OnMouseUp(POINT /*client*/) {}   // WM_LBUTTONUP
+    virtual void OnDisplayChange() {}             // WM_DISPLAYCHANGE
+    virtual void OnDropFiles(HDROP drop);         // WM_DROPFILES; the default releases it
+    virtual void OnClose();                       // WM_CLOSE; the default unloads the form
+    virtual void OnDestroy();                     // WM_DESTROY; an override calls the base
 
     // Creates one control after load (the design table's controls are made by Load).
     HWND AddControl(const ControlDesign& design);
-    // Size an auto-size label to its current text.
-    void AutoSize(int id);
+    // Sizes an auto-size label to this text.
+    void AutoSize(int id, std::wstring_view text);
 
   private:
     static LRESULT CALLBACK StaticWndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
+    // Decodes a message and calls its handler; nothing else.
+    LRESULT OnMessage(UINT msg, WPARAM wp, LPARAM lp);
+    // The handlers of the form itself.
+    void OnEraseBackground(HDC dc);
+    HBRUSH OnCtlColor(HDC dc, HWND child);        // a control's text and background colours
+    bool OnSetCursor(HWND over);                  // true: the control's own cursor is set
+    bool OnActivate(bool active, bool minimised); // true: the focus is placed
+    void OnNcDestroy();
     // A modal showing: the other windows of the thread are disabled until the
     // form is hidden or unloaded; then they are enabled again and the window
     // that was active before gets the activation back, both before the form
@@ -140,10 +153,8 @@ class Form : public Window {
     const ControlInfo* InfoOf(HWND child) const; // nullptr: not a control of this form
     COLORREF BackColor() const;                  // the form's background colour
     HBRUSH FormBrush() const;                    // ... and its brush
-    // WM_CTLCOLOR*: a control's text and background colours, and its brush.
-    HBRUSH ColorControl(HDC dc, HWND child);
     HWND hwnd_ = nullptr;
-    HWND tooltip_ = nullptr;
+    UniqueWindow tooltip_;
     HWND lastFocus_ = nullptr;
     std::vector<HWND> modalDisabled_; // disabled by the modal showing under way
     HWND modalReturn_ = nullptr;      // active before it
@@ -153,5 +164,10 @@ class Form : public Window {
     GdiObject<HBRUSH> backBrush_;
     std::map<COLORREF, GdiObject<HBRUSH>> brushes_;
 };
+
+// The program: shows the start-up form, then runs the message loop until the
+// last loaded form has been unloaded. When the start-up form's window cannot
+// be made, the program says so in the failure box and the result is 1.
+int RunProgram(Form& startup, std::wstring_view cannotStart);
 
 } // namespace varno::win

@@ -94,32 +94,36 @@ class ListBoxAdd final : public PreparedAdd {
 
 } // namespace
 
-int ListBoxList::ListCount() const {
-    return static_cast<int>(SendMessageW(lb_, LB_GETCOUNT, 0, 0));
-}
-
-std::wstring ListBoxList::List(int index) const {
-    const LRESULT len = SendMessageW(lb_, LB_GETTEXTLEN, static_cast<WPARAM>(index), 0);
+std::wstring ListBoxList::TextAt(int index) const {
+    const WPARAM at = static_cast<WPARAM>(index);
+    const LRESULT len = Send(LB_GETTEXTLEN, at);
     if (len == LB_ERR)
         return {};
     std::wstring s(static_cast<size_t>(len) + 1, L'\0');
-    const LRESULT got = SendMessageW(lb_, LB_GETTEXT, static_cast<WPARAM>(index),
-                                     reinterpret_cast<LPARAM>(s.data()));
+    const LRESULT got = Send(LB_GETTEXT, at, reinterpret_cast<LPARAM>(s.data()));
     s.resize(got == LB_ERR ? 0 : static_cast<size_t>(got));
     return s;
 }
 
+int ListBoxList::ListCount() const {
+    return static_cast<int>(Send(LB_GETCOUNT));
+}
+
+std::wstring ListBoxList::List(int index) const {
+    return TextAt(index);
+}
+
 bool ListBoxList::Selected(int index) const {
-    return SendMessageW(lb_, LB_GETSEL, static_cast<WPARAM>(index), 0) > 0;
+    return Send(LB_GETSEL, static_cast<WPARAM>(index)) > 0;
 }
 
 void ListBoxList::AddItem(std::wstring_view text) {
     const std::wstring s(text);
-    CheckAdded(SendMessageW(lb_, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(s.c_str())));
+    CheckAdded(Send(LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(s.c_str())));
 }
 
 void ListBoxList::RemoveItem(int index) {
-    if (SendMessageW(lb_, LB_DELETESTRING, static_cast<WPARAM>(index), 0) == LB_ERR)
+    if (Send(LB_DELETESTRING, static_cast<WPARAM>(index)) == LB_ERR)
         throw RuntimeError(errnum::InvalidProcedureCall);
 }
 
@@ -130,25 +134,15 @@ void ListBoxList::SelectOnly(int index) {
 }
 
 void ListBoxList::Clear() {
-    SendMessageW(lb_, LB_RESETCONTENT, 0, 0);
+    Send(LB_RESETCONTENT);
 }
 
 std::vector<std::wstring> ListBoxList::Items() const {
-    const LRESULT n = Send(LB_GETCOUNT, 0, 0);
+    const int n = ListCount();
     std::vector<std::wstring> out;
-    out.reserve(static_cast<size_t>(std::max<LRESULT>(n, 0)));
-    std::wstring buf;
-    for (LRESULT i = 0; i < n; ++i) {
-        const LRESULT len = Send(LB_GETTEXTLEN, static_cast<WPARAM>(i), 0);
-        if (len == LB_ERR) {
-            out.emplace_back();
-            continue;
-        }
-        buf.assign(static_cast<size_t>(len) + 1, L'\0');
-        const LRESULT got =
-            Send(LB_GETTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(buf.data()));
-        out.emplace_back(buf.data(), got == LB_ERR ? 0 : static_cast<size_t>(got));
-    }
+    out.reserve(static_cast<size_t>(std::max(n, 0)));
+    for (int i = 0; i < n; ++i)
+        out.push_back(TextAt(i));
     return out;
 }
 
@@ -158,7 +152,7 @@ void ListBoxList::AddAll(std::span<const std::wstring> texts) {
         bytes += (t.size() + 1) * sizeof(wchar_t);
     Send(LB_INITSTORAGE, texts.size(), static_cast<LPARAM>(bytes));
     const bool sorted = (GetWindowLongW(lb_, GWL_STYLE) & LBS_SORT) != 0;
-    if (sorted && Send(LB_GETCOUNT, 0, 0) > 0) {
+    if (sorted && Send(LB_GETCOUNT) > 0) {
         // Each at its place among the entries already there.
         for (const auto& t : texts)
             CheckAdded(Send(LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(t.c_str())));
@@ -172,7 +166,7 @@ void ListBoxList::AddAll(std::span<const std::wstring> texts) {
     for (size_t i = 0; i < order.size(); ++i)
         order[i] = i;
     if (sorted) {
-        const LCID locale = static_cast<LCID>(Send(LB_GETLOCALE, 0, 0));
+        const LCID locale = static_cast<LCID>(Send(LB_GETLOCALE));
         std::vector<std::string> keys(texts.size());
         for (size_t i = 0; i < texts.size(); ++i)
             keys[i] = SortKey(locale, texts[i]);
@@ -195,11 +189,10 @@ void ListBoxList::ReplaceAll(std::span<const std::wstring> texts) {
     RedrawSuspended quiet(lb_);
     // All or nothing: when an add fails, the list shows again what it held.
     const std::vector<std::wstring> old = Items();
-    std::vector<int> selected(
-        static_cast<size_t>(std::max<LRESULT>(Send(LB_GETSELCOUNT, 0, 0), 0)));
+    std::vector<int> selected(static_cast<size_t>(std::max<LRESULT>(Send(LB_GETSELCOUNT), 0)));
     if (!selected.empty())
         Send(LB_GETSELITEMS, selected.size(), reinterpret_cast<LPARAM>(selected.data()));
-    const LRESULT top = Send(LB_GETTOPINDEX, 0, 0);
+    const LRESULT top = Send(LB_GETTOPINDEX);
     Clear();
     try {
         AddAll(texts);

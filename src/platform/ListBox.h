@@ -29,7 +29,11 @@ class ListBoxList : public DrawingList {
 
   private:
     void AddAll(std::span<const std::wstring> texts);
-    LRESULT Send(UINT msg, WPARAM wp, LPARAM lp) const { return SendMessageW(lb_, msg, wp, lp); }
+    // The entry's text; empty for an index out of range.
+    std::wstring TextAt(int index) const;
+    LRESULT Send(UINT msg, WPARAM wp = 0, LPARAM lp = 0) const {
+        return SendMessageW(lb_, msg, wp, lp);
+    }
     HWND lb_;
 };
 

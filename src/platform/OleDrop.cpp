@@ -1,6 +1,10 @@
 #include "platform/OleDrop.h"
 
+#include "platform/Barrier.h"
 #include "platform/FileDrop.h"
+#include "platform/Handle.h"
+
+#include <commctrl.h>
 
 #include <atomic>
 #include <new>
@@ -13,27 +17,6 @@ namespace {
 FORMATETC FilesFormat() {
     return {CF_HDROP, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
 }
-
-// A storage medium the data object filled; released with this object.
-class Medium {
-  public:
-    Medium() = default;
-    ~Medium() {
-        if (filled_)
-            ReleaseStgMedium(&m_);
-    }
-    Medium(const Medium&) = delete;
-    Medium& operator=(const Medium&) = delete;
-    bool Get(IDataObject* data, FORMATETC format) {
-        filled_ = SUCCEEDED(data->GetData(&format, &m_));
-        return filled_;
-    }
-    const STGMEDIUM& Value() const { return m_; }
-
-  private:
-    STGMEDIUM m_{};
-    bool filled_ = false;
-};
 
 UINT DropMessage() {
     static const UINT message = RegisterWindowMessageW(L"varno.OleFileDrop");
@@ -60,13 +43,12 @@ class FileDropTarget final : public IDropTarget {
     }
     void Forget() {
         window_ = nullptr;
-        taking_ = nullptr;
         pending_.clear();
     }
     std::vector<std::vector<std::wstring>> TakePending() { return std::exchange(pending_, {}); }
 
     // IUnknown
-    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
+    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) noexcept override {
         if (!ppv)
             return E_POINTER;
         if (riid == IID_IUnknown || riid == IID_IDropTarget) {
@@ -77,33 +59,54 @@ class FileDropTarget final : public IDropTarget {
         *ppv = nullptr;
         return E_NOINTERFACE;
     }
-    STDMETHODIMP_(ULONG) AddRef() override { return ++refs_; }
-    STDMETHODIMP_(ULONG) Release() override {
+    STDMETHODIMP_(ULONG) AddRef() noexcept override { return ++refs_; }
+    STDMETHODIMP_(ULONG) Release() noexcept override {
         const ULONG n = --refs_;
         if (n == 0)
             delete this;
         return n;
     }
 
-    // IDropTarget
-    STDMETHODIMP DragEnter(IDataObject* data, DWORD, POINTL, DWORD* effect) override {
+    // IDropTarget; a failure inside ends with the effect "none".
+    STDMETHODIMP DragEnter(IDataObject* data, DWORD, POINTL, DWORD* effect) noexcept override {
+        return Guarded(effect, [&] { return Enter(data, effect); });
+    }
+    STDMETHODIMP DragOver(DWORD, POINTL, DWORD* effect) noexcept override {
+        if (!effect)
+            return E_INVALIDARG;
+        *effect = Takes() ? *effect & effect_ : DROPEFFECT_NONE;
+        return S_OK;
+    }
+    STDMETHODIMP DragLeave() noexcept override {
+        effect_ = DROPEFFECT_NONE;
+        return S_OK;
+    }
+    STDMETHODIMP Drop(IDataObject* data, DWORD, POINTL, DWORD* effect) noexcept override {
+        return Guarded(effect, [&] { return Take(data, effect); });
+    }
+
+  private:
+    FileDropTarget(HWND window, OleFileDrop::Taking taking)
+        : window_(window), taking_(std::move(taking)) {}
+    ~FileDropTarget() = default;
+    // Registered, and not refusing drops at the moment. A disabled window
+    // (a run works) takes none: the drag shows the no-drop cursor.
+    bool Takes() const { return window_ && IsWindowEnabled(window_) && (!taking_ || taking_()); }
+
+    template <class Body> HRESULT Guarded(DWORD* effect, Body&& body) {
+        const HRESULT hr = ComBarrier(std::forward<Body>(body));
+        if (FAILED(hr) && effect)
+            *effect = DROPEFFECT_NONE;
+        return hr;
+    }
+    HRESULT Enter(IDataObject* data, DWORD* effect) {
         if (!effect)
             return E_INVALIDARG;
         effect_ = window_ ? FileDropEffect(data, *effect) : DROPEFFECT_NONE;
         *effect = Takes() ? effect_ : DROPEFFECT_NONE;
         return S_OK;
     }
-    STDMETHODIMP DragOver(DWORD, POINTL, DWORD* effect) override {
-        if (!effect)
-            return E_INVALIDARG;
-        *effect = Takes() ? *effect & effect_ : DROPEFFECT_NONE;
-        return S_OK;
-    }
-    STDMETHODIMP DragLeave() override {
-        effect_ = DROPEFFECT_NONE;
-        return S_OK;
-    }
-    STDMETHODIMP Drop(IDataObject* data, DWORD, POINTL, DWORD* effect) override {
+    HRESULT Take(IDataObject* data, DWORD* effect) {
         if (!effect)
             return E_INVALIDARG;
         effect_ = DROPEFFECT_NONE;
@@ -112,14 +115,20 @@ class FileDropTarget final : public IDropTarget {
             return S_OK;
         std::vector<std::wstring> paths;
         {
-            Medium medium;
-            if (!medium.Get(data, FilesFormat()) || medium.Value().tymed != TYMED_HGLOBAL) {
+            FORMATETC format = FilesFormat();
+            STGMEDIUM medium{};
+            if (FAILED(data->GetData(&format, &medium))) {
                 *effect = DROPEFFECT_NONE;
                 return S_OK;
             }
             // The medium's memory is the source's: read, then released
             // with the medium, never with DragFinish.
-            paths = DroppedPaths(static_cast<HDROP>(medium.Value().hGlobal));
+            const UniqueMedium filled(&medium);
+            if (medium.tymed != TYMED_HGLOBAL) {
+                *effect = DROPEFFECT_NONE;
+                return S_OK;
+            }
+            paths = DroppedPaths(static_cast<HDROP>(medium.hGlobal));
         }
         // Walking dropped folders takes a while; the source waits in
         // DoDragDrop until this returns, so the walk comes afterwards.
@@ -130,14 +139,6 @@ class FileDropTarget final : public IDropTarget {
         pending_.push_back(std::move(paths));
         return S_OK;
     }
-
-  private:
-    FileDropTarget(HWND window, OleFileDrop::Taking taking)
-        : window_(window), taking_(std::move(taking)) {}
-    ~FileDropTarget() = default;
-    // Registered, and not refusing drops at the moment. A disabled window
-    // (a run works) takes none: the drag shows the no-drop cursor.
-    bool Takes() const { return window_ && IsWindowEnabled(window_) && (!taking_ || taking_()); }
 
     std::atomic<ULONG> refs_{1};
     HWND window_;
@@ -155,12 +156,28 @@ OleFileDrop::~OleFileDrop() {
 bool OleFileDrop::Register(HWND window, Handler onDrop, Taking taking) {
     Revoke();
     ComPtr<FileDropTarget> target = FileDropTarget::Make(window, std::move(taking));
-    if (!target || FAILED(RegisterDragDrop(window, target.Get())))
+    if (!target || !SetWindowSubclass(window, &Hook, 0, reinterpret_cast<DWORD_PTR>(this)))
         return false;
+    if (FAILED(RegisterDragDrop(window, target.Get()))) {
+        RemoveWindowSubclass(window, &Hook, 0);
+        return false;
+    }
     window_ = window;
     target_ = std::move(target);
     onDrop_ = std::move(onDrop);
     return true;
+}
+
+LRESULT CALLBACK OleFileDrop::Hook(HWND window, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR,
+                                   DWORD_PTR self) {
+    return Barrier<LRESULT>(0, [&]() -> LRESULT {
+        auto* drop = reinterpret_cast<OleFileDrop*>(self);
+        if (drop->Deliver(msg))
+            return 0;
+        if (msg == WM_DESTROY)
+            drop->Revoke(); // while the window is still there
+        return DefSubclassProc(window, msg, wp, lp);
+    });
 }
 
 bool OleFileDrop::Deliver(UINT msg) {
@@ -186,8 +203,10 @@ void OleFileDrop::Revoke() {
     if (target_)
         target_->Forget();
     onDrop_ = nullptr;
-    if (HWND window = std::exchange(window_, nullptr); window && IsWindow(window))
+    if (HWND window = std::exchange(window_, nullptr); window && IsWindow(window)) {
         RevokeDragDrop(window);
+        RemoveWindowSubclass(window, &Hook, 0);
+    }
     target_.Reset();
 }
 

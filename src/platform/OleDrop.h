@@ -18,9 +18,10 @@ class FileDropTarget;
 // A window's registration as a drop target for files (CF_HDROP): it answers
 // with the copy effect over the window and every child control. A drop's
 // paths are read at once, so that the drag source is free again, and handed
-// to the handler from a message posted to the window: its procedure passes
-// every message to Deliver first. Revoked with this object or by Revoke,
-// which must come before the window is destroyed.
+// to the handler from a message posted to the window. The registration hooks
+// itself into the window's messages (a subclass of the window) for that
+// message and for the window's destruction, when it is revoked; else it is
+// revoked with this object or by Revoke.
 class OleFileDrop {
   public:
     using Handler = std::function<void(const std::vector<std::wstring>& paths)>;
@@ -38,11 +39,13 @@ class OleFileDrop {
     void Revoke();
     bool IsRegistered() const { return window_ != nullptr; }
 
+  private:
+    static LRESULT CALLBACK Hook(HWND window, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR id,
+                                 DWORD_PTR self);
     // True for the message that carries drops: their paths have then gone to
     // the handler, one call a drop, in the order dropped.
     bool Deliver(UINT msg);
 
-  private:
     HWND window_ = nullptr;
     ComPtr<FileDropTarget> target_;
     Handler onDrop_;

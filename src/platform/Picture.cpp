@@ -1,30 +1,11 @@
 #include "platform/Picture.h"
 
 #include "platform/App.h"
+#include "platform/Handle.h"
 
 #include <cstring>
-#include <utility>
 
 namespace varno::win {
-
-namespace {
-// Owns a movable global memory block until a stream takes it over.
-class GlobalBlock {
-  public:
-    explicit GlobalBlock(size_t size) : h_(GlobalAlloc(GMEM_MOVEABLE, size)) {}
-    ~GlobalBlock() {
-        if (h_)
-            GlobalFree(h_);
-    }
-    GlobalBlock(const GlobalBlock&) = delete;
-    GlobalBlock& operator=(const GlobalBlock&) = delete;
-    HGLOBAL Get() const { return h_; }
-    HGLOBAL Release() { return std::exchange(h_, nullptr); }
-
-  private:
-    HGLOBAL h_;
-};
-} // namespace
 
 Picture Picture::FromResource(int id) {
     HRSRC res = FindResourceW(Instance(), MAKEINTRESOURCEW(id), MAKEINTRESOURCEW(10) /*RT_RCDATA*/);
@@ -41,18 +22,19 @@ Picture Picture::FromBytes(const void* data, size_t size) {
     Picture p;
     if (!data || size == 0)
         return p;
-    GlobalBlock block(size);
-    if (!block.Get())
+    UniqueGlobal block(GlobalAlloc(GMEM_MOVEABLE, size));
+    if (!block)
         return p;
-    void* dest = GlobalLock(block.Get());
-    if (!dest)
-        return p;
-    std::memcpy(dest, data, size);
-    GlobalUnlock(block.Get());
+    {
+        const LockedGlobal dest(block.Get());
+        if (!dest.Get())
+            return p;
+        std::memcpy(dest.Get(), data, size);
+    }
     ComPtr<IStream> stream;
     if (FAILED(CreateStreamOnHGlobal(block.Get(), TRUE, stream.Put())))
         return p;
-    block.Release(); // the stream frees it
+    (void)block.Detach(); // the stream frees it
     OleLoadPicture(stream.Get(), static_cast<LONG>(size), FALSE, IID_IPicture,
                    p.picture_.PutVoid());
     return p;

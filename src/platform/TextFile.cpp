@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "app/FileError.h"
+#include "platform/Handle.h"
 
 #include <algorithm>
 #include <climits>
@@ -11,22 +12,6 @@
 namespace varno::win {
 
 namespace {
-
-class FileHandle {
-  public:
-    explicit FileHandle(HANDLE h) : h_(h) {}
-    ~FileHandle() { Close(); }
-    FileHandle(const FileHandle&) = delete;
-    FileHandle& operator=(const FileHandle&) = delete;
-    HANDLE Get() const { return h_; }
-    bool Valid() const { return h_ != INVALID_HANDLE_VALUE; }
-    bool Close() {
-        return !Valid() || CloseHandle(std::exchange(h_, INVALID_HANDLE_VALUE)) != FALSE;
-    }
-
-  private:
-    HANDLE h_;
-};
 
 [[noreturn]] void RaiseLastError(std::wstring_view what, const std::wstring& path) {
     const DWORD err = GetLastError();
@@ -55,8 +40,8 @@ class TempFile {
         if (!path_.empty())
             DeleteFileW(path_.c_str());
     }
-    TempFile(const TempFile&) = delete;
-    TempFile& operator=(const TempFile&) = delete;
+    TempFile(TempFile&& o) noexcept : path_(std::exchange(o.path_, {})) {}
+    TempFile& operator=(TempFile&&) = delete;
     const std::wstring& Path() const { return path_; }
     void Keep() { path_.clear(); }
 
@@ -64,17 +49,23 @@ class TempFile {
     std::wstring path_;
 };
 
-// Creates a file of a new name in the folder; its handle is returned through h.
-TempFile CreateTempFile(const std::wstring& folder, HANDLE& h) {
+// A file of a new name, open for writing.
+struct NewFile {
+    TempFile path;
+    UniqueFile file; // closed before the path removes the file
+};
+
+// Creates a file of a new name in the folder.
+NewFile CreateTempFile(const std::wstring& folder) {
     const unsigned long long seed =
         (static_cast<unsigned long long>(GetCurrentProcessId()) << 32) ^ GetTickCount64();
     for (unsigned attempt = 0;; ++attempt) {
         std::wstring path =
             folder + L"~varno" + std::to_wstring(seed + attempt * 0x9E3779B9ull) + L".tmp";
-        h = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
-                        nullptr);
-        if (h != INVALID_HANDLE_VALUE)
-            return TempFile(std::move(path));
+        UniqueFile file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (file)
+            return {TempFile(std::move(path)), std::move(file)};
         const DWORD err = GetLastError();
         if ((err != ERROR_FILE_EXISTS && err != ERROR_ALREADY_EXISTS) || attempt >= 100)
             throw FileError(err, L"Cannot create a file in " + folder);
@@ -111,9 +102,7 @@ bool CannotReplaceHere(DWORD error) {
 // place, it is put back. False when the volume cannot replace files; raises
 // on every other failure, with the target as it was.
 bool ReplaceExisting(const std::wstring& path, TempFile& replacement, const std::wstring& folder) {
-    HANDLE h = INVALID_HANDLE_VALUE;
-    TempFile backup = CreateTempFile(folder, h);
-    CloseHandle(h);
+    TempFile backup = std::move(CreateTempFile(folder).path); // its name only, closed
     if (ReplaceFileW(path.c_str(), replacement.Path().c_str(), backup.Path().c_str(),
                      REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr))
         return true; // the backup holds the old file and is removed
@@ -141,9 +130,10 @@ bool ReplaceExisting(const std::wstring& path, TempFile& replacement, const std:
 std::string ReadWholeFile(const std::wstring& path, std::size_t maxBytes) {
     if (path.empty())
         RaiseAccessError(path);
-    FileHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-    if (!file.Valid())
+    const UniqueFile file(CreateFileW(path.c_str(), GENERIC_READ,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                      FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    if (!file)
         RaiseLastError(L"Cannot open", path);
     // A console, pipe or device would wait for input that never comes.
     if (GetFileType(file.Get()) != FILE_TYPE_DISK)
@@ -183,10 +173,10 @@ std::string ReadWholeFile(const std::wstring& path, std::size_t maxBytes) {
 std::optional<FileStart> PeekFile(const std::wstring& path, std::size_t headBytes) {
     if (path.empty())
         RaiseAccessError(path);
-    FileHandle file(CreateFileW(path.c_str(), GENERIC_READ,
-                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                OPEN_EXISTING, 0, nullptr));
-    if (!file.Valid()) {
+    const UniqueFile file(CreateFileW(path.c_str(), GENERIC_READ,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                      nullptr, OPEN_EXISTING, 0, nullptr));
+    if (!file) {
         const DWORD err = GetLastError();
         if (err == ERROR_FILE_NOT_FOUND || err == ERROR_PATH_NOT_FOUND)
             return std::nullopt;
@@ -222,9 +212,7 @@ void ReplaceFileWith(const std::wstring& path, std::string_view bytes) {
         RaiseAccessError(path);
 
     const std::wstring folder = FolderOf(path);
-    HANDLE h = INVALID_HANDLE_VALUE;
-    TempFile temp = CreateTempFile(folder, h);
-    FileHandle file(h);
+    auto [temp, file] = CreateTempFile(folder);
     for (size_t done = 0; done < bytes.size();) {
         const DWORD chunk = static_cast<DWORD>(std::min<size_t>(bytes.size() - done, 1u << 24));
         DWORD written = 0;
@@ -238,7 +226,9 @@ void ReplaceFileWith(const std::wstring& path, std::string_view bytes) {
     }
     if (exists)
         TakeOverIdentity(file.Get(), target);
-    if (!FlushFileBuffers(file.Get()) || !file.Close())
+    // Written data that the system has not yet put on the disk can fail
+    // only at the flush or the close, which must both succeed.
+    if (!FlushFileBuffers(file.Get()) || !CloseHandle(file.Detach()))
         RaiseLastError(L"Cannot write", path);
     if (exists && ReplaceExisting(path, temp, folder)) {
         temp.Keep();

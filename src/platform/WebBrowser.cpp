@@ -12,7 +12,8 @@ WebBrowser::NavigateHook g_navigateHook = nullptr;
 // The container side of the control: client site, in-place site and a
 // frame without menus, tool space or accelerators. Owned by COM reference
 // counting (the host holds one reference through a ComPtr, the control its
-// own while the site is set).
+// own while the site is set). Its methods answer from what it holds and
+// call only the system's C functions: none can raise, as noexcept says.
 class BrowserSite final : public IOleClientSite, public IOleInPlaceSite, public IOleInPlaceFrame {
   public:
     static ComPtr<BrowserSite> Make(HWND parent, const RECT& rect) {
@@ -20,7 +21,7 @@ class BrowserSite final : public IOleClientSite, public IOleInPlaceSite, public 
     }
 
     // IUnknown
-    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
+    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) noexcept override {
         if (!ppv)
             return E_POINTER;
         if (riid == IID_IUnknown || riid == IID_IOleClientSite)
@@ -36,8 +37,8 @@ class BrowserSite final : public IOleClientSite, public IOleInPlaceSite, public 
         AddRef();
         return S_OK;
     }
-    STDMETHODIMP_(ULONG) AddRef() override { return ++refs_; }
-    STDMETHODIMP_(ULONG) Release() override {
+    STDMETHODIMP_(ULONG) AddRef() noexcept override { return ++refs_; }
+    STDMETHODIMP_(ULONG) Release() noexcept override {
         const ULONG n = --refs_;
         if (n == 0)
             delete this;
@@ -45,36 +46,36 @@ class BrowserSite final : public IOleClientSite, public IOleInPlaceSite, public 
     }
 
     // IOleClientSite
-    STDMETHODIMP SaveObject() override { return E_NOTIMPL; }
-    STDMETHODIMP GetMoniker(DWORD, DWORD, IMoniker** mk) override {
+    STDMETHODIMP SaveObject() noexcept override { return E_NOTIMPL; }
+    STDMETHODIMP GetMoniker(DWORD, DWORD, IMoniker** mk) noexcept override {
         if (mk)
             *mk = nullptr;
         return E_NOTIMPL;
     }
-    STDMETHODIMP GetContainer(IOleContainer** c) override {
+    STDMETHODIMP GetContainer(IOleContainer** c) noexcept override {
         if (c)
             *c = nullptr;
         return E_NOINTERFACE;
     }
-    STDMETHODIMP ShowObject() override { return S_OK; }
-    STDMETHODIMP OnShowWindow(BOOL) override { return S_OK; }
-    STDMETHODIMP RequestNewObjectLayout() override { return E_NOTIMPL; }
+    STDMETHODIMP ShowObject() noexcept override { return S_OK; }
+    STDMETHODIMP OnShowWindow(BOOL) noexcept override { return S_OK; }
+    STDMETHODIMP RequestNewObjectLayout() noexcept override { return E_NOTIMPL; }
 
     // IOleWindow
-    STDMETHODIMP GetWindow(HWND* h) override {
+    STDMETHODIMP GetWindow(HWND* h) noexcept override {
         if (!h)
             return E_POINTER;
         *h = parent_;
         return S_OK;
     }
-    STDMETHODIMP ContextSensitiveHelp(BOOL) override { return E_NOTIMPL; }
+    STDMETHODIMP ContextSensitiveHelp(BOOL) noexcept override { return E_NOTIMPL; }
 
     // IOleInPlaceSite
-    STDMETHODIMP CanInPlaceActivate() override { return S_OK; }
-    STDMETHODIMP OnInPlaceActivate() override { return S_OK; }
-    STDMETHODIMP OnUIActivate() override { return S_OK; }
+    STDMETHODIMP CanInPlaceActivate() noexcept override { return S_OK; }
+    STDMETHODIMP OnInPlaceActivate() noexcept override { return S_OK; }
+    STDMETHODIMP OnUIActivate() noexcept override { return S_OK; }
     STDMETHODIMP GetWindowContext(IOleInPlaceFrame** frame, IOleInPlaceUIWindow** doc, LPRECT pos,
-                                  LPRECT clip, LPOLEINPLACEFRAMEINFO info) override {
+                                  LPRECT clip, LPOLEINPLACEFRAMEINFO info) noexcept override {
         if (!frame || !doc || !pos || !clip || !info)
             return E_POINTER;
         *frame = this;
@@ -88,26 +89,30 @@ class BrowserSite final : public IOleClientSite, public IOleInPlaceSite, public 
         info->cAccelEntries = 0;
         return S_OK;
     }
-    STDMETHODIMP Scroll(SIZE) override { return E_NOTIMPL; }
-    STDMETHODIMP OnUIDeactivate(BOOL) override { return S_OK; }
-    STDMETHODIMP OnInPlaceDeactivate() override { return S_OK; }
-    STDMETHODIMP DiscardUndoState() override { return E_NOTIMPL; }
-    STDMETHODIMP DeactivateAndUndo() override { return E_NOTIMPL; }
-    STDMETHODIMP OnPosRectChange(LPCRECT) override { return S_OK; }
+    STDMETHODIMP Scroll(SIZE) noexcept override { return E_NOTIMPL; }
+    STDMETHODIMP OnUIDeactivate(BOOL) noexcept override { return S_OK; }
+    STDMETHODIMP OnInPlaceDeactivate() noexcept override { return S_OK; }
+    STDMETHODIMP DiscardUndoState() noexcept override { return E_NOTIMPL; }
+    STDMETHODIMP DeactivateAndUndo() noexcept override { return E_NOTIMPL; }
+    STDMETHODIMP OnPosRectChange(LPCRECT) noexcept override { return S_OK; }
 
     // IOleInPlaceUIWindow
-    STDMETHODIMP GetBorder(LPRECT) override { return INPLACE_E_NOTOOLSPACE; }
-    STDMETHODIMP RequestBorderSpace(LPCBORDERWIDTHS) override { return INPLACE_E_NOTOOLSPACE; }
-    STDMETHODIMP SetBorderSpace(LPCBORDERWIDTHS) override { return S_OK; }
-    STDMETHODIMP SetActiveObject(IOleInPlaceActiveObject*, LPCOLESTR) override { return S_OK; }
+    STDMETHODIMP GetBorder(LPRECT) noexcept override { return INPLACE_E_NOTOOLSPACE; }
+    STDMETHODIMP RequestBorderSpace(LPCBORDERWIDTHS) noexcept override {
+        return INPLACE_E_NOTOOLSPACE;
+    }
+    STDMETHODIMP SetBorderSpace(LPCBORDERWIDTHS) noexcept override { return S_OK; }
+    STDMETHODIMP SetActiveObject(IOleInPlaceActiveObject*, LPCOLESTR) noexcept override {
+        return S_OK;
+    }
 
     // IOleInPlaceFrame
-    STDMETHODIMP InsertMenus(HMENU, LPOLEMENUGROUPWIDTHS) override { return E_NOTIMPL; }
-    STDMETHODIMP SetMenu(HMENU, HOLEMENU, HWND) override { return S_OK; }
-    STDMETHODIMP RemoveMenus(HMENU) override { return E_NOTIMPL; }
-    STDMETHODIMP SetStatusText(LPCOLESTR) override { return S_OK; }
-    STDMETHODIMP EnableModeless(BOOL) override { return S_OK; }
-    STDMETHODIMP TranslateAccelerator(LPMSG, WORD) override { return S_FALSE; }
+    STDMETHODIMP InsertMenus(HMENU, LPOLEMENUGROUPWIDTHS) noexcept override { return E_NOTIMPL; }
+    STDMETHODIMP SetMenu(HMENU, HOLEMENU, HWND) noexcept override { return S_OK; }
+    STDMETHODIMP RemoveMenus(HMENU) noexcept override { return E_NOTIMPL; }
+    STDMETHODIMP SetStatusText(LPCOLESTR) noexcept override { return S_OK; }
+    STDMETHODIMP EnableModeless(BOOL) noexcept override { return S_OK; }
+    STDMETHODIMP TranslateAccelerator(LPMSG, WORD) noexcept override { return S_FALSE; }
 
   private:
     BrowserSite(HWND parent, const RECT& rect) : parent_(parent), rect_(rect) {}

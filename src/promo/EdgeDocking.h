@@ -20,6 +20,11 @@ inline constexpr float VisibleStripTwips = 40.0f;
 // How far a window brought back still lies behind its edge.
 inline constexpr float OverhangTwips = 10.0f;
 
+// The docking timers: docking starts this long after the window's load
+// (Timer2), and then ticks at this interval (Timer1).
+inline constexpr unsigned DockingStartMs = 5000;
+inline constexpr unsigned DockingTickMs = 1;
+
 struct PointPx {
     std::int32_t x = 0, y = 0;
 };

@@ -107,7 +107,7 @@ void PromoForm::Form_Load() {
     closePicture_ = Picture::FromResource(IDR_AD_CLOSE);
     minimisePicture_ = Picture::FromResource(IDR_AD_MINIMISE);
     WebBrowser1_.Create(hWnd(), Pixels(kWebBrowser1));
-    SetTimer(Timer2, 5000);
+    SetTimer(Timer2, DockingStartMs);
     const Screen screen = TheScreen();
     screenWidth_ = screen.Width;
     LoadTarget target(hWnd(), WebBrowser1_);
@@ -131,7 +131,7 @@ void PromoForm::Minimise() {
 }
 
 void PromoForm::StartDocking() {
-    SetTimer(Timer1, 1);
+    SetTimer(Timer1, DockingTickMs);
 }
 
 void PromoForm::DockTick() {
@@ -149,48 +149,36 @@ int PromoForm::ImageAt(POINT client) const {
     return 0;
 }
 
-void PromoForm::Paint() {
-    PAINTSTRUCT ps;
-    HDC dc = BeginPaint(hWnd(), &ps);
+void PromoForm::OnPaint(HDC dc) {
     closePicture_.Draw(dc, ImageRect(Image2));
     minimisePicture_.Draw(dc, ImageRect(Image1));
-    EndPaint(hWnd(), &ps);
 }
 
-LRESULT PromoForm::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
-    switch (msg) {
-    case WM_PAINT:
-        Paint();
-        return 0;
-    case WM_LBUTTONDOWN:
-        pressedImage_ =
-            ImageAt(POINT{static_cast<short>(LOWORD(lp)), static_cast<short>(HIWORD(lp))});
-        break;
-    case WM_LBUTTONUP: {
-        const int pressed = std::exchange(pressedImage_, 0);
-        if (pressed && pressed == ImageAt(POINT{static_cast<short>(LOWORD(lp)),
-                                                static_cast<short>(HIWORD(lp))})) {
-            if (pressed == Image1)
-                Minimise();
-            else
-                EndProgram();
-        }
-        return 0;
-    }
-    case WM_DISPLAYCHANGE:
-        // The screen width changes only with the display mode; reading it on
-        // every docking tick would cost a trip to the window server.
-        screenWidth_ = TheScreen().Width;
-        break;
-    case WM_DESTROY:
-        WebBrowser1_.Destroy();
-        closePicture_ = Picture();
-        minimisePicture_ = Picture();
-        break;
-    default:
-        break;
-    }
-    return Form::WndProc(msg, wp, lp);
+void PromoForm::OnMouseDown(POINT client) {
+    pressedImage_ = ImageAt(client);
+}
+
+void PromoForm::OnMouseUp(POINT client) {
+    const int pressed = std::exchange(pressedImage_, 0);
+    if (!pressed || pressed != ImageAt(client))
+        return;
+    if (pressed == Image1)
+        Minimise();
+    else
+        EndProgram();
+}
+
+void PromoForm::OnDisplayChange() {
+    // The screen width changes only with the display mode; reading it on
+    // every docking tick would cost a trip to the window server.
+    screenWidth_ = TheScreen().Width;
+}
+
+void PromoForm::OnDestroy() {
+    WebBrowser1_.Destroy();
+    closePicture_ = Picture();
+    minimisePicture_ = Picture();
+    Form::OnDestroy();
 }
 
 adfrm::adfrm() : PromoForm(adfrmKind) {}

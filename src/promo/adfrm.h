@@ -18,8 +18,8 @@ class PromoForm : public Form {
         Label1, // a double-click unloads the window
     };
     enum TimerId : int {
-        Timer2 = 1, // 5000 ms: starts the docking timer
-        Timer1,     // the docking tick, no events until Timer2 sets 1 ms
+        Timer2 = 1, // DockingStartMs after the load: starts the docking timer
+        Timer1,     // the docking tick, no events until Timer2 sets DockingTickMs
     };
 
     const WebBrowser& Browser() const { return WebBrowser1_; }
@@ -34,14 +34,17 @@ class PromoForm : public Form {
     void Form_Load() override;
     void OnCommand(int id, int code) override;
     void OnTimer(int id) override;
-    LRESULT WndProc(UINT msg, WPARAM wp, LPARAM lp) override;
+    void OnPaint(HDC dc) override;           // Image1 and Image2
+    void OnMouseDown(POINT client) override; // a click on Image1 or Image2 ...
+    void OnMouseUp(POINT client) override;   // ... released over the same one
+    void OnDisplayChange() override;
+    void OnDestroy() override;
 
   private:
     void Minimise();     // Image1
     void StartDocking(); // Timer2
     void DockTick();     // Timer1
 
-    void Paint();
     int ImageAt(POINT client) const;
 
     PromoKind kind_;

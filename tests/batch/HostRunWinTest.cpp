@@ -13,6 +13,7 @@
 #include "support/ChildProcess.h"
 #include "support/DialogDriver.h"
 #include "support/RealInput.h"
+#include "support/RefusedWindow.h"
 #include "support/StandInHost.h"
 #include "tools/cadhost/Vcad.h"
 
@@ -594,6 +595,25 @@ TEST_F(HostRun, AMissingTemplateFailsWithTheProgressWindowShown) {
     EXPECT_FALSE(main.IsVisible());
     EXPECT_EQ(list().ListCount(), 1);
     EXPECT_EQ(Bytes(a), Unsaved("old\n"));
+}
+
+// A system that cannot make the progress window: the run stops before it
+// would hide the main window, which stays for the user to go on with.
+TEST_F(HostRun, WithoutAProgressWindowTheRunStopsAndTheMainWindowStays) {
+    const std::wstring a = Drawing(L"a.dwg", "old\n");
+    list().AddItem(a);
+    {
+        const test::RefusedWindow refused(Form3::Instance());
+        ClickCommand9();
+    }
+    const auto seen = boxes.Boxes();
+    ASSERT_EQ(seen.size(), 1u);
+    EXPECT_EQ(seen[0].text, L"操作不当！");
+    EXPECT_FALSE(Form3::Instance().IsLoaded());
+    EXPECT_TRUE(main.IsVisible());
+    EXPECT_EQ(Count(L"Open|"), 0);
+    EXPECT_EQ(list().ListCount(), 1);
+    EXPECT_EQ(Bytes(a), "old\n");
 }
 
 TEST_F(HostRun, LeadingAndTrailingSpacesAreNotPassedToTheHost) {

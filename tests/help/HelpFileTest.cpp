@@ -2,11 +2,12 @@
 // extract_chmLib into a folder of its own, then checked for its language,
 // its default topic, its contents and index, its links, its code page, and
 // the program's own message texts.
-#include "app/Error.h"
+#include "app/Unicode.h"
 #include "batch/PurgeRun.h"
 #include "mainwindow/DropDrawings.h"
 #include "mainwindow/ListCommands.h"
 #include "mainwindow/ListFile.h"
+#include "mainwindow/Messages.h"
 #include "support/IconvCodePage.h"
 
 #include <gtest/gtest.h>
@@ -353,38 +354,6 @@ TEST_F(HelpFile, EveryTopicIsInCodePage936AndEveryLocalLinkResolves) {
     EXPECT_GT(links, 20);
 }
 
-struct RecordedBoxes : MessageBoxes {
-    std::vector<std::wstring> texts;
-    void Show(std::wstring_view text, unsigned, std::wstring_view) override {
-        texts.emplace_back(text);
-    }
-};
-
-struct CancelledDialog : FileDialog {
-    bool ShowOpen() override { throw Error(errnum::CancelSelected, L"Cancel was selected."); }
-    bool ShowSave() override { throw Error(errnum::CancelSelected, L"Cancel was selected."); }
-};
-
-// The message boxes' texts, each taken from the program itself.
-std::vector<std::wstring> ProgramMessages() {
-    std::vector<std::wstring> texts = {
-        std::wstring(NeedsR2000Text),
-        std::wstring(BadOperationText),
-        std::wstring(ListFileCancelText(ListFileCommand::Save)),
-        std::wstring(ListFileCancelText(ListFileCommand::Read)),
-        std::wstring(ListFileFailureText(ListFileCommand::Save, errnum::FileNotFound)),
-        std::wstring(ListFileFailureText(ListFileCommand::Read, errnum::FileNotFound)),
-    };
-    // Adding drawings has its text in the command itself.
-    CancelledDialog dialog;
-    MemoryDrawingList list;
-    RecordedBoxes boxes;
-    AddDrawings(dialog, list, boxes);
-    EXPECT_EQ(boxes.texts.size(), 1u);
-    texts.insert(texts.end(), boxes.texts.begin(), boxes.texts.end());
-    return texts;
-}
-
 TEST_F(HelpFile, ExplainsEveryMessageInTheProgramsOwnWords) {
     std::wstring all;
     for (const auto& topic : Topics())
@@ -393,7 +362,9 @@ TEST_F(HelpFile, ExplainsEveryMessageInTheProgramsOwnWords) {
     for (const auto& entry : SitemapEntries(Decoded(Root() / Text(SystemRecords()[1]))))
         index += entry.name + L'\n';
 
-    auto texts = ProgramMessages();
+    // Every message of the program, from the program's own list.
+    const std::vector<std::wstring_view> messages = ProgramMessages();
+    std::vector<std::wstring> texts(messages.begin(), messages.end());
     // And what the progress window says.
     texts.emplace_back(DoneText);
     texts.push_back(ProgressText(3, 12));
@@ -410,8 +381,8 @@ TEST_F(HelpFile, ExplainsEveryMessageInTheProgramsOwnWords) {
         EXPECT_NE(all.find(text), std::wstring::npos) << Utf8(text) << " is not in any topic";
     }
     // Each message can be looked up in the index by its own words.
-    for (const auto& text : ProgramMessages())
-        EXPECT_NE(index.find(text + L'\n'), std::wstring::npos)
+    for (const std::wstring_view text : messages)
+        EXPECT_NE(index.find(std::wstring(text) + L'\n'), std::wstring::npos)
             << Utf8(text) << " is not in the index";
 }
 

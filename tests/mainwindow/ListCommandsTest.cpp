@@ -1,5 +1,7 @@
 #include "mainwindow/ListCommands.h"
 
+#include "app/HelpFile.h"
+
 #include <gtest/gtest.h>
 
 using namespace std::string_literals;

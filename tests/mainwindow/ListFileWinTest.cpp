@@ -227,6 +227,8 @@ class ListFileCommands : public ListFileFolder {
     void SetUp() override {
         ListFileFolder::SetUp();
         form.Show();
+        // Without its window every click below goes nowhere.
+        ASSERT_TRUE(form.IsLoaded()) << "the main window was not made";
         list().Clear();
         form.CommonDialog4.FileName.clear(); // as after start-up
     }
