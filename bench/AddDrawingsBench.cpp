@@ -18,7 +18,9 @@ using Clock = std::chrono::steady_clock;
 
 namespace {
 
-std::wstring Name(int i) { return L"drawing " + std::to_wstring(i) + L".dwg"; }
+std::wstring Name(int i) {
+    return L"drawing " + std::to_wstring(i) + L".dwg";
+}
 
 // The answer: folder, then names; every fifth name is already listed.
 std::wstring Answer(int names) {
@@ -62,14 +64,14 @@ int wmain(int argc, wchar_t** argv) {
     INITCOMMONCONTROLSEX icc{sizeof icc, ICC_STANDARD_CLASSES};
     InitCommonControlsEx(&icc);
     const bool full = argc > 1 && std::wstring(argv[1]) == L"--full";
-    constexpr int kEntries = 27000, kNames = 5000;
+    constexpr int ListedEntries = 27000, PickedNames = 5000;
 
     auto& form = win::varnofrm::Instance();
     form.Show();
     auto& list = form.DrawingList2();
-    const std::wstring answer = Answer(kNames);
+    const std::wstring answer = Answer(PickedNames);
 
-    Fill(list, kEntries);
+    Fill(list, ListedEntries);
     auto t0 = Clock::now();
     AddAnswer(list, answer);
     const double fast = Seconds(t0);
@@ -77,31 +79,29 @@ int wmain(int argc, wchar_t** argv) {
 
     // The plain algorithm, on all names with --full, else on the first 250
     // and scaled up (each name costs a whole pass over the list).
-    const int sample = full ? kNames : 250;
+    const int sample = full ? PickedNames : 250;
     std::vector<std::wstring> paths = AnswerPaths(answer);
     paths.resize(static_cast<size_t>(sample));
-    Fill(list, kEntries);
+    Fill(list, ListedEntries);
     t0 = Clock::now();
     AddLiterally(list, paths);
-    const double literal = Seconds(t0) * kNames / sample;
+    const double literal = Seconds(t0) * PickedNames / sample;
 
     // The same list must come out of both for the same names.
-    Fill(list, kEntries);
+    Fill(list, ListedEntries);
     std::wstring sampleAnswer = L"D:\\maps";
     for (size_t i = 0; i < paths.size(); ++i)
         sampleAnswer += L'\0' + paths[i].substr(8);
     AddAnswer(list, sampleAnswer);
     const std::vector<std::wstring> fastSample = list.Items();
-    Fill(list, kEntries);
+    Fill(list, ListedEntries);
     AddLiterally(list, paths);
-    const bool same = list.Items() == fastSample &&
-                      (!full || fastResult == list.Items());
+    const bool same = list.Items() == fastSample && (!full || fastResult == list.Items());
 
-    std::printf("list of %d entries, answer of %d names (%zu added)\n", kEntries, kNames,
-                fastResult.size() - kEntries);
+    std::printf("list of %d entries, answer of %d names (%zu added)\n", ListedEntries, PickedNames,
+                fastResult.size() - ListedEntries);
     std::printf("add with one read of the list: %.3f s\n", fast);
-    std::printf("plain algorithm%s: %.1f s\n", full ? "" : " (250 names, scaled to 5000)",
-                literal);
+    std::printf("plain algorithm%s: %.1f s\n", full ? "" : " (250 names, scaled to 5000)", literal);
     std::printf("speed-up: %.0fx; same resulting list: %s\n", literal / fast, same ? "yes" : "NO");
     return same ? 0 : 1;
 }

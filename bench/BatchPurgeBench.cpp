@@ -167,7 +167,7 @@ int wmain(int argc, wchar_t** argv) {
         HANDLE f = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
         // The stand-in host's own drawings (its mark first): the only files
         // it saves to.
-        const std::string drawing = std::string(vcad::kDrawingMark) + "\n";
+        const std::string drawing = std::string(vcad::DrawingMark) + "\n";
         DWORD put = 0;
         WriteFile(f, drawing.data(), static_cast<DWORD>(drawing.size()), &put, nullptr);
         CloseHandle(f);

@@ -24,7 +24,7 @@ DockInput Input(PointPx cursor, int x, int y) {
 }
 
 // A spread of situations so that the branches are not all predicted alike.
-const std::array<DockInput, 8> kInputs = {
+const std::array<DockInput, 8> DockInputs = {
     Input({640, 512}, -128, 138),  Input({1, 300}, -128, 138),   Input({640, 512}, 1277, 138),
     Input({1279, 300}, 1277, 138), Input({640, 512}, 500, -606), Input({550, 1}, 500, -606),
     Input({600, 400}, 500, 138),   Input({640, 512}, 500, 138),
@@ -33,7 +33,7 @@ const std::array<DockInput, 8> kInputs = {
 void BM_DockTick(benchmark::State& state) {
     std::size_t i = 0;
     for (auto _ : state) {
-        DockAction a = DockTick(kInputs[i++ & 7]);
+        DockAction a = DockTick(DockInputs[i++ & 7]);
         benchmark::DoNotOptimize(a);
     }
 }

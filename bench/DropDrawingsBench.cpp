@@ -29,8 +29,8 @@ using Clock = std::chrono::steady_clock;
 
 namespace {
 
-constexpr int kTop = 10, kSub = 10, kDrawingsPerFolder = 200, kOthersPerFolder = 300;
-constexpr int kEntries = 5000, kListedFromTree = 1000;
+constexpr int TopFolders = 10, SubFolders = 10, DrawingsPerFolder = 200, OthersPerFolder = 300;
+constexpr int ListedEntries = 5000, ListedFromTree = 1000;
 
 double Seconds(Clock::time_point since) {
     return std::chrono::duration<double>(Clock::now() - since).count();
@@ -49,14 +49,14 @@ void Touch(const std::wstring& path) {
 // 100 folders two levels down, each with 200 drawings and 300 other files.
 void MakeTree(const std::wstring& root) {
     CreateDirectoryW(root.c_str(), nullptr);
-    for (int t = 0; t < kTop; ++t) {
+    for (int t = 0; t < TopFolders; ++t) {
         CreateDirectoryW((root + L"\\项目 " + std::to_wstring(t)).c_str(), nullptr);
-        for (int s = 0; s < kSub; ++s) {
+        for (int s = 0; s < SubFolders; ++s) {
             const std::wstring dir = Sub(root, t, s);
             CreateDirectoryW(dir.c_str(), nullptr);
-            for (int i = 0; i < kDrawingsPerFolder; ++i)
+            for (int i = 0; i < DrawingsPerFolder; ++i)
                 Touch(dir + L"\\图 " + std::to_wstring(i) + (i % 2 ? L".dwg" : L".DWG"));
-            for (int i = 0; i < kOthersPerFolder; ++i)
+            for (int i = 0; i < OthersPerFolder; ++i)
                 Touch(dir + L"\\other " + std::to_wstring(i) + (i % 3 ? L".bak" : L".txt"));
         }
     }
@@ -64,9 +64,9 @@ void MakeTree(const std::wstring& root) {
 
 std::vector<std::wstring> Entries(const std::wstring& root) {
     std::vector<std::wstring> texts;
-    for (int i = 0; i < kEntries - kListedFromTree; ++i)
+    for (int i = 0; i < ListedEntries - ListedFromTree; ++i)
         texts.push_back(L"D:\\maps\\drawing " + std::to_wstring(i) + L".dwg");
-    for (int i = 0; i < kListedFromTree; ++i) // the first five folders' odd drawings
+    for (int i = 0; i < ListedFromTree; ++i) // the first five folders' odd drawings
         texts.push_back(Sub(root, 0, i / 100) + L"\\图 " + std::to_wstring(2 * (i % 100) + 1) +
                         L".dwg");
     return texts;
@@ -92,11 +92,11 @@ void Pump() {
 // Posts the thread a message every 10 ms, stamped with the time it was posted.
 class Ticker {
   public:
-    static constexpr UINT kTick = WM_APP + 20;
+    static constexpr UINT TickMessage = WM_APP + 20;
     explicit Ticker(DWORD thread)
         : thread_([this, thread] {
               while (!stop_) {
-                  PostThreadMessageW(thread, kTick, 0,
+                  PostThreadMessageW(thread, TickMessage, 0,
                                      static_cast<LPARAM>(Clock::now().time_since_epoch().count()));
                   Sleep(10);
               }
@@ -133,7 +133,7 @@ DropTimes TimedDrop(win::varnofrm& form, const std::wstring& root) {
     std::optional<Clock::time_point> ended;
     MSG msg;
     while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
-        if (msg.message == Ticker::kTick && !msg.hwnd) {
+        if (msg.message == Ticker::TickMessage && !msg.hwnd) {
             times.stallMs = std::max(times.stallMs, Ticker::DelayMs(msg));
             const Clock::time_point posted{Clock::duration{static_cast<Clock::rep>(msg.lParam)}};
             if (ended && posted > *ended)
@@ -164,8 +164,8 @@ int wmain(int argc, wchar_t** argv) {
     wchar_t temp[MAX_PATH];
     GetTempPathW(MAX_PATH, temp);
     const std::wstring root = std::wstring(temp) + L"varno drop bench";
-    const bool made =
-        GetFileAttributesW((Sub(root, kTop - 1, kSub - 1)).c_str()) == INVALID_FILE_ATTRIBUTES;
+    const bool made = GetFileAttributesW((Sub(root, TopFolders - 1, SubFolders - 1)).c_str()) ==
+                      INVALID_FILE_ATTRIBUTES;
     auto t0 = Clock::now();
     if (made)
         MakeTree(root);
@@ -177,12 +177,12 @@ int wmain(int argc, wchar_t** argv) {
     const std::vector<std::wstring> start = Entries(root);
     const std::vector<std::wstring> dropped{root};
 
-    constexpr int kRuns = 5;
+    constexpr int Runs = 5;
     std::vector<double> walks, updates, drops, stalls;
     size_t found = 0, added = 0;
     bool same = true;
     std::vector<std::wstring> first;
-    for (int run = 0; run < kRuns; ++run) {
+    for (int run = 0; run < Runs; ++run) {
         win::Win32FolderReader folders;
         t0 = Clock::now();
         std::vector<std::wstring> drawings = CollectDrawings(folders, dropped).drawings;
@@ -206,10 +206,12 @@ int wmain(int argc, wchar_t** argv) {
         same = same && list.Items() == first;
     }
 
-    std::printf("tree: %d folders, %d drawings, %d other files%s (%.1f s to make)\n",
-                kTop * kSub + kTop + 1, kTop * kSub * kDrawingsPerFolder,
-                kTop * kSub * kOthersPerFolder, made ? "" : " (kept from before)", making);
-    std::printf("list of %d entries, %d of them drawings of the tree\n", kEntries, kListedFromTree);
+    std::printf(
+        "tree: %d folders, %d drawings, %d other files%s (%.1f s to make)\n",
+        TopFolders * SubFolders + TopFolders + 1, TopFolders * SubFolders * DrawingsPerFolder,
+        TopFolders * SubFolders * OthersPerFolder, made ? "" : " (kept from before)", making);
+    std::printf("list of %d entries, %d of them drawings of the tree\n", ListedEntries,
+                ListedFromTree);
     std::printf("disk walk, first: %.3f s (%zu drawings found)\n", walks[0], found);
     std::printf("list update: %.3f s median, %.3f s worst (%zu added, %d entries)\n",
                 Median(updates), *std::max_element(updates.begin(), updates.end()), added,
@@ -221,8 +223,8 @@ int wmain(int argc, wchar_t** argv) {
     std::printf("longest UI stall: %.0f ms\n", Median(stalls));
     std::printf("whole drop: %.3f s\n", Median(drops));
     if (!keep) {
-        for (int t = 0; t < kTop; ++t) {
-            for (int s = 0; s < kSub; ++s) {
+        for (int t = 0; t < TopFolders; ++t) {
+            for (int s = 0; s < SubFolders; ++s) {
                 const std::wstring dir = Sub(root, t, s);
                 WIN32_FIND_DATAW d;
                 HANDLE f = FindFirstFileW((dir + L"\\*").c_str(), &d);
@@ -238,8 +240,8 @@ int wmain(int argc, wchar_t** argv) {
         }
         RemoveDirectoryW(root.c_str());
     }
-    return same && found == static_cast<size_t>(kTop * kSub * kDrawingsPerFolder) &&
-                   added == found - kListedFromTree
+    return same && found == static_cast<size_t>(TopFolders * SubFolders * DrawingsPerFolder) &&
+                   added == found - ListedFromTree
                ? 0
                : 1;
 }

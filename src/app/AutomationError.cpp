@@ -12,7 +12,7 @@ struct KnownHresult {
 };
 
 // HRESULTs the runtime reports under numbers of its own.
-constexpr KnownHresult kKnown[] = {
+constexpr KnownHresult KnownHresults[] = {
     {hresult::DispUnknownName, errnum::ObjectDoesntSupport},
     {hresult::DispMemberNotFound, errnum::ObjectDoesntSupport},
     {hresult::InvalidArg, errnum::InvalidProcedureCall},
@@ -49,7 +49,7 @@ std::uint32_t EffectiveHresult(const AutomationFailure& f) {
 long AutomationErrorNumber(std::uint32_t hr) {
     if (IsControlError(hr))
         return static_cast<long>(hr & 0xFFFFu);
-    for (const auto& k : kKnown)
+    for (const auto& k : KnownHresults)
         if (k.hr == hr)
             return k.number;
     return static_cast<long>(static_cast<std::int32_t>(hr));

@@ -9,7 +9,7 @@ struct RuntimeText {
     const wchar_t* text;
 };
 
-constexpr RuntimeText kTexts[] = {
+constexpr RuntimeText RuntimeTexts[] = {
     {errnum::InvalidProcedureCall, L"无效的过程调用或参数"},
     {errnum::Overflow, L"溢出"},
     {errnum::OutOfMemory, OutOfMemoryText.data()},
@@ -31,7 +31,7 @@ constexpr RuntimeText kTexts[] = {
 } // namespace
 
 std::wstring RuntimeErrorText(long number) {
-    for (const auto& t : kTexts)
+    for (const auto& t : RuntimeTexts)
         if (t.number == number)
             return t.text;
     return {};

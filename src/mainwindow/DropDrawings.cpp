@@ -18,7 +18,7 @@ wchar_t AsciiLower(wchar_t c) {
 void AddIfDrawing(std::wstring path, FoundDrawings& found) {
     if (!IsDrawingName(path))
         return;
-    if (path.size() > kMaxDrawingPath)
+    if (path.size() > MaxDrawingPath)
         ++found.tooLong;
     else
         found.drawings.push_back(std::move(path));

@@ -20,7 +20,7 @@ namespace varno {
 // A path longer than this cannot be opened by the CAD host (the Windows
 // MAX_PATH of 260 characters, its terminating NUL included): such drawings
 // are counted, never added.
-inline constexpr size_t kMaxDrawingPath = 259;
+inline constexpr size_t MaxDrawingPath = 259;
 
 // The name ends in ".dwg", in any letter case.
 bool IsDrawingName(std::wstring_view name);
@@ -28,7 +28,7 @@ bool IsDrawingName(std::wstring_view name);
 // What a search of dropped paths found, and what it had to leave out.
 struct FoundDrawings {
     std::vector<std::wstring> drawings; // in the order met
-    int tooLong = 0;                    // drawings longer than kMaxDrawingPath
+    int tooLong = 0;                    // drawings longer than MaxDrawingPath
     int unreadFolders = 0;              // folders not read, or not to their end
     bool incomplete = false;            // memory ran out: the search stopped there
 };

@@ -97,7 +97,7 @@ bool PumpMessage(const MSG& msg) {
     HWND root = msg.hwnd ? GetAncestor(msg.hwnd, GA_ROOT) : nullptr;
     if (root && IsForm(root)) {
         if (msg.message >= WM_MOUSEFIRST && msg.message <= WM_MOUSELAST) {
-            if (auto tip = static_cast<HWND>(GetPropW(root, kTooltipProp)))
+            if (auto tip = static_cast<HWND>(GetPropW(root, TooltipProp)))
                 SendMessageW(tip, TTM_RELAYEVENT, 0, reinterpret_cast<LPARAM>(&msg));
         }
         if (ClickFocusedButton(msg))

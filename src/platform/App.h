@@ -30,7 +30,7 @@ void FormUnloaded(HWND form);
 
 // The window property under which a form keeps its tooltip control; the
 // message loop relays mouse messages to it.
-inline constexpr wchar_t kTooltipProp[] = L"varno.tooltip";
+inline constexpr wchar_t TooltipProp[] = L"varno.tooltip";
 
 // Ends the process at once: no unload handlers run, every reference is dropped.
 [[noreturn]] void EndProgram();

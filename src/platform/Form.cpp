@@ -14,7 +14,7 @@ namespace varno::win {
 
 namespace {
 
-constexpr wchar_t kFormClass[] = L"VarnoForm";
+constexpr wchar_t FormClass[] = L"VarnoForm";
 
 int Dpi() {
     static const int dpi = [] {
@@ -59,7 +59,7 @@ void RegisterFormClass(WNDPROC proc) {
         wc.lpfnWndProc = proc;
         wc.hInstance = Instance();
         wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-        wc.lpszClassName = kFormClass;
+        wc.lpszClassName = FormClass;
         return RegisterClassExW(&wc) != 0;
     }();
     (void)done;
@@ -191,7 +191,7 @@ void Form::Load() {
     if (design_.backColor != CLR_INVALID)
         backBrush_.Reset(CreateSolidBrush(design_.backColor));
     HWND h =
-        CreateWindowExW(ex, kFormClass, design_.caption.c_str(), design_.style & ~WS_VISIBLE,
+        CreateWindowExW(ex, FormClass, design_.caption.c_str(), design_.style & ~WS_VISIBLE,
                         TwipsToPixelsX(design_.left), TwipsToPixelsY(design_.top), r.right - r.left,
                         r.bottom - r.top, OwnerWindow(), nullptr, Instance(), this);
     if (!h)
@@ -359,7 +359,7 @@ HWND Form::AddControl(const ControlDesign& d) {
         tooltip_.Reset(CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr,
                                        WS_POPUP | TTS_ALWAYSTIP, 0, 0, 0, 0, hwnd_, nullptr,
                                        Instance(), nullptr));
-        SetPropW(hwnd_, kTooltipProp, tooltip_.Get());
+        SetPropW(hwnd_, TooltipProp, tooltip_.Get());
     }
     if (!d.tooltip.empty() && tooltip_) {
         // Mouse messages are relayed to the tooltip by the message loop.
@@ -626,7 +626,7 @@ void Form::OnClose() {
 
 void Form::OnDestroy() {
     EndModal(); // destroyed by someone else: the program gets its input back
-    RemovePropW(hwnd_, kTooltipProp);
+    RemovePropW(hwnd_, TooltipProp);
     tooltip_.Reset();
 }
 

@@ -12,16 +12,16 @@ namespace varno::win {
 
 namespace {
 
-constexpr COLORREF kBackColor = 0x00F0D2C5;
+constexpr COLORREF PromoBackColor = 0x00F0D2C5;
 
 // Design rectangles in twips, relative to the client area.
 struct TwipRect {
     float left, top, width, height;
 };
-constexpr TwipRect kWebBrowser1{-100, -200, 2400, 9690};
-constexpr TwipRect kImage2{1680, 600, 435, 435};
-constexpr TwipRect kImage1{1155, 600, 435, 435};
-constexpr TwipRect kLabel1{0, 8760, 495, 420};
+constexpr TwipRect WebBrowser1Rect{-100, -200, 2400, 9690};
+constexpr TwipRect Image2Rect{1680, 600, 435, 435};
+constexpr TwipRect Image1Rect{1155, 600, 435, 435};
+constexpr TwipRect Label1Rect{0, 8760, 495, 420};
 
 RECT Pixels(const TwipRect& t) {
     const int x = TwipsToPixelsX(t.left);
@@ -83,7 +83,7 @@ Form::Design PromoForm::GetDesign() const {
     d.caption = L"休息一下，马上回来！";
     d.style = WS_POPUP | WS_CLIPCHILDREN;
     d.showInTaskbar = false;
-    d.backColor = kBackColor;
+    d.backColor = PromoBackColor;
     d.iconId = IDI_ADFRM;
     d.clientWidth = 1965;
     d.clientHeight = 9135;
@@ -93,20 +93,20 @@ Form::Design PromoForm::GetDesign() const {
 std::vector<ControlDesign> PromoForm::GetControls() const {
     // WebBrowser1 is made by the load; Image1 and Image2 are drawn on the
     // window itself.
-    ControlDesign label = MakeControl(Label1, WC_STATICW, L"", 0, kLabel1.left, kLabel1.top,
-                                      kLabel1.width, kLabel1.height);
-    label.backColor = kBackColor;
+    ControlDesign label = MakeControl(Label1, WC_STATICW, L"", 0, Label1Rect.left, Label1Rect.top,
+                                      Label1Rect.width, Label1Rect.height);
+    label.backColor = PromoBackColor;
     return {label};
 }
 
 RECT PromoForm::ImageRect(int id) const {
-    return Pixels(id == Image2 ? kImage2 : kImage1);
+    return Pixels(id == Image2 ? Image2Rect : Image1Rect);
 }
 
 void PromoForm::Form_Load() {
     closePicture_ = Picture::FromResource(IDR_AD_CLOSE);
     minimisePicture_ = Picture::FromResource(IDR_AD_MINIMISE);
-    WebBrowser1_.Create(hWnd(), Pixels(kWebBrowser1));
+    WebBrowser1_.Create(hWnd(), Pixels(WebBrowser1Rect));
     SetTimer(Timer2, DockingStartMs);
     const Screen screen = TheScreen();
     screenWidth_ = screen.Width;

@@ -33,8 +33,8 @@ namespace {
 using test::MessageBoxInfo;
 using test::StandInHost;
 
-const std::wstring kProgress2of3 = L"正在清理第 2 页   共 3 页";
-const std::wstring kDone = L"批量清理完成 双击窗口返回";
+const std::wstring Progress2of3 = L"正在清理第 2 页   共 3 页";
+const std::wstring CompletedText = L"批量清理完成 双击窗口返回";
 
 std::wstring VcadExe() {
     std::wstring exe = test::VarnoExe();
@@ -184,7 +184,7 @@ class HostRun : public testing::Test {
     std::wstring Label(int id) { return Form3::Instance().ControlText(id); }
     static std::string Bytes(const std::wstring& path) { return StandInHost::ReadFile(path); }
     static bool Saved(const std::wstring& path) {
-        return Bytes(path).find(vcad::kSavedPurged) != std::string::npos;
+        return Bytes(path).find(vcad::SavedPurged) != std::string::npos;
     }
 
     StandInHost host; // journal and switches of the hosts started by the test
@@ -203,7 +203,7 @@ TEST_F(HostRun, EmptyListLaunchesTheHostAndPreparesItOnly) {
                          L"FullName", L"Documents", L"Add", L"ActiveDocument"}));
     EXPECT_EQ(Count(L"SendCommand|PROXYNOTICE 0\\r|@"), 1);
     EXPECT_EQ(Count(L"Open|"), 0);
-    HWND window = FindWindowW(nullptr, vcad::kCaption);
+    HWND window = FindWindowW(nullptr, vcad::Caption);
     ASSERT_TRUE(window);
     EXPECT_TRUE(IsWindowVisible(window));
     EXPECT_TRUE(Form3::Instance().IsVisible());
@@ -232,8 +232,9 @@ TEST_F(HostRun, ThreeDrawingsArePurgedAndSavedInListOrder) {
         list().AddItem(p);
     RecordingView view;
     RunBatchPurge(TheAutomation(), TheMessageBoxes(), list(), view, files);
-    EXPECT_EQ(view.label1, (std::vector<std::wstring>{L"正在清理第 1 页   共 3 页", kProgress2of3,
-                                                      L"正在清理第 3 页   共 3 页", kDone}));
+    EXPECT_EQ(view.label1,
+              (std::vector<std::wstring>{L"正在清理第 1 页   共 3 页", Progress2of3,
+                                         L"正在清理第 3 页   共 3 页", CompletedText}));
     EXPECT_TRUE(InOrder({L"Open|" + a, L"PurgeAll|@" + a, L"Close|True|@" + a, L"Open|" + b,
                          L"PurgeAll|@" + b, L"Close|True|@" + b, L"Open|" + c, L"PurgeAll|@" + c,
                          L"Close|True|@" + c}));
@@ -244,7 +245,7 @@ TEST_F(HostRun, ThreeDrawingsArePurgedAndSavedInListOrder) {
     // Today's host has no TEMPLATE\acad.dwt in its program folder.
     EXPECT_EQ(Count(L"Add"), 1);
     EXPECT_EQ(Count(L"Add|"), 0);
-    EXPECT_EQ(Label(Form3::Label1), kDone);
+    EXPECT_EQ(Label(Form3::Label1), CompletedText);
     EXPECT_FALSE(Label(Form3::Label5).empty());
     EXPECT_EQ(list().ListCount(), 0);
     EXPECT_TRUE(boxes.Boxes().empty());
@@ -256,7 +257,7 @@ TEST_F(HostRun, Command9RunsTheWholeListAndADoubleClickReturns) {
     ClickCommand9();
     EXPECT_TRUE(Saved(a));
     EXPECT_EQ(list().ListCount(), 0);
-    EXPECT_EQ(Label(Form3::Label1), kDone);
+    EXPECT_EQ(Label(Form3::Label1), CompletedText);
     DoubleClickProgress();
     EXPECT_FALSE(Form3::Instance().IsLoaded());
     EXPECT_TRUE(main.IsVisible());
@@ -293,7 +294,7 @@ TEST_F(HostRun, ACloseWhileTheRunWorksIsIgnoredAndOneAfterItReturns) {
         EXPECT_TRUE(Saved(a));
         EXPECT_TRUE(Saved(b));
         ASSERT_TRUE(Form3::Instance().IsVisible());
-        EXPECT_EQ(Label(Form3::Label1), kDone);
+        EXPECT_EQ(Label(Form3::Label1), CompletedText);
         EXPECT_FALSE(Label(Form3::Label5).empty());
         EXPECT_FALSE(main.IsVisible());
 
@@ -307,7 +308,7 @@ TEST_F(HostRun, ACloseWhileTheRunWorksIsIgnoredAndOneAfterItReturns) {
 TEST_F(HostRun, AttachesToARunningHostWithoutStartingASecond) {
     test::ChildProcess running(VcadExe());
     ASSERT_TRUE(running.Started());
-    ASSERT_TRUE(running.WaitForWindow(vcad::kCaption));
+    ASSERT_TRUE(running.WaitForWindow(vcad::Caption));
     const std::wstring a = Drawing(L"a.dwg");
     list().AddItem(a);
     ClickCommand9();
@@ -329,7 +330,7 @@ TEST_F(HostRun, AnOldLayoutHostSeesTheCallsItAlwaysSaw) {
     ASSERT_TRUE(CopyFileW(VcadExe().c_str(), exe.c_str(), FALSE));
     Switch("layout=old\n");
     test::ChildProcess running(exe);
-    ASSERT_TRUE(running.WaitForWindow(vcad::kCaption));
+    ASSERT_TRUE(running.WaitForWindow(vcad::Caption));
     const std::wstring a = Drawing(L"a.dwg");
     list().AddItem(a);
     ClickCommand9();
@@ -392,7 +393,7 @@ TEST_F(HostRun, AReadOnlyDrawingStopsTheRunThereAndIsSelected) {
         EXPECT_EQ(Count(L"Close|False|@" + b), held ? 2 : 1);
         EXPECT_EQ(Count(L"PurgeAll|@" + b), 0);
         EXPECT_EQ(Count(L"Open|" + c), 0);
-        EXPECT_EQ(Label(Form3::Label1), kProgress2of3);
+        EXPECT_EQ(Label(Form3::Label1), Progress2of3);
         DoubleClickProgress();
         EXPECT_EQ(list().ListCount(), 3);
         EXPECT_EQ(SelectedEntries(), std::vector<int>{1});
@@ -465,8 +466,8 @@ TEST_F(HostRun, EachDrawingKeepsItsOwnFormat) {
         SCOPED_TRACE(testing::PrintToString(path));
         const std::string bytes = Bytes(path);
         EXPECT_EQ(bytes.substr(0, code.size()), code);
-        EXPECT_NE(bytes.find(vcad::kSavedPurged), std::string::npos);
-        EXPECT_EQ(bytes.find(vcad::kSavedPurged), bytes.rfind(vcad::kSavedPurged)); // once
+        EXPECT_NE(bytes.find(vcad::SavedPurged), std::string::npos);
+        EXPECT_EQ(bytes.find(vcad::SavedPurged), bytes.rfind(vcad::SavedPurged)); // once
         if (saveAs.empty()) {
             EXPECT_TRUE(InOrder({L"Open|" + path, L"ReadOnly|@" + path, L"PurgeAll|@" + path,
                                  L"Close|True|@" + path}));
@@ -523,7 +524,7 @@ TEST_F(HostRun, ADrawingThatFailsToOpenStopsTheRunAtIt) {
     EXPECT_TRUE(Saved(a));
     EXPECT_EQ(Bytes(c), Unsaved("third\n"));
     EXPECT_EQ(Count(L"Open|" + c), 0);
-    EXPECT_EQ(Label(Form3::Label1), kProgress2of3);
+    EXPECT_EQ(Label(Form3::Label1), Progress2of3);
     EXPECT_EQ(Label(Form3::Label5), L"");
     EXPECT_EQ(list().ListCount(), 3);
     EXPECT_FALSE(main.IsVisible());
@@ -632,7 +633,7 @@ TEST_F(HostRun, TheSamePathTwiceIsPurgedAndSavedTwice) {
     ClickCommand9();
     EXPECT_EQ(Count(L"Close|True|@" + a), 2);
     const std::string bytes = Bytes(a);
-    EXPECT_NE(bytes.find(vcad::kSavedPurged), bytes.rfind(vcad::kSavedPurged));
+    EXPECT_NE(bytes.find(vcad::SavedPurged), bytes.rfind(vcad::SavedPurged));
     EXPECT_EQ(list().ListCount(), 0);
 }
 
@@ -640,7 +641,7 @@ TEST_F(HostRun, ASecondRunAfterTheHostWasClosedLaunchesItAgain) {
     list().AddItem(Drawing(L"a.dwg"));
     ClickCommand9();
     ASSERT_EQ(Count(L"Start|"), 1);
-    HWND window = FindWindowW(nullptr, vcad::kCaption);
+    HWND window = FindWindowW(nullptr, vcad::Caption);
     ASSERT_TRUE(window);
     const DWORD first = StandInHost::ProcessId();
     PostMessageW(window, WM_CLOSE, 0, 0); // the user closes the host
@@ -682,7 +683,7 @@ TEST_F(HostRun, AHostKilledInTheMiddleIsAFailureAndNothingIsLost) {
     EXPECT_EQ(Bytes(b), Unsaved("second\n"));
     EXPECT_EQ(Bytes(c), Unsaved("third\n"));
     EXPECT_EQ(list().ListCount(), 3);
-    EXPECT_EQ(Label(Form3::Label1), kProgress2of3);
+    EXPECT_EQ(Label(Form3::Label1), Progress2of3);
     // The program still responds: back to the main window, and a new run
     // launches a new host.
     DoubleClickProgress();

@@ -20,16 +20,16 @@ using test::FakeHost;
 using test::FakeView;
 using test::Journal;
 
-const std::wstring kFailBox = L"MsgBox(操作不当！|16|错误)";
-const std::wstring k438Box = L"MsgBox(仅支持R2000以上版本！|16|错误)";
-const std::wstring kTemplate = L"C:\\Program Files\\CAD\\TEMPLATE\\acad.dwt";
+const std::wstring FailBox = L"MsgBox(操作不当！|16|错误)";
+const std::wstring R2000Box = L"MsgBox(仅支持R2000以上版本！|16|错误)";
+const std::wstring TemplateFile = L"C:\\Program Files\\CAD\\TEMPLATE\\acad.dwt";
 
 class PurgeRunTest : public ::testing::Test {
   protected:
     void SetUp() override {
         Host() = HostSession{};
         view.windows.insert(host.caption);
-        files.existing.insert(kTemplate); // a host of the old layout
+        files.existing.insert(TemplateFile); // a host of the old layout
     }
     void TearDown() override { Host() = HostSession{}; }
 
@@ -55,7 +55,7 @@ class PurgeRunTest : public ::testing::Test {
                 L"App.FullName",
                 L"App.FullName",
                 L"App.Documents",
-                L"Documents.Add(" + kTemplate + L")",
+                L"Documents.Add(" + TemplateFile + L")",
                 L"App.Preferences",
                 L"Preferences.OpenSave",
                 L"OpenSave.SaveAsType",
@@ -259,7 +259,7 @@ TEST_F(PurgeRunTest, WithoutTheTemplateInTheProgramFolderTheHostsDefaultIsUsed) 
     list.AddItem(L"C:\\d\\a.dwg");
     Run();
     Journal expected = Prologue();
-    *std::find(expected.begin(), expected.end(), L"Documents.Add(" + kTemplate + L")") =
+    *std::find(expected.begin(), expected.end(), L"Documents.Add(" + TemplateFile + L")") =
         L"Documents.Add()";
     Append(expected, Drawing(1, 1, L"C:\\d\\a.dwg"));
     AppendDone(expected);
@@ -294,7 +294,7 @@ TEST_F(PurgeRunStop, TheDrawingThatFailedToSave) {
 TEST_F(PurgeRunStop, TheDrawingAHostWithoutPurgeAllStoppedAt) {
     host.Remove(L"Drawing.PurgeAll");
     EXPECT_EQ(Run(), 0);
-    EXPECT_EQ(journal.back(), k438Box);
+    EXPECT_EQ(journal.back(), R2000Box);
 }
 
 // A drawing opened read-only cannot keep its purge: it is closed unsaved and
@@ -304,7 +304,7 @@ TEST_F(PurgeRunStop, TheDrawingOpenedReadOnlyClosedUnsaved) {
     EXPECT_EQ(Run(), 1);
     EXPECT_EQ(Journal(journal.end() - 4, journal.end()),
               (Journal{L"Documents.Open(C:\\d\\2.dwg)", L"Drawing.ReadOnly",
-                       L"Drawing.Close(False)", kFailBox}));
+                       L"Drawing.Close(False)", FailBox}));
     EXPECT_EQ(Count(L"Drawing.PurgeAll()"), 1);
     EXPECT_EQ(list.ListCount(), 3);
     EXPECT_FALSE(HasPrefix(L"Label5="));
@@ -345,14 +345,14 @@ TEST_F(PurgeRunStop, TheDrawingWhoseSaveAsFailed) {
     files.heads[L"C:\\d\\2.dwg"] = "AC1015";
     host.FailAt(L"Drawing.SaveAs(C:\\d\\2.dwg, 12)", Error(-2147467259, L"cannot save"));
     EXPECT_EQ(Run(), 1);
-    EXPECT_EQ(journal.back(), kFailBox);
+    EXPECT_EQ(journal.back(), FailBox);
     EXPECT_EQ(Count(L"Drawing.Close(True)"), 1);
     EXPECT_EQ(Count(L"Drawing.Close(False)"), 0);
     EXPECT_EQ(list.ListCount(), 3);
 }
 
 TEST_F(PurgeRunStop, NoneForAFailedTemplate) {
-    host.FailAt(L"Documents.Add(" + kTemplate + L")", Error(-2147352567, L"template not found"));
+    host.FailAt(L"Documents.Add(" + TemplateFile + L")", Error(-2147352567, L"template not found"));
     EXPECT_EQ(Run(), std::nullopt);
     EXPECT_EQ(list.ListCount(), 3);
 }
@@ -384,7 +384,7 @@ TEST_F(PurgeRunTest, FailureAtTheSecondOfThreeStopsAndKeepsTheList) {
     Journal expected = Prologue();
     Append(expected, Drawing(1, 3, L"C:\\d\\1.dwg"));
     Append(expected, {L"Label1=" + ProgressText(2, 3), L"Refresh", L"App.Documents",
-                      L"Documents.Open(C:\\d\\2.dwg)", kFailBox});
+                      L"Documents.Open(C:\\d\\2.dwg)", FailBox});
     EXPECT_EQ(journal, expected);
     EXPECT_EQ(list.ListCount(), 3);
     EXPECT_FALSE(HasPrefix(L"Label5="));
@@ -395,7 +395,7 @@ TEST_F(PurgeRunTest, FailuresInPurgeAndSaveEndTheRunToo) {
     list.AddItem(L"C:\\d\\2.dwg");
     host.FailAt(L"Drawing.Close(True)", Error(70, L"write protected"), 2);
     Run();
-    EXPECT_EQ(journal.back(), kFailBox);
+    EXPECT_EQ(journal.back(), FailBox);
     EXPECT_EQ(Count(L"Drawing.PurgeAll()"), 2);
     EXPECT_EQ(list.ListCount(), 2);
     EXPECT_FALSE(Has(L"Label1=批量清理完成 双击窗口返回"));
@@ -406,7 +406,7 @@ TEST_F(PurgeRunTest, MissingPurgeAllIsReportedAsNeedingR2000) {
     list.AddItem(L"C:\\d\\2.dwg");
     host.Remove(L"Drawing.PurgeAll");
     Run();
-    EXPECT_EQ(journal.back(), k438Box);
+    EXPECT_EQ(journal.back(), R2000Box);
     EXPECT_EQ(Count(L"Documents.Open(C:\\d\\1.dwg)"), 1);
     EXPECT_FALSE(Has(L"Documents.Open(C:\\d\\2.dwg)"));
     EXPECT_FALSE(Has(L"Drawing.Close(True)"));
@@ -416,20 +416,20 @@ TEST_F(PurgeRunTest, MissingPurgeAllIsReportedAsNeedingR2000) {
 TEST_F(PurgeRunTest, Error438FromAnyStepChoosesTheR2000Message) {
     host.FailAt(L"App.FullName", RuntimeError(errnum::ObjectDoesntSupport), 2);
     Run();
-    EXPECT_EQ(journal.back(), k438Box);
+    EXPECT_EQ(journal.back(), R2000Box);
     EXPECT_FALSE(HasPrefix(L"App.Documents"));
 }
 
 TEST_F(PurgeRunTest, MissingTemplateFailsAfterTheProgressWindowIsShown) {
     list.AddItem(L"C:\\d\\1.dwg");
-    host.FailAt(L"Documents.Add(" + kTemplate + L")", Error(-2147352567, L"template not found"));
+    host.FailAt(L"Documents.Add(" + TemplateFile + L")", Error(-2147352567, L"template not found"));
     Run();
     EXPECT_TRUE(Has(L"ShowProgress"));
     EXPECT_TRUE(Has(L"HideMain"));
     EXPECT_TRUE(Has(L"Label3=10:00:00"));
     EXPECT_FALSE(HasPrefix(L"Doc.SendCommand"));
     EXPECT_FALSE(HasPrefix(L"Label1="));
-    EXPECT_EQ(journal.back(), kFailBox);
+    EXPECT_EQ(journal.back(), FailBox);
     EXPECT_EQ(list.ListCount(), 1);
 }
 
@@ -437,7 +437,7 @@ TEST_F(PurgeRunTest, ShortFullNameIsAFailureNotACrash) {
     host.fullName = L"a.exe";
     Run();
     EXPECT_FALSE(HasPrefix(L"Documents.Add"));
-    EXPECT_EQ(journal.back(), kFailBox);
+    EXPECT_EQ(journal.back(), FailBox);
 }
 
 TEST_F(PurgeRunTest, PathsLoseLeadingAndTrailingSpacesOnly) {
@@ -464,7 +464,7 @@ TEST_F(PurgeRunTest, NoWindowWithTheHostsTitleFailsBeforeTheProgressWindow) {
     Run();
     EXPECT_FALSE(Has(L"ShowProgress"));
     EXPECT_FALSE(Has(L"HideMain"));
-    EXPECT_EQ(journal.back(), kFailBox);
+    EXPECT_EQ(journal.back(), FailBox);
     EXPECT_EQ(list.ListCount(), 1);
 }
 
@@ -494,7 +494,7 @@ TEST_F(PurgeRunTest, NoHostShowsTheDescriptionThenTheFailure) {
     Run();
     EXPECT_EQ(journal,
               (Journal{L"GetObject(AutoCAD.Application)", L"CreateObject(AutoCAD.Application)",
-                       L"MsgBox(host not installed|0|)", kFailBox}));
+                       L"MsgBox(host not installed|0|)", FailBox}));
     EXPECT_FALSE(Host().HostApp);
     EXPECT_EQ(list.ListCount(), 1);
 }
@@ -510,7 +510,7 @@ TEST_F(PurgeRunTest, NoHostKeepsAnEarlierSessionAndFailsOnItsSilentHost) {
     EXPECT_EQ(Host().HostApp, gone.app); // unchanged
     EXPECT_EQ(journal.at(2), L"MsgBox(host not installed|0|)");
     EXPECT_EQ(journal.at(3), L"App.Caption");
-    EXPECT_EQ(journal.back(), kFailBox);
+    EXPECT_EQ(journal.back(), FailBox);
     EXPECT_FALSE(Has(L"ShowProgress"));
 }
 
@@ -530,7 +530,7 @@ TEST_F(PurgeRunTest, FailuresWhileCapturingTheSessionAreIgnored) {
     // And the run goes on.
     EXPECT_TRUE(Has(L"Drawing.Close(True)"));
     EXPECT_EQ(list.ListCount(), 0);
-    EXPECT_FALSE(Has(kFailBox));
+    EXPECT_FALSE(Has(FailBox));
 }
 
 TEST_F(PurgeRunTest, AFailedModelSpaceLeavesTheOtherCapturesInPlace) {
@@ -557,7 +557,7 @@ TEST_F(PurgeRunTest, EverySecondRunConnectsAgainAndLaunchesWhenTheHostIsGone) {
 TEST_F(PurgeRunTest, AHostAnsweringWithTextWhereAnObjectBelongsIsAFailure) {
     host.On(L"App.Documents", [](auto&) { return Variant(std::wstring(L"not an object")); });
     Run();
-    EXPECT_EQ(journal.back(), kFailBox);
+    EXPECT_EQ(journal.back(), FailBox);
 }
 
 } // namespace

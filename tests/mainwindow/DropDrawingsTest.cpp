@@ -198,13 +198,13 @@ TEST(CollectDrawings, CountsWhatIsLongerThanTheHostCanOpen) {
     FakeFolders disk;
     const std::wstring top = L"D:\\" + std::wstring(240, L'f');     // 243 characters
     const std::wstring deep = top + L"\\" + std::wstring(11, L'g'); // 255: no room for ".dwg"
-    const std::wstring fits = std::wstring(kMaxDrawingPath - top.size() - 5, L'n') + L".dwg";
+    const std::wstring fits = std::wstring(MaxDrawingPath - top.size() - 5, L'n') + L".dwg";
     disk.Folder(top, {F(fits.c_str()), F((L"n" + fits).c_str()), F((L"n" + fits + L"x").c_str()),
                       D(std::wstring(11, L'g').c_str())});
     disk.Folder(deep, {F(L".dwg"), F(L"other.txt")});
     const FoundDrawings found = CollectDrawings(disk, Paths{top});
     ASSERT_EQ(found.drawings, (Paths{top + L"\\" + fits}));
-    EXPECT_EQ(found.drawings[0].size(), kMaxDrawingPath);
+    EXPECT_EQ(found.drawings[0].size(), MaxDrawingPath);
     EXPECT_EQ(found.tooLong, 2); // one beside it, one in the folder below
 }
 

@@ -25,7 +25,7 @@
 namespace varno::win {
 namespace {
 
-constexpr wchar_t kDpiVariable[] = L"VARNO_TEST_DPI";
+constexpr wchar_t DpiVariable[] = L"VARNO_TEST_DPI";
 
 // ---- the parent: one child per DPI ----
 
@@ -39,9 +39,9 @@ TEST_P(AtDpi, EveryWindowKeepsItsDesign) {
     GetTempPathW(MAX_PATH, temp);
     const std::wstring output = std::wstring(temp) + L"varno-dpi-" + std::to_wstring(dpi) + L".txt";
 
-    SetEnvironmentVariableW(kDpiVariable, std::to_wstring(dpi).c_str());
+    SetEnvironmentVariableW(DpiVariable, std::to_wstring(dpi).c_str());
     test::ChildProcess child(test::ThisExe(), L"--gtest_filter=DpiChild.*", output);
-    SetEnvironmentVariableW(kDpiVariable, nullptr);
+    SetEnvironmentVariableW(DpiVariable, nullptr);
     ASSERT_TRUE(child.Started());
     DWORD code = 1;
     const bool ended = child.WaitForExit(60000, &code);
@@ -84,7 +84,7 @@ class DpiChild : public testing::Test {
   protected:
     void SetUp() override {
         wchar_t value[16] = {};
-        if (!GetEnvironmentVariableW(kDpiVariable, value, 16))
+        if (!GetEnvironmentVariableW(DpiVariable, value, 16))
             GTEST_SKIP() << "runs in the child processes of HighDpi/AtDpi";
         dpi = std::wcstol(value, nullptr, 10);
         HDC dc = GetDC(nullptr);

@@ -91,7 +91,7 @@ TEST_F(MainWindow, ButtonsCarryTheirCaptionsInTabOrder) {
 
 TEST_F(MainWindow, TooltipsNameTheDoubleClickAndTheDrop) {
     // The message loop finds the tooltip through the form to relay the mouse to it.
-    auto tip = static_cast<HWND>(GetPropW(form.hWnd(), kTooltipProp));
+    auto tip = static_cast<HWND>(GetPropW(form.hWnd(), TooltipProp));
     ASSERT_TRUE(tip);
     EXPECT_EQ(GetWindow(tip, GW_OWNER), form.hWnd());
     const auto texts = test::TooltipTexts(form.hWnd());
@@ -107,7 +107,7 @@ TEST_F(MainWindow, TooltipsNameTheDoubleClickAndTheDrop) {
 // and the buttons in it keep theirs (or none).
 TEST_F(MainWindow, EachTipShowsWhereThePointerRests) {
     HWND h = form.hWnd();
-    auto tip = static_cast<HWND>(GetPropW(h, kTooltipProp));
+    auto tip = static_cast<HWND>(GetPropW(h, TooltipProp));
     ASSERT_TRUE(tip);
     SetForegroundWindow(h);
     auto screenRect = [&](int id) {

@@ -48,7 +48,7 @@ DockAction Left(float v, bool show) {
     return {DockWrite::Left, v, show};
 }
 
-const Case kCases[] = {
+const Case DockCases[] = {
     // Minimised: nothing, wherever the mouse and the window are.
     {"MinimisedAtTopMouseAway", Input({600, 600}, At(0, 0), 0, 0, WindowState::Minimised), Nothing},
     {"MinimisedBehindTopMouseOver", Input({10, 1}, At(0, -606), 0, -9090, WindowState::Minimised),
@@ -117,7 +117,7 @@ TEST_P(DockTickTable, DecidesTheOneWrite) {
     EXPECT_EQ(a.show, c.expected.show);
 }
 
-INSTANTIATE_TEST_SUITE_P(EdgeDocking, DockTickTable, testing::ValuesIn(kCases),
+INSTANTIATE_TEST_SUITE_P(EdgeDocking, DockTickTable, testing::ValuesIn(DockCases),
                          [](const testing::TestParamInfo<Case>& info) {
                              return std::string(info.param.name);
                          });

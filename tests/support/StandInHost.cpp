@@ -47,7 +47,7 @@ DWORD WINAPI QuitRunningHost(void*) {
     {
         ComPtr<IUnknown> app;
         ComPtr<IDispatch> d;
-        if (SUCCEEDED(GetActiveObject(vcad::kClsid, nullptr, app.Put())) &&
+        if (SUCCEEDED(GetActiveObject(vcad::Clsid, nullptr, app.Put())) &&
             SUCCEEDED(app->QueryInterface(IID_IDispatch, d.PutVoid()))) {
             LPOLESTR name = const_cast<LPOLESTR>(L"Quit");
             DISPID id = 0;
@@ -72,17 +72,17 @@ StandInHost::StandInHost() {
     CreateDirectoryW(folder_.c_str(), nullptr);
     journal_ = Path(L"journal.txt");
     switches_ = Path(L"switches.txt");
-    SetEnvironmentVariableW(vcad::kEnvJournal, journal_.c_str());
-    SetEnvironmentVariableW(vcad::kEnvSwitches, switches_.c_str());
-    SetEnvironmentVariableW(vcad::kEnvRefuseStart, nullptr);
+    SetEnvironmentVariableW(vcad::EnvJournal, journal_.c_str());
+    SetEnvironmentVariableW(vcad::EnvSwitches, switches_.c_str());
+    SetEnvironmentVariableW(vcad::EnvRefuseStart, nullptr);
 }
 
 StandInHost::~StandInHost() {
     DeleteFileW(switches_.c_str()); // a busy host would refuse Quit
     EndAll();
-    SetEnvironmentVariableW(vcad::kEnvJournal, nullptr);
-    SetEnvironmentVariableW(vcad::kEnvSwitches, nullptr);
-    SetEnvironmentVariableW(vcad::kEnvRefuseStart, nullptr);
+    SetEnvironmentVariableW(vcad::EnvJournal, nullptr);
+    SetEnvironmentVariableW(vcad::EnvSwitches, nullptr);
+    SetEnvironmentVariableW(vcad::EnvRefuseStart, nullptr);
     std::error_code ec;
     for (const auto& entry : std::filesystem::recursive_directory_iterator(folder_, ec))
         SetFileAttributesW(entry.path().c_str(), FILE_ATTRIBUTE_NORMAL); // read-only ones too
@@ -104,7 +104,7 @@ std::wstring StandInHost::WriteDrawing(std::wstring_view name, std::string_view 
 }
 
 std::string StandInHost::DrawingBytes(std::string_view body) {
-    return std::string(vcad::kDrawingMark) + "\n" + std::string(body);
+    return std::string(vcad::DrawingMark) + "\n" + std::string(body);
 }
 
 std::string StandInHost::ReadFile(const std::wstring& path) {
@@ -145,11 +145,11 @@ void StandInHost::Switch(std::string_view text) const {
 }
 
 void StandInHost::RefuseStart(bool refuse) const {
-    SetEnvironmentVariableW(vcad::kEnvRefuseStart, refuse ? L"1" : nullptr);
+    SetEnvironmentVariableW(vcad::EnvRefuseStart, refuse ? L"1" : nullptr);
 }
 
 DWORD StandInHost::ProcessId() {
-    const HWND w = FindWindowW(vcad::kWindowClass, nullptr);
+    const HWND w = FindWindowW(vcad::WindowClass, nullptr);
     DWORD pid = 0;
     if (w)
         GetWindowThreadProcessId(w, &pid);

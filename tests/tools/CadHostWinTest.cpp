@@ -99,13 +99,13 @@ Result Invoke(IDispatch* d, const wchar_t* name, WORD flags, std::initializer_li
     return r;
 }
 
-constexpr WORD kScripted = DISPATCH_METHOD | DISPATCH_PROPERTYGET;
+constexpr WORD Scripted = DISPATCH_METHOD | DISPATCH_PROPERTYGET;
 
 Result Get(IDispatch* d, const wchar_t* name) {
-    return Invoke(d, name, kScripted, {});
+    return Invoke(d, name, Scripted, {});
 }
 Result Call(IDispatch* d, const wchar_t* name, std::initializer_list<Arg> args = {}) {
-    return Invoke(d, name, kScripted, args);
+    return Invoke(d, name, Scripted, args);
 }
 Result Put(IDispatch* d, const wchar_t* name, Arg value) {
     return Invoke(d, name, DISPATCH_PROPERTYPUT, {value});
@@ -164,7 +164,7 @@ class CadHost : public testing::Test {
     ComPtr<IDispatch> Launch(HRESULT* hr = nullptr) {
         CLSID clsid{};
         ComPtr<IDispatch> app;
-        HRESULT h = CLSIDFromProgID(vcad::kProgId, &clsid);
+        HRESULT h = CLSIDFromProgID(vcad::ProgId, &clsid);
         if (SUCCEEDED(h))
             h = CoCreateInstance(clsid, nullptr, CLSCTX_LOCAL_SERVER, IID_IDispatch, app.PutVoid());
         if (hr)
@@ -196,25 +196,25 @@ class CadHost : public testing::Test {
 
 TEST_F(CadHost, IsRegisteredUnderTheCadProgId) {
     CLSID clsid{};
-    ASSERT_EQ(CLSIDFromProgID(vcad::kProgId, &clsid), S_OK)
+    ASSERT_EQ(CLSIDFromProgID(vcad::ProgId, &clsid), S_OK)
         << "run tools/cadhost/register.sh (./test does it through varno_start_wine)";
-    EXPECT_TRUE(IsEqualCLSID(clsid, vcad::kClsid));
+    EXPECT_TRUE(IsEqualCLSID(clsid, vcad::Clsid));
 }
 
 TEST_F(CadHost, CanBeUnregisteredForATestAndComesBack) {
     {
         varno::test::HostUnregistered none;
         CLSID clsid{};
-        EXPECT_EQ(CLSIDFromProgID(vcad::kProgId, &clsid), CO_E_CLASSSTRING);
+        EXPECT_EQ(CLSIDFromProgID(vcad::ProgId, &clsid), CO_E_CLASSSTRING);
     }
     CLSID clsid{};
-    EXPECT_EQ(CLSIDFromProgID(vcad::kProgId, &clsid), S_OK);
-    EXPECT_TRUE(IsEqualCLSID(clsid, vcad::kClsid));
+    EXPECT_EQ(CLSIDFromProgID(vcad::ProgId, &clsid), S_OK);
+    EXPECT_TRUE(IsEqualCLSID(clsid, vcad::Clsid));
 }
 
 TEST_F(CadHost, LaunchesThroughComAndASecondClientAttaches) {
     ComPtr<IUnknown> none;
-    EXPECT_EQ(GetActiveObject(vcad::kClsid, nullptr, none.Put()), MK_E_UNAVAILABLE);
+    EXPECT_EQ(GetActiveObject(vcad::Clsid, nullptr, none.Put()), MK_E_UNAVAILABLE);
 
     const auto t0 = Clock::now();
     HRESULT hr = E_FAIL;
@@ -226,7 +226,7 @@ TEST_F(CadHost, LaunchesThroughComAndASecondClientAttaches) {
 
     Result caption = Get(app.Get(), L"Caption");
     ASSERT_TRUE(caption.Ok());
-    EXPECT_EQ(caption.Text(), vcad::kCaption);
+    EXPECT_EQ(caption.Text(), vcad::Caption);
 
     // FullName: dropping its last 9 characters leaves its folder, which (as
     // on the hosts of today) holds no TEMPLATE\\acad.dwt.
@@ -238,7 +238,7 @@ TEST_F(CadHost, LaunchesThroughComAndASecondClientAttaches) {
     EXPECT_FALSE(Exists(exe.substr(0, exe.size() - 9) + L"\\TEMPLATE\\acad.dwt"));
 
     // Launched by COM it stays hidden until Visible is set.
-    const HWND window = FindWindowW(nullptr, vcad::kCaption);
+    const HWND window = FindWindowW(nullptr, vcad::Caption);
     ASSERT_NE(window, nullptr);
     EXPECT_FALSE(IsWindowVisible(window));
     EXPECT_TRUE(Put(app.Get(), L"Visible", true).Ok());
@@ -260,7 +260,7 @@ TEST_F(CadHost, LaunchesThroughComAndASecondClientAttaches) {
     // A second client attaches to the running host: the same object.
     const auto t1 = Clock::now();
     ComPtr<IUnknown> running;
-    ASSERT_EQ(GetActiveObject(vcad::kClsid, nullptr, running.Put()), S_OK);
+    ASSERT_EQ(GetActiveObject(vcad::Clsid, nullptr, running.Put()), S_OK);
     std::printf(
         "GetActiveObject: %lld ms\n",
         static_cast<long long>(
@@ -498,7 +498,7 @@ TEST_F(CadHost, ChecksCallsAsAStrictAutomationServer) {
     EXPECT_EQ(Put(app.Get(), L"Caption", std::wstring(L"x")).hr, DISP_E_MEMBERNOTFOUND);
     // Gets answer to DISPATCH_PROPERTYGET alone and to METHOD|PROPERTYGET.
     EXPECT_TRUE(Invoke(app.Get(), L"Caption", DISPATCH_PROPERTYGET, {}).Ok());
-    EXPECT_EQ(Invoke(app.Get(), L"Caption", kScripted, {1}).hr, DISP_E_BADPARAMCOUNT);
+    EXPECT_EQ(Invoke(app.Get(), L"Caption", Scripted, {1}).hr, DISP_E_BADPARAMCOUNT);
 
     ComPtr<IDispatch> docs = Get(app.Get(), L"Documents").Object();
     EXPECT_EQ(Call(docs.Get(), L"Open").hr, DISP_E_BADPARAMCOUNT);
@@ -567,7 +567,7 @@ TEST_F(CadHost, ABusyHostRejectsCallsUntilItIsReady) {
     }
     EXPECT_GE(rejected, 1);
     ASSERT_TRUE(r.Ok()) << std::hex << r.hr;
-    EXPECT_EQ(r.Text(), vcad::kCaption);
+    EXPECT_EQ(r.Text(), vcad::Caption);
 
     // A running host becomes busy when it sees busy= in a changed file.
     Switch("busy=1\n# again\n");
@@ -595,7 +595,7 @@ TEST_F(CadHost, EndsWhenTheLastClientLetsGo) {
     EXPECT_TRUE(HostExits(10000));
     EXPECT_EQ(Journal().back(), L"Exit");
     ComPtr<IUnknown> gone;
-    EXPECT_EQ(GetActiveObject(vcad::kClsid, nullptr, gone.Put()), MK_E_UNAVAILABLE);
+    EXPECT_EQ(GetActiveObject(vcad::Clsid, nullptr, gone.Put()), MK_E_UNAVAILABLE);
 }
 
 TEST_F(CadHost, AttachedClientsKeepTheHostAlive) {
@@ -604,7 +604,7 @@ TEST_F(CadHost, AttachedClientsKeepTheHostAlive) {
     // Attached through the running object table: the launching client goes,
     // the attached one keeps the host.
     ComPtr<IUnknown> attached;
-    ASSERT_EQ(GetActiveObject(vcad::kClsid, nullptr, attached.Put()), S_OK);
+    ASSERT_EQ(GetActiveObject(vcad::Clsid, nullptr, attached.Put()), S_OK);
     app.Reset();
     EXPECT_FALSE(HostExits(1500));
     ComPtr<IDispatch> again = attached.As<IDispatch>();
@@ -649,7 +649,7 @@ TEST_F(CadHost, AHostThatDiesInACallFailsItAndCanBeLaunchedAgain) {
 
     // Nothing of the dead host is left to attach to; a new one launches.
     ComPtr<IUnknown> stale;
-    const HRESULT attach = GetActiveObject(vcad::kClsid, nullptr, stale.Put());
+    const HRESULT attach = GetActiveObject(vcad::Clsid, nullptr, stale.Put());
     std::printf("GetActiveObject after the host died: hr 0x%08lX\n",
                 static_cast<unsigned long>(attach));
     EXPECT_TRUE(FAILED(attach));

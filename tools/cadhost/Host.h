@@ -240,7 +240,7 @@ void SetObject(VARIANT& v, IDispatch* object);
 ComPtr<IDispatch> MakeApplication(Server& server);
 
 // A drawing the stand-in made, and so may write to: its bytes start with
-// kDrawingMark, or with a six-character format code ("AC1018") followed by it.
+// DrawingMark, or with a six-character format code ("AC1018") followed by it.
 // It never writes to any other file.
 bool IsStandInDrawing(std::string_view bytes);
 // The format code a save type writes ("AC1018" for 24), empty for a type the

@@ -125,21 +125,21 @@ class Plain : public DispatchObject {
 
 // ---- Documents ----
 
-enum : DISPID { kAdd = 1, kOpen, kCount };
-constexpr Member kDocumentsMembers[] = {
-    {L"Add", kAdd, Kind::Method, 0, 1},
-    {L"Open", kOpen, Kind::Method, 1, 3},
-    {L"Count", kCount, Kind::Get},
+enum : DISPID { AddId = 1, OpenId, CountId };
+constexpr Member DocumentsMembers[] = {
+    {L"Add", AddId, Kind::Method, 0, 1},
+    {L"Open", OpenId, Kind::Method, 1, 3},
+    {L"Count", CountId, Kind::Get},
 };
 
 class DocumentsObject : public DispatchObject {
   public:
-    explicit DocumentsObject(Server& server) : DispatchObject(server, kDocumentsMembers) {}
+    explicit DocumentsObject(Server& server) : DispatchObject(server, DocumentsMembers) {}
 
   protected:
     void Call(const Member& m, const Args& args, VARIANT& result) override {
         switch (m.id) {
-        case kAdd: {
+        case AddId: {
             // Without an argument: the host's own default template.
             const std::wstring path = args.Present(0) ? args.Text(0) : server_.DefaultTemplate();
             if (ContainsAny(server_.Current().addFails, path) || !FileExists(path))
@@ -151,7 +151,7 @@ class DocumentsObject : public DispatchObject {
             SetObject(result, doc.Get());
             break;
         }
-        case kOpen: {
+        case OpenId: {
             const std::wstring path = args.Text(0);
             const Switches& sw = server_.Current();
             if (ContainsAny(sw.crashOpen, path))
@@ -174,7 +174,7 @@ class DocumentsObject : public DispatchObject {
             SetObject(result, doc.Get());
             break;
         }
-        case kCount:
+        case CountId:
             V_VT(&result) = VT_I4;
             V_I4(&result) = static_cast<LONG>(server_.Documents().size());
             break;
@@ -184,13 +184,13 @@ class DocumentsObject : public DispatchObject {
 
 // ---- Preferences: OpenSave.SaveAsType ----
 
-enum : DISPID { kOpenSave = 1, kSaveAsType };
-constexpr Member kPreferencesMembers[] = {{L"OpenSave", kOpenSave, Kind::Get}};
-constexpr Member kOpenSaveMembers[] = {{L"SaveAsType", kSaveAsType, Kind::Get}};
+enum : DISPID { OpenSaveId = 1, SaveAsTypeId };
+constexpr Member PreferencesMembers[] = {{L"OpenSave", OpenSaveId, Kind::Get}};
+constexpr Member OpenSaveMembers[] = {{L"SaveAsType", SaveAsTypeId, Kind::Get}};
 
 class OpenSaveObject : public DispatchObject {
   public:
-    explicit OpenSaveObject(Server& server) : DispatchObject(server, kOpenSaveMembers) {}
+    explicit OpenSaveObject(Server& server) : DispatchObject(server, OpenSaveMembers) {}
 
   protected:
     void Call(const Member&, const Args&, VARIANT& result) override {
@@ -202,7 +202,7 @@ class OpenSaveObject : public DispatchObject {
 class PreferencesObject : public DispatchObject {
   public:
     explicit PreferencesObject(Server& server)
-        : DispatchObject(server, kPreferencesMembers), openSave_(Make<OpenSaveObject>(server)) {}
+        : DispatchObject(server, PreferencesMembers), openSave_(Make<OpenSaveObject>(server)) {}
     ~PreferencesObject() override {
         CoDisconnectObject(static_cast<IDispatch*>(openSave_.Get()), 0);
     }
@@ -219,28 +219,28 @@ class PreferencesObject : public DispatchObject {
 // ---- Application ----
 
 enum : DISPID {
-    kVisible = 1,
-    kAppCaption,
-    kAppFullName,
-    kDocuments,
-    kActiveDocument,
-    kPreferences,
-    kQuit
+    VisibleId = 1,
+    AppCaptionId,
+    AppFullNameId,
+    DocumentsId,
+    ActiveDocumentId,
+    PreferencesId,
+    QuitId
 };
-constexpr Member kApplicationMembers[] = {
-    {L"Visible", kVisible, Kind::GetPut},
-    {L"Caption", kAppCaption, Kind::Get},
-    {L"FullName", kAppFullName, Kind::Get},
-    {L"Documents", kDocuments, Kind::Get},
-    {L"ActiveDocument", kActiveDocument, Kind::Get},
-    {L"Preferences", kPreferences, Kind::Get},
-    {L"Quit", kQuit, Kind::Method},
+constexpr Member ApplicationMembers[] = {
+    {L"Visible", VisibleId, Kind::GetPut},
+    {L"Caption", AppCaptionId, Kind::Get},
+    {L"FullName", AppFullNameId, Kind::Get},
+    {L"Documents", DocumentsId, Kind::Get},
+    {L"ActiveDocument", ActiveDocumentId, Kind::Get},
+    {L"Preferences", PreferencesId, Kind::Get},
+    {L"Quit", QuitId, Kind::Method},
 };
 
 class ApplicationObject : public DispatchObject {
   public:
     explicit ApplicationObject(Server& server)
-        : DispatchObject(server, kApplicationMembers), documents_(Make<DocumentsObject>(server)),
+        : DispatchObject(server, ApplicationMembers), documents_(Make<DocumentsObject>(server)),
           preferences_(Make<PreferencesObject>(server)) {}
     ~ApplicationObject() override {
         CoDisconnectObject(static_cast<IDispatch*>(documents_.Get()), 0);
@@ -250,27 +250,27 @@ class ApplicationObject : public DispatchObject {
   protected:
     void Call(const Member& m, const Args&, VARIANT& result) override {
         switch (m.id) {
-        case kVisible:
+        case VisibleId:
             SetBool(result, server_.Visible());
             break;
-        case kAppCaption:
-            SetText(result, kCaption);
+        case AppCaptionId:
+            SetText(result, Caption);
             break;
-        case kAppFullName:
+        case AppFullNameId:
             SetText(result, server_.ExePath());
             break;
-        case kDocuments:
+        case DocumentsId:
             SetObject(result, documents_.Get());
             break;
-        case kActiveDocument:
+        case ActiveDocumentId:
             if (!server_.Active())
                 throw HostError{E_FAIL, L"没有活动图形 (no active drawing)"};
             SetObject(result, server_.Active());
             break;
-        case kPreferences:
+        case PreferencesId:
             SetObject(result, preferences_.Get());
             break;
-        case kQuit:
+        case QuitId:
             server_.RequestQuit();
             break;
         }
@@ -291,28 +291,28 @@ class ApplicationObject : public DispatchObject {
 // ---- Document ----
 
 enum : DISPID {
-    kName = 1,
-    kDocFullName,
-    kReadOnly,
-    kSendCommand,
-    kPurgeAll,
-    kSaveAs,
-    kClose,
-    kModelSpace,
-    kPaperSpace,
-    kUtility
+    NameId = 1,
+    DocFullNameId,
+    ReadOnlyId,
+    SendCommandId,
+    PurgeAllId,
+    SaveAsId,
+    CloseId,
+    ModelSpaceId,
+    PaperSpaceId,
+    UtilityId
 };
-constexpr Member kDocumentMembers[] = {
-    {L"Name", kName, Kind::Get},
-    {L"FullName", kDocFullName, Kind::Get},
-    {L"ReadOnly", kReadOnly, Kind::Get},
-    {L"SendCommand", kSendCommand, Kind::Method, 1, 1},
-    {L"PurgeAll", kPurgeAll, Kind::Method},
-    {L"SaveAs", kSaveAs, Kind::Method, 1, 3},
-    {L"Close", kClose, Kind::Method, 0, 2},
-    {L"ModelSpace", kModelSpace, Kind::Get},
-    {L"PaperSpace", kPaperSpace, Kind::Get},
-    {L"Utility", kUtility, Kind::Get},
+constexpr Member DocumentMembers[] = {
+    {L"Name", NameId, Kind::Get},
+    {L"FullName", DocFullNameId, Kind::Get},
+    {L"ReadOnly", ReadOnlyId, Kind::Get},
+    {L"SendCommand", SendCommandId, Kind::Method, 1, 1},
+    {L"PurgeAll", PurgeAllId, Kind::Method},
+    {L"SaveAs", SaveAsId, Kind::Method, 1, 3},
+    {L"Close", CloseId, Kind::Method, 0, 2},
+    {L"ModelSpace", ModelSpaceId, Kind::Get},
+    {L"PaperSpace", PaperSpaceId, Kind::Get},
+    {L"Utility", UtilityId, Kind::Get},
 };
 
 IDispatch* Lazy(ComPtr<IDispatch>& slot, Server& server) {
@@ -349,7 +349,7 @@ std::string_view FormatCode(int saveAsType) {
 }
 
 bool IsStandInDrawing(std::string_view bytes) {
-    const std::string_view mark = kDrawingMark;
+    const std::string_view mark = DrawingMark;
     if (bytes.size() >= 6 && bytes.substr(0, 2) == "AC" && bytes.substr(6).starts_with(mark))
         return true;
     return bytes.starts_with(mark);
@@ -357,7 +357,7 @@ bool IsStandInDrawing(std::string_view bytes) {
 
 Document::Document(Server& server, std::wstring path, std::wstring name, std::string content,
                    bool readOnly)
-    : DispatchObject(server, kDocumentMembers), path_(std::move(path)), name_(std::move(name)),
+    : DispatchObject(server, DocumentMembers), path_(std::move(path)), name_(std::move(name)),
       content_(std::move(content)), readOnly_(readOnly) {}
 
 void Document::Disconnect() {
@@ -371,36 +371,36 @@ void Document::Call(const Member& m, const Args& args, VARIANT& result) {
     if (closed_)
         throw HostError{E_FAIL, L"图形已关闭 (drawing is closed): " + name_};
     switch (m.id) {
-    case kName:
+    case NameId:
         SetText(result, name_);
         break;
-    case kDocFullName:
+    case DocFullNameId:
         SetText(result, path_);
         break;
-    case kReadOnly:
+    case ReadOnlyId:
         SetBool(result, readOnly_);
         break;
-    case kSendCommand:
+    case SendCommandId:
         args.Text(0); // the command line is only journaled
         break;
-    case kPurgeAll:
+    case PurgeAllId:
         if (ContainsAny(server_.Current().purgeFails, path_))
             throw HostError{E_FAIL, L"清理失败 (purge failed): " + path_};
         purged_ = true;
         break;
-    case kSaveAs:
+    case SaveAsId:
         SaveAs(args.Text(0), args.Present(1) ? args.Int(1) : server_.Current().saveAsType);
         break;
-    case kClose:
+    case CloseId:
         Close(args.Present(0) && args.Bool(0));
         break;
-    case kModelSpace:
+    case ModelSpaceId:
         SetObject(result, Lazy(modelSpace_, server_));
         break;
-    case kPaperSpace:
+    case PaperSpaceId:
         SetObject(result, Lazy(paperSpace_, server_));
         break;
-    case kUtility:
+    case UtilityId:
         SetObject(result, Lazy(utility_, server_));
         break;
     }
@@ -450,11 +450,11 @@ bool Document::Write(const std::wstring& path, int saveAsType) {
         return false;
     std::string bytes = content_;
     const std::string_view code = FormatCode(saveAsType);
-    if (!bytes.starts_with(kDrawingMark) && !code.empty())
+    if (!bytes.starts_with(DrawingMark) && !code.empty())
         bytes.replace(0, code.size(), code);
     if (!bytes.empty() && bytes.back() != '\n')
         bytes += '\n';
-    bytes += purged_ ? kSavedPurged : kSavedOnly;
+    bytes += purged_ ? SavedPurged : SavedOnly;
     bytes += '\n';
     WriteDrawing(path, bytes);
     content_ = std::move(bytes);

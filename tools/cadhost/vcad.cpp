@@ -80,15 +80,15 @@
 namespace vcad {
 namespace {
 
-constexpr UINT kCheckExit = WM_APP + 1;
-constexpr UINT_PTR kTimer = 1;
+constexpr UINT CheckExitMessage = WM_APP + 1;
+constexpr UINT_PTR ExitTimer = 1;
 // A host launched by COM whose client never connects gives up after this.
-constexpr std::uint64_t kNoClientMs = 30000;
-constexpr int kListLines = 1000;
-constexpr DWORD kShutdownMs = 10000;
-constexpr int kWindowWidth = 640;
-constexpr int kWindowHeight = 400;
-constexpr int kWindowMargin = 16;
+constexpr std::uint64_t NoClientMs = 30000;
+constexpr int ListLines = 1000;
+constexpr DWORD ShutdownMs = 10000;
+constexpr int WindowWidth = 640;
+constexpr int WindowHeight = 400;
+constexpr int WindowMargin = 16;
 
 std::wstring Env(const wchar_t* name) {
     wchar_t buf[1024];
@@ -121,11 +121,11 @@ bool HasSwitch(std::wstring_view cmd, std::wstring_view name) {
 RECT WindowPlace() {
     RECT work{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
     SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
-    const int width = std::min<int>(kWindowWidth, work.right - work.left);
+    const int width = std::min<int>(WindowWidth, work.right - work.left);
     const int lowerHalf = work.top + (work.bottom - work.top) / 2;
-    const int top = std::max<int>(lowerHalf, work.bottom - kWindowMargin - kWindowHeight);
-    const int left = std::max<int>(work.left, work.right - kWindowMargin - width);
-    return {left, top, left + width, std::max<int>(top + 1, work.bottom - kWindowMargin)};
+    const int top = std::max<int>(lowerHalf, work.bottom - WindowMargin - WindowHeight);
+    const int left = std::max<int>(work.left, work.right - WindowMargin - width);
+    return {left, top, left + width, std::max<int>(top + 1, work.bottom - WindowMargin)};
 }
 
 } // namespace
@@ -250,7 +250,7 @@ void Server::Journal(std::wstring_view line) {
     }
     if (list_ && GetCurrentThreadId() == GetWindowThreadProcessId(list_, nullptr)) {
         const std::wstring text(line);
-        if (SendMessageW(list_, LB_GETCOUNT, 0, 0) >= kListLines)
+        if (SendMessageW(list_, LB_GETCOUNT, 0, 0) >= ListLines)
             SendMessageW(list_, LB_DELETESTRING, 0, 0);
         const LRESULT at =
             SendMessageW(list_, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
@@ -296,7 +296,7 @@ void Server::SetVisible(bool visible) {
     if (window_)
         ShowWindow(window_, visible ? SW_SHOWNORMAL : SW_HIDE);
     if (!visible && window_)
-        PostMessageW(window_, kCheckExit, 0, 0);
+        PostMessageW(window_, CheckExitMessage, 0, 0);
 }
 
 void Server::RequestQuit() {
@@ -348,7 +348,7 @@ void Server::Disconnected() {
     if (connections_ > 0)
         --connections_;
     if (window_)
-        PostMessageW(window_, kCheckExit, 0, 0);
+        PostMessageW(window_, CheckExitMessage, 0, 0);
 }
 
 void Server::Lock(bool lock) {
@@ -358,7 +358,7 @@ void Server::Lock(bool lock) {
     } else if (locks_ > 0) {
         --locks_;
         if (window_)
-            PostMessageW(window_, kCheckExit, 0, 0);
+            PostMessageW(window_, CheckExitMessage, 0, 0);
     }
 }
 
@@ -367,7 +367,7 @@ void Server::Lock(bool lock) {
 void Server::CheckExit() {
     if (stopping_ || visible_ || connections_ > 0 || locks_ > 0)
         return;
-    if (!everConnected_ && GetTickCount64() - startTick_ < kNoClientMs)
+    if (!everConnected_ && GetTickCount64() - startTick_ < NoClientMs)
         return;
     Stop();
 }
@@ -396,7 +396,7 @@ LRESULT CALLBACK Server::WndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
             MoveWindow(self->list_, 0, 0, LOWORD(lp), HIWORD(lp), TRUE);
         return 0;
     case WM_TIMER:
-    case kCheckExit:
+    case CheckExitMessage:
         if (self)
             self->CheckExit();
         return 0;
@@ -423,10 +423,10 @@ bool Server::CreateMainWindow() {
     wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
     wc.hIcon = LoadIconW(nullptr, IDI_APPLICATION);
     wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
-    wc.lpszClassName = kWindowClass;
+    wc.lpszClassName = WindowClass;
     RegisterClassW(&wc);
     const RECT place = WindowPlace();
-    window_ = CreateWindowExW(0, kWindowClass, kCaption, WS_OVERLAPPEDWINDOW, place.left, place.top,
+    window_ = CreateWindowExW(0, WindowClass, Caption, WS_OVERLAPPEDWINDOW, place.left, place.top,
                               place.right - place.left, place.bottom - place.top, nullptr, nullptr,
                               inst, this);
     if (!window_)
@@ -438,13 +438,13 @@ bool Server::CreateMainWindow() {
                             rc.right, rc.bottom, window_, nullptr, inst, nullptr);
     SendMessageW(list_, WM_SETFONT, reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT)),
                  FALSE);
-    SetTimer(window_, kTimer, 1000, nullptr);
+    SetTimer(window_, ExitTimer, 1000, nullptr);
     return true;
 }
 
 int Server::Run(std::wstring_view commandLine) {
     Journal(L"Start|" + std::to_wstring(GetCurrentProcessId()) + L"|" + std::wstring(commandLine));
-    if (Env(kEnvRefuseStart) == L"1" || Current().refuseStart) {
+    if (Env(EnvRefuseStart) == L"1" || Current().refuseStart) {
         Journal(L"Refused");
         return 1;
     }
@@ -460,9 +460,9 @@ int Server::Run(std::wstring_view commandLine) {
         // Weakly held in the running object table: the table's own reference
         // must not count as a client, or the host could never see its last
         // client go. IExternalConnection keeps the entry valid in between.
-        const HRESULT reg = CoRegisterClassObject(kClsid, &factory, CLSCTX_LOCAL_SERVER,
+        const HRESULT reg = CoRegisterClassObject(Clsid, &factory, CLSCTX_LOCAL_SERVER,
                                                   REGCLS_MULTIPLEUSE, &factoryCookie_);
-        RegisterActiveObject(app_.Get(), kClsid, ACTIVEOBJECT_WEAK, &activeCookie_);
+        RegisterActiveObject(app_.Get(), Clsid, ACTIVEOBJECT_WEAK, &activeCookie_);
         const bool byCom =
             HasSwitch(commandLine, L"Embedding") || HasSwitch(commandLine, L"Automation");
         if (!byCom)
@@ -481,7 +481,7 @@ int Server::Run(std::wstring_view commandLine) {
     // Whatever happens while the host withdraws from COM, it ends in time.
     HANDLE done = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     std::thread watchdog([this, done] {
-        if (WaitForSingleObject(done, kShutdownMs) == WAIT_TIMEOUT) {
+        if (WaitForSingleObject(done, ShutdownMs) == WAIT_TIMEOUT) {
             Journal(L"Exit|forced: the shutdown took too long");
             TerminateProcess(GetCurrentProcess(), 4);
         }
@@ -519,8 +519,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR commandLine, int) {
     const DWORD n = GetModuleFileNameW(nullptr, exe, MAX_PATH);
     const std::wstring exePath(exe, n);
     const std::wstring folder = vcad::Folder(exePath);
-    std::wstring journal = vcad::Env(vcad::kEnvJournal);
-    std::wstring switches = vcad::Env(vcad::kEnvSwitches);
+    std::wstring journal = vcad::Env(vcad::EnvJournal);
+    std::wstring switches = vcad::Env(vcad::EnvSwitches);
     if (journal.empty())
         journal = folder + L"\\vcad-journal.txt";
     if (switches.empty())
