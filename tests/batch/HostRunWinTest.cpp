@@ -614,7 +614,7 @@ TEST_F(HostRun, WithoutAProgressWindowTheRunStopsAndTheMainWindowStays) {
     EXPECT_TRUE(main.IsVisible());
     EXPECT_EQ(Count(L"Open|"), 0);
     EXPECT_EQ(list().ListCount(), 1);
-    EXPECT_EQ(Bytes(a), "old\n");
+    EXPECT_EQ(Bytes(a), Unsaved("old\n"));
 }
 
 TEST_F(HostRun, LeadingAndTrailingSpacesAreNotPassedToTheHost) {
