@@ -9,6 +9,15 @@
 
 namespace varno {
 
+// The path an entry names: the entry without its leading and trailing spaces
+// (U+0020 only; inner ones stay).
+inline std::wstring_view EntryPath(std::wstring_view entry) {
+    const size_t first = entry.find_first_not_of(L' ');
+    if (first == std::wstring_view::npos)
+        return {};
+    return entry.substr(first, entry.find_last_not_of(L' ') - first + 1);
+}
+
 // An add of many texts in three steps, so that its costly part need not run
 // on the list's thread: StartAdd reads the entries (the list's thread);
 // Prepare keeps the texts not yet listed, compared exactly (the paths kept

@@ -28,11 +28,7 @@ std::wstring TemplatePath(std::wstring_view fullName, std::size_t length) {
 }
 
 std::wstring TrimSpaces(std::wstring_view path) {
-    const auto first = path.find_first_not_of(L' ');
-    if (first == std::wstring_view::npos)
-        return {};
-    const auto last = path.find_last_not_of(L' ');
-    return std::wstring(path.substr(first, last - first + 1));
+    return std::wstring(EntryPath(path));
 }
 
 std::optional<std::int32_t> DrawingSaveType(std::string_view firstBytes) {

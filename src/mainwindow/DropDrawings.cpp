@@ -115,7 +115,8 @@ std::wstring DropReportText(const DropReport& r) {
         text += L"，跳过 " + n(skipped) + L" 张";
     text += L"。";
     if (r.tooLong > 0)
-        text += L"\n" + n(r.tooLong) + L" 张的路径超过 259 个字符，CAD 无法打开。";
+        text += L"\n" + n(r.tooLong) + L" 张的路径超过 " + std::to_wstring(MaxDrawingPath) +
+                L" 个字符，CAD 无法打开。";
     if (r.refused > 0)
         text += L"\n" + n(r.refused) + L" 张因内存不足，列表无法再加入。";
     if (r.unreadFolders > 0)

@@ -221,13 +221,6 @@ bool CanBePath(std::wstring_view name) {
     return true;
 }
 
-std::wstring_view WithoutSpaces(std::wstring_view text) {
-    const size_t first = text.find_first_not_of(L' ');
-    if (first == std::wstring_view::npos)
-        return {};
-    return text.substr(first, text.find_last_not_of(L' ') - first + 1);
-}
-
 } // namespace
 
 bool IsFullyQualified(std::wstring_view path) {
@@ -237,7 +230,7 @@ bool IsFullyQualified(std::wstring_view path) {
 }
 
 std::wstring ResolveEntry(std::wstring_view listFile, std::wstring_view entry) {
-    const std::wstring_view name = WithoutSpaces(entry);
+    const std::wstring_view name = EntryPath(entry);
     if (IsFullyQualified(name) || !CanBePath(name) || !IsFullyQualified(listFile))
         return std::wstring(entry);
     const std::wstring_view root = RootOf(listFile);
@@ -338,7 +331,7 @@ void ReadListFile(FileDialog& dialog, DrawingList& list, ListFileServices servic
         std::vector<std::wstring> entries = DecodeListFile(
             services.files.ReadAll(dialog.FileName, MaxListFileBytes), services.ansi);
         for (std::wstring& entry : entries)
-            if (!IsFullyQualified(WithoutSpaces(entry)))
+            if (!IsFullyQualified(EntryPath(entry)))
                 entry = ResolveEntry(dialog.FileName, entry);
         list.ReplaceAll(entries);
     });

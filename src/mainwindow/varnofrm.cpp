@@ -98,31 +98,31 @@ void varnofrm::Form_Load() {
 void varnofrm::OnCommand(int id, int code) {
     if (!IsWindowEnabled(hWnd()))
         return; // a run works (or a modal window is up): nothing acts
-    // No command sees the list while a drop is being made; help, the
-    // maker's site and the exit need no list.
-    const bool usesList = id == List2 ? code == LBN_DBLCLK
-                                      : code == BN_CLICKED && id != xpcmdbutton2 &&
-                                            id != xpcmdbutton3 && id != xpcmdbutton4;
-    if (usesList && DropWalking()) {
-        MessageBeep(MB_OK);
-        return;
-    }
     if (id == List2) {
         if (code == LBN_DBLCLK)
-            DeleteSelected();
+            WithList(&varnofrm::DeleteSelected);
         return;
     }
     if (code != BN_CLICKED)
         return;
     switch (id) {
     case xpcmdbutton5:
-        AddDrawings();
+        WithList(&varnofrm::AddDrawings);
         break;
     case xpcmdbutton1:
-        DeleteSelected();
+        WithList(&varnofrm::DeleteSelected);
         break;
     case xpcmdbutton6:
-        list_.Clear();
+        WithList(&varnofrm::ClearList);
+        break;
+    case xpcmdbutton8:
+        WithList(&varnofrm::SaveListFile);
+        break;
+    case xpcmdbutton9:
+        WithList(&varnofrm::ReadListFile);
+        break;
+    case Command9:
+        WithList(&varnofrm::BatchPurge);
         break;
     case xpcmdbutton4:
         Help();
@@ -133,18 +133,22 @@ void varnofrm::OnCommand(int id, int code) {
     case xpcmdbutton3:
         EndProgram(); // does not return
         break;
-    case xpcmdbutton8:
-        SaveListFile();
-        break;
-    case xpcmdbutton9:
-        ReadListFile();
-        break;
-    case Command9:
-        BatchPurge();
-        break;
     default:
         break;
     }
+}
+
+void varnofrm::WithList(void (varnofrm::*command)()) {
+    // No command sees the list while a drop is being made.
+    if (DropWalking()) {
+        MessageBeep(MB_OK);
+        return;
+    }
+    (this->*command)();
+}
+
+void varnofrm::ClearList() {
+    list_.Clear();
 }
 
 void varnofrm::OnDropFiles(HDROP drop) {

@@ -48,7 +48,11 @@ class varnofrm : public Form {
 
   private:
     varnofrm();
+    // Runs a command that uses the list, unless a drop is being made: then
+    // it only beeps. Help, the maker's site and the exit need no list.
+    void WithList(void (varnofrm::*command)());
     void AddDrawings();    // xpcmdbutton5
+    void ClearList();      // xpcmdbutton6
     void DeleteSelected(); // xpcmdbutton1, List2 double-click
     void MoreSoftware();   // xpcmdbutton2
     void Help();           // xpcmdbutton4

@@ -461,6 +461,30 @@ HBRUSH Form::FormBrush() const {
     return backBrush_ ? backBrush_.Get() : GetSysColorBrush(COLOR_BTNFACE);
 }
 
+InputClosed::InputClosed(Form& form) : window_(form.hWnd()), focus_(GetFocus()) {
+    Discard();
+    EnableWindow(window_, FALSE);
+}
+
+InputClosed::~InputClosed() {
+    Discard();
+    EnableWindow(window_, TRUE);
+    // Disabling took the focus away.
+    if (GetActiveWindow() == window_ && !GetFocus() && focus_ && IsChild(window_, focus_))
+        SetFocus(focus_);
+}
+
+void InputClosed::Discard() const {
+    MSG msg;
+    for (const auto& [first, last] : {std::pair<UINT, UINT>{WM_KEYFIRST, WM_KEYLAST},
+                                      {WM_MOUSEFIRST, WM_MOUSELAST},
+                                      {WM_NCMOUSEMOVE, WM_NCXBUTTONDBLCLK}})
+        while (PeekMessageW(&msg, window_, first, last, PM_REMOVE | PM_NOYIELD)) {
+        }
+    while (PeekMessageW(&msg, window_, WM_DROPFILES, WM_DROPFILES, PM_REMOVE | PM_NOYIELD))
+        const UniqueDrop released(reinterpret_cast<HDROP>(msg.wParam));
+}
+
 int RunProgram(Form& startup, std::wstring_view cannotStart) {
     Barrier(false, [&] {
         startup.Show();

@@ -165,6 +165,24 @@ class Form : public Window {
     std::map<COLORREF, GdiObject<HBRUSH>> brushes_;
 };
 
+// While it lives the form takes no input: it is disabled, so it gets no
+// clicks and no drops, and the keys, clicks and drops already queued for it
+// and its controls are thrown away as it is disabled and again before it is
+// enabled, so that none of them acts later either. Afterwards the focus goes
+// back to the control that had it, when the form is still in front.
+class InputClosed {
+  public:
+    explicit InputClosed(Form& form);
+    ~InputClosed();
+    InputClosed(const InputClosed&) = delete;
+    InputClosed& operator=(const InputClosed&) = delete;
+
+  private:
+    void Discard() const;
+    HWND window_;
+    HWND focus_;
+};
+
 // The program: shows the start-up form, then runs the message loop until the
 // last loaded form has been unloaded. When the start-up form's window cannot
 // be made, the program says so in the failure box and the result is 1.

@@ -3,6 +3,8 @@
 #include "app/Error.h"
 
 #include <algorithm>
+#include <functional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -24,6 +26,58 @@ class RedrawSuspended {
   private:
     HWND h_;
 };
+// Where the user is in the list: the selected entries, the caret, the anchor
+// and the first entry in view, by index.
+struct ListPlace {
+    std::vector<int> selected;
+    LRESULT top = LB_ERR, caret = LB_ERR, anchor = LB_ERR;
+};
+
+ListPlace PlaceIn(HWND lb) {
+    ListPlace place;
+    place.selected.resize(
+        static_cast<size_t>(std::max<LRESULT>(SendMessageW(lb, LB_GETSELCOUNT, 0, 0), 0)));
+    if (!place.selected.empty())
+        SendMessageW(lb, LB_GETSELITEMS, place.selected.size(),
+                     reinterpret_cast<LPARAM>(place.selected.data()));
+    place.top = SendMessageW(lb, LB_GETTOPINDEX, 0, 0);
+    place.caret = SendMessageW(lb, LB_GETCARETINDEX, 0, 0);
+    place.anchor = SendMessageW(lb, LB_GETANCHORINDEX, 0, 0);
+    return place;
+}
+
+// Puts the place back on the same entries, each old index taken to its new
+// one by newIndex (-1: the entry is not there).
+void RestorePlace(HWND lb, const ListPlace& place, const std::function<int(LRESULT)>& newIndex) {
+    for (int i : place.selected)
+        if (const int at = newIndex(i); at >= 0)
+            SendMessageW(lb, LB_SETSEL, TRUE, at);
+    if (const int at = newIndex(place.caret); at >= 0)
+        SendMessageW(lb, LB_SETCARETINDEX, static_cast<WPARAM>(at), FALSE);
+    if (const int at = newIndex(place.anchor); at >= 0)
+        SendMessageW(lb, LB_SETANCHORINDEX, static_cast<WPARAM>(at), 0);
+    if (const int at = newIndex(place.top); at >= 0)
+        SendMessageW(lb, LB_SETTOPINDEX, static_cast<WPARAM>(at), 0);
+}
+
+// The entries again, in their order (already the sorted one), as far as
+// there is room: after a failed add the storage the old entries had has just
+// been given back, so they all fit.
+void InsertInOrder(HWND lb, std::span<const std::wstring> texts) {
+    for (const auto& t : texts) {
+        if (SendMessageW(lb, LB_INSERTSTRING, static_cast<WPARAM>(-1),
+                         reinterpret_cast<LPARAM>(t.c_str())) < 0)
+            break;
+    }
+}
+
+// The index map of a list that holds its entries again where they were.
+std::function<int(LRESULT)> SameIndex(size_t count) {
+    return [count](LRESULT i) {
+        return i >= 0 && static_cast<size_t>(i) < count ? static_cast<int>(i) : -1;
+    };
+}
+
 // An add the list box refused: it has no room left.
 void CheckAdded(LRESULT result) {
     if (result == LB_ERR || result == LB_ERRSPACE)
@@ -189,25 +243,14 @@ void ListBoxList::ReplaceAll(std::span<const std::wstring> texts) {
     RedrawSuspended quiet(lb_);
     // All or nothing: when an add fails, the list shows again what it held.
     const std::vector<std::wstring> old = Items();
-    std::vector<int> selected(static_cast<size_t>(std::max<LRESULT>(Send(LB_GETSELCOUNT), 0)));
-    if (!selected.empty())
-        Send(LB_GETSELITEMS, selected.size(), reinterpret_cast<LPARAM>(selected.data()));
-    const LRESULT top = Send(LB_GETTOPINDEX);
+    const ListPlace place = PlaceIn(lb_);
     Clear();
     try {
         AddAll(texts);
     } catch (...) {
         Clear();
-        // In their order, which is already the sorted one; the storage they
-        // had has just been given back, so this does not fail for want of it.
-        for (const auto& t : old) {
-            if (Send(LB_INSERTSTRING, static_cast<WPARAM>(-1),
-                     reinterpret_cast<LPARAM>(t.c_str())) < 0)
-                break;
-        }
-        for (int i : selected)
-            Send(LB_SETSEL, TRUE, i);
-        Send(LB_SETTOPINDEX, static_cast<WPARAM>(std::max<LRESULT>(top, 0)), 0);
+        InsertInOrder(lb_, old);
+        RestorePlace(lb_, place, SameIndex(old.size()));
         throw;
     }
 }
@@ -215,7 +258,7 @@ void ListBoxList::ReplaceAll(std::span<const std::wstring> texts) {
 std::unique_ptr<PreparedAdd> ListBoxList::StartAdd() const {
     if (!(GetWindowLongW(lb_, GWL_STYLE) & LBS_SORT))
         return DrawingList::StartAdd(); // appended in order: nothing to prepare
-    return std::make_unique<ListBoxAdd>(Items(), static_cast<LCID>(Send(LB_GETLOCALE, 0, 0)));
+    return std::make_unique<ListBoxAdd>(Items(), static_cast<LCID>(Send(LB_GETLOCALE)));
 }
 
 void ListBoxList::AddPrepared(const PreparedAdd& add) {
@@ -229,23 +272,7 @@ void ListBoxList::AddPrepared(const PreparedAdd& add) {
         DrawingList::AddPrepared(add); // each text at its place
         return;
     }
-    std::vector<int> selected(
-        static_cast<size_t>(std::max<LRESULT>(Send(LB_GETSELCOUNT, 0, 0), 0)));
-    if (!selected.empty())
-        Send(LB_GETSELITEMS, selected.size(), reinterpret_cast<LPARAM>(selected.data()));
-    const LRESULT top = Send(LB_GETTOPINDEX, 0, 0);
-    const LRESULT caret = Send(LB_GETCARETINDEX, 0, 0);
-    const LRESULT anchor = Send(LB_GETANCHORINDEX, 0, 0);
-    const auto restore = [&](auto newIndex) {
-        for (int i : selected)
-            Send(LB_SETSEL, TRUE, newIndex(i));
-        if (const int at = newIndex(caret); at >= 0)
-            Send(LB_SETCARETINDEX, static_cast<WPARAM>(at), FALSE);
-        if (const int at = newIndex(anchor); at >= 0)
-            Send(LB_SETANCHORINDEX, static_cast<WPARAM>(at), 0);
-        if (const int at = newIndex(top); at >= 0)
-            Send(LB_SETTOPINDEX, static_cast<WPARAM>(at), 0);
-    };
+    const ListPlace place = PlaceIn(lb_);
 
     RedrawSuspended quiet(lb_);
     Clear();
@@ -261,19 +288,12 @@ void ListBoxList::AddPrepared(const PreparedAdd& add) {
         // No room for all: the entries as they were, then the new ones one
         // at a time, as far as they go.
         Clear();
-        for (const auto& t : add.Listed()) {
-            if (Send(LB_INSERTSTRING, static_cast<WPARAM>(-1),
-                     reinterpret_cast<LPARAM>(t.c_str())) < 0)
-                break;
-        }
-        restore([&add](LRESULT i) {
-            return i >= 0 && static_cast<size_t>(i) < add.Listed().size() ? static_cast<int>(i)
-                                                                          : -1;
-        });
+        InsertInOrder(lb_, add.Listed());
+        RestorePlace(lb_, place, SameIndex(add.Listed().size()));
         AddAll(add.Fresh());
         return;
     }
-    restore([prepared](LRESULT i) { return prepared->NewIndex(i); });
+    RestorePlace(lb_, place, [prepared](LRESULT i) { return prepared->NewIndex(i); });
 }
 
 } // namespace varno::win

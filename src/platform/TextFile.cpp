@@ -125,6 +125,17 @@ bool ReplaceExisting(const std::wstring& path, TempFile& replacement, const std:
     throw FileError(error, L"Cannot replace: " + path);
 }
 
+// The size of an opened file, which must be one on a disk: a console, pipe or
+// device would wait for input that never comes.
+std::uint64_t DiskFileSize(const UniqueFile& file, const std::wstring& path) {
+    if (GetFileType(file.Get()) != FILE_TYPE_DISK)
+        RaiseAccessError(path);
+    LARGE_INTEGER size{};
+    if (!GetFileSizeEx(file.Get(), &size))
+        RaiseLastError(L"Cannot read", path);
+    return static_cast<std::uint64_t>(size.QuadPart);
+}
+
 } // namespace
 
 std::string ReadWholeFile(const std::wstring& path, std::size_t maxBytes) {
@@ -135,17 +146,12 @@ std::string ReadWholeFile(const std::wstring& path, std::size_t maxBytes) {
                                       FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     if (!file)
         RaiseLastError(L"Cannot open", path);
-    // A console, pipe or device would wait for input that never comes.
-    if (GetFileType(file.Get()) != FILE_TYPE_DISK)
-        RaiseAccessError(path);
-    LARGE_INTEGER size{};
-    if (!GetFileSizeEx(file.Get(), &size))
-        RaiseLastError(L"Cannot read", path);
-    if (static_cast<unsigned long long>(size.QuadPart) > maxBytes)
+    const std::uint64_t size = DiskFileSize(file, path);
+    if (size > maxBytes)
         throw Error(errnum::OutOfMemory, L"File too large: " + path);
 
     // Read to the end, also when the file has grown since its size was taken.
-    std::string data(static_cast<size_t>(size.QuadPart), '\0');
+    std::string data(static_cast<size_t>(size), '\0');
     size_t filled = 0;
     for (;;) {
         if (filled == data.size()) {
@@ -182,12 +188,7 @@ std::optional<FileStart> PeekFile(const std::wstring& path, std::size_t headByte
             return std::nullopt;
         RaiseLastError(L"Cannot open", path);
     }
-    if (GetFileType(file.Get()) != FILE_TYPE_DISK)
-        RaiseAccessError(path);
-    LARGE_INTEGER size{};
-    if (!GetFileSizeEx(file.Get(), &size))
-        RaiseLastError(L"Cannot read", path);
-    FileStart start{static_cast<std::uint64_t>(size.QuadPart), std::string(headBytes, '\0')};
+    FileStart start{DiskFileSize(file, path), std::string(headBytes, '\0')};
     DWORD got = 0;
     for (size_t filled = 0; filled < headBytes; filled += got) {
         const DWORD chunk = static_cast<DWORD>(std::min<size_t>(headBytes - filled, 1u << 24));

@@ -44,31 +44,29 @@ bool Args::Present(unsigned i) const {
     return !(V_VT(&v) == VT_ERROR && V_ERROR(&v) == DISP_E_PARAMNOTFOUND);
 }
 
-std::wstring Args::Text(unsigned i) const {
-    Var t;
+void Args::Convert(unsigned i, VARTYPE type, Var& out) const {
     if (i >= p_.cArgs)
         throw CallError{DISP_E_PARAMNOTOPTIONAL};
-    if (FAILED(VariantChangeType(&t.Get(), Src(At(i)), 0, VT_BSTR)))
+    if (FAILED(VariantChangeType(&out.Get(), Src(At(i)), 0, type)))
         throw CallError{DISP_E_TYPEMISMATCH, p_.cArgs - 1 - i};
+}
+
+std::wstring Args::Text(unsigned i) const {
+    Var t;
+    Convert(i, VT_BSTR, t);
     const BSTR b = V_BSTR(&t.Get());
     return b ? std::wstring(b, SysStringLen(b)) : std::wstring();
 }
 
 bool Args::Bool(unsigned i) const {
     Var t;
-    if (i >= p_.cArgs)
-        throw CallError{DISP_E_PARAMNOTOPTIONAL};
-    if (FAILED(VariantChangeType(&t.Get(), Src(At(i)), 0, VT_BOOL)))
-        throw CallError{DISP_E_TYPEMISMATCH, p_.cArgs - 1 - i};
+    Convert(i, VT_BOOL, t);
     return V_BOOL(&t.Get()) != VARIANT_FALSE;
 }
 
 int Args::Int(unsigned i) const {
     Var t;
-    if (i >= p_.cArgs)
-        throw CallError{DISP_E_PARAMNOTOPTIONAL};
-    if (FAILED(VariantChangeType(&t.Get(), Src(At(i)), 0, VT_I4)))
-        throw CallError{DISP_E_TYPEMISMATCH, p_.cArgs - 1 - i};
+    Convert(i, VT_I4, t);
     return V_I4(&t.Get());
 }
 

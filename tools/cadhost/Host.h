@@ -175,6 +175,9 @@ class Args {
 
   private:
     const VARIANT& At(unsigned i) const { return p_.rgvarg[p_.cArgs - 1 - i]; }
+    // The argument converted to the type, into out; raises the call errors
+    // of a missing or unconvertible one.
+    void Convert(unsigned i, VARTYPE type, varno::win::ComVariant& out) const;
     const DISPPARAMS& p_;
 };
 
