@@ -92,6 +92,9 @@ class TimedObject : public AutoObject {
 class TimedRuntime : public AutomationRuntime {
   public:
     explicit TimedRuntime(HostTime& time) : time_(time) {}
+    bool IsRegistered(std::wstring_view progId) override {
+        return win::TheAutomation().IsRegistered(progId);
+    }
     AutoRef GetObject(std::wstring_view progId) override {
         return Wrap(Timed(time_, [&] { return win::TheAutomation().GetObject(progId); }));
     }

@@ -19,8 +19,12 @@ namespace varno {
 class AutoObject;
 using AutoRef = std::shared_ptr<AutoObject>;
 
-// empty, Boolean, integer, text, object
-using Variant = std::variant<std::monostate, bool, std::int32_t, std::wstring, AutoRef>;
+// empty, Boolean, integer, text, object. Integers arrive as 32-bit values
+// where they fit and as 64-bit ones where not (a window handle of a 64-bit
+// host); a 16-bit one is sent where a server takes nothing wider (the host's
+// system variables).
+using Variant = std::variant<std::monostate, bool, std::int16_t, std::int32_t, std::int64_t,
+                             std::wstring, AutoRef>;
 
 class AutoObject {
   public:
@@ -34,6 +38,8 @@ class AutoObject {
 class AutomationRuntime {
   public:
     virtual ~AutomationRuntime() = default;
+    // A server is installed under this identifier (asking costs no launch).
+    virtual bool IsRegistered(std::wstring_view progId) = 0;
     virtual AutoRef GetObject(std::wstring_view progId) = 0;    // the running instance
     virtual AutoRef CreateObject(std::wstring_view progId) = 0; // a new instance
 };

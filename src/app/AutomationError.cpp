@@ -83,6 +83,18 @@ Error AutomationError(const AutomationFailure& failure, const SystemMessageFn& s
     return Error(number, std::move(text));
 }
 
+bool IsServerGone(long number) {
+    static constexpr std::uint32_t gone[] = {
+        hresult::Disconnected, hresult::ServerUnavailable,    hresult::ServerFault,
+        hresult::ServerDied,   hresult::ServerDiedDne,        hresult::ObjectNotConnected,
+        hresult::CallRejected, hresult::ServerCallRetryLater,
+    };
+    for (const std::uint32_t hr : gone)
+        if (number == AutomationErrorNumber(hr))
+            return true;
+    return false;
+}
+
 int RejectedCallDelay(std::uint32_t elapsedMs) {
     return elapsedMs < RejectedCallPatienceMs ? RejectedCallRetryMs : -1;
 }
@@ -109,11 +121,23 @@ std::wstring TextOf(const Variant& value) {
     struct Visitor {
         std::wstring operator()(std::monostate) const { return {}; }
         std::wstring operator()(bool b) const { return b ? L"True" : L"False"; }
+        std::wstring operator()(std::int16_t n) const { return std::to_wstring(n); }
         std::wstring operator()(std::int32_t n) const { return std::to_wstring(n); }
+        std::wstring operator()(std::int64_t n) const { return std::to_wstring(n); }
         std::wstring operator()(const std::wstring& s) const { return s; }
         std::wstring operator()(const AutoRef&) const { throw RuntimeError(errnum::TypeMismatch); }
     };
     return std::visit(Visitor{}, value);
+}
+
+std::optional<std::int64_t> IntegerOf(const Variant& value) {
+    if (const auto* n = std::get_if<std::int16_t>(&value))
+        return *n;
+    if (const auto* n = std::get_if<std::int32_t>(&value))
+        return *n;
+    if (const auto* n = std::get_if<std::int64_t>(&value))
+        return *n;
+    return std::nullopt;
 }
 
 } // namespace varno

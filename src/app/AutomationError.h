@@ -22,6 +22,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -49,7 +50,12 @@ constexpr std::uint32_t InvalidClassString = 0x800401F3;   // CO_E_CLASSSTRING
 constexpr std::uint32_t AppNotFound = 0x800401F5;          // CO_E_APPNOTFOUND
 constexpr std::uint32_t ServerExecFailure = 0x80080005;    // CO_E_SERVER_EXEC_FAILURE
 constexpr std::uint32_t CallRejected = 0x80010001;         // RPC_E_CALL_REJECTED
+constexpr std::uint32_t ServerCallRetryLater = 0x8001010A; // RPC_E_SERVERCALL_RETRYLATER
+constexpr std::uint32_t ServerDied = 0x80010007;           // RPC_E_SERVER_DIED
+constexpr std::uint32_t ServerDiedDne = 0x80010012;        // RPC_E_SERVER_DIED_DNE
+constexpr std::uint32_t ServerFault = 0x80010105;          // RPC_E_SERVERFAULT
 constexpr std::uint32_t Disconnected = 0x80010108;         // RPC_E_DISCONNECTED
+constexpr std::uint32_t ObjectNotConnected = 0x800401FD;   // CO_E_OBJNOTCONNECTED
 constexpr std::uint32_t ServerUnavailable = 0x800706BA;    // RPC_S_SERVER_UNAVAILABLE
 } // namespace hresult
 
@@ -73,6 +79,11 @@ long AutomationErrorNumber(std::uint32_t hr);
 using SystemMessageFn = std::function<std::wstring(std::uint32_t hr)>;
 Error AutomationError(const AutomationFailure& failure, const SystemMessageFn& systemMessage);
 
+// The server has gone (closed, crashed, disconnected) or stopped answering
+// (it rejected a call past the retry time): the number of a failure that no
+// further call to it can mend.
+bool IsServerGone(long number);
+
 // A server busy starting up or saving rejects incoming calls for a while;
 // such a call is tried again every RejectedCallRetryMs for up to
 // RejectedCallPatienceMs before it fails as usual. The delay before the next
@@ -91,5 +102,7 @@ AutoObject& CallTarget(const Variant& value);
 // Text of a value: empty, "True"/"False", decimal digits, the text itself; an
 // object raises 13.
 std::wstring TextOf(const Variant& value);
+// The integer a value holds, of any width; nothing for any other kind.
+std::optional<std::int64_t> IntegerOf(const Variant& value);
 
 } // namespace varno

@@ -3,6 +3,7 @@
 #include "app/AutomationError.h"
 
 #include <cmath>
+#include <vector>
 
 namespace varno {
 
@@ -46,30 +47,10 @@ HostSession& Host() {
     return session;
 }
 
-HostSession& ConnectHost(AutomationRuntime& runtime, MessageBoxes& boxes) {
-    HostSession& host = Host();
-    std::wstring failure;
-    bool failed = false;
-    try {
-        host.HostApp = runtime.GetObject(HostProgId);
-    } catch (const Error& e) {
-        failed = true;
-        failure = e.Description();
-    }
-    if (failed) {
-        failed = false;
-        try {
-            host.HostApp = runtime.CreateObject(HostProgId);
-        } catch (const Error& e) {
-            failed = true;
-            failure = e.Description();
-        }
-    }
-    if (failed) {
-        boxes.Show(failure, MsgOkOnly);
-        return host;
-    }
-    // From here on every failure is ignored and leaves its field as it was.
+namespace {
+// The host is made visible and its active document captured; every failure
+// here is ignored and leaves its field as it was.
+Connection Connected(HostSession& host) {
     const auto ignoring = [](auto&& step) {
         try {
             step();
@@ -81,7 +62,35 @@ HostSession& ConnectHost(AutomationRuntime& runtime, MessageBoxes& boxes) {
     ignoring([&] { host.HostModelSpace = ObjectOf(Deref(host.HostDoc).Get(L"ModelSpace")); });
     ignoring([&] { host.HostPaperSpace = ObjectOf(Deref(host.HostDoc).Get(L"PaperSpace")); });
     ignoring([&] { host.HostUtility = ObjectOf(Deref(host.HostDoc).Get(L"Utility")); });
-    return host;
+    return {host, std::nullopt};
+}
+} // namespace
+
+Connection ConnectHost(AutomationRuntime& runtime, MessageBoxes& boxes) {
+    HostSession& host = Host();
+    std::vector<std::wstring_view> installed;
+    for (const CadHost& cad : CadHosts)
+        if (runtime.IsRegistered(cad.progId))
+            installed.push_back(cad.progId);
+    const bool none = installed.empty();
+    if (none)
+        installed.push_back(HostProgId);
+
+    // The program the user has open is the one the run works with.
+    for (const std::wstring_view progId : installed) {
+        try {
+            host.HostApp = runtime.GetObject(progId);
+            return Connected(host);
+        } catch (const Error&) {
+        }
+    }
+    try {
+        host.HostApp = runtime.CreateObject(installed.front());
+    } catch (const Error& e) {
+        boxes.Show(e.Description(), MsgOkOnly);
+        return {host, none ? Error(e.Number(), std::wstring(NoCadProgramText)) : e};
+    }
+    return Connected(host);
 }
 
 } // namespace varno

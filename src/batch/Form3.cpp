@@ -69,12 +69,22 @@ void Form3::BackToMain() {
         returnWindow_->Show();
 }
 
-void Win32PurgeView::ActivateWindow(std::wstring_view title) {
+bool Win32PurgeView::ActivateWindow(std::wstring_view title) {
     const std::wstring text(title);
     HWND window = text.empty() ? nullptr : FindWindowW(nullptr, text.c_str());
     if (!window)
-        throw RuntimeError(errnum::InvalidProcedureCall);
+        return false;
     SetForegroundWindow(window);
+    return true;
+}
+
+bool Win32PurgeView::ActivateWindowHandle(std::int64_t handle) {
+    // Window handles carry 32 significant bits on 64-bit Windows too.
+    HWND window = reinterpret_cast<HWND>(static_cast<std::intptr_t>(handle));
+    if (!window || !IsWindow(window))
+        return false;
+    SetForegroundWindow(window);
+    return true;
 }
 
 void Win32PurgeView::ShowProgress() {

@@ -63,9 +63,11 @@ class Win32PurgeView : public PurgeView {
   public:
     explicit Win32PurgeView(Form& mainWindow) : main_(mainWindow) {}
 
-    // FindWindowW + SetForegroundWindow; raises error 5 when no top-level
-    // window has exactly this title.
-    void ActivateWindow(std::wstring_view title) override;
+    // FindWindowW + SetForegroundWindow; false when no top-level window has
+    // exactly this title.
+    bool ActivateWindow(std::wstring_view title) override;
+    // IsWindow + SetForegroundWindow.
+    bool ActivateWindowHandle(std::int64_t handle) override;
     void ShowProgress() override;
     void HideMain() override;
     void SetProgress(std::wstring_view text) override;  // Label1

@@ -64,11 +64,29 @@ class HostCalls {
 
     AutoObject& App() const { return Deref(session_.HostApp); }
 
-    // The host's caption, read afresh each time the host's window is
-    // brought to the front: every read is a call the host sees, and the run
-    // makes two.
+    // The host's window to the front: the top-level window titled with the
+    // host's Caption, read afresh each time (every read is a call the host
+    // sees, and the run makes two); else, for a host whose caption is not
+    // its window's title, the window its HWND property names.
     void ActivateHostWindow(PurgeView& view) const {
-        view.ActivateWindow(TextOf(App().Get(L"Caption")));
+        if (view.ActivateWindow(TextOf(App().Get(L"Caption"))))
+            return;
+        const std::optional<std::int64_t> handle = WindowHandle();
+        if (handle && view.ActivateWindowHandle(*handle))
+            return;
+        throw RuntimeError(errnum::InvalidProcedureCall);
+    }
+
+    // The host's HWND; nothing for a host without the property, or with no
+    // number in it.
+    std::optional<std::int64_t> WindowHandle() const {
+        try {
+            return IntegerOf(App().Get(L"HWND"));
+        } catch (const Error& e) {
+            if (IsServerGone(e.Number()))
+                throw;
+            return std::nullopt;
+        }
     }
 
     // FullName is read twice, once for its text and once for its length:
@@ -97,9 +115,9 @@ class HostCalls {
         try {
             const AutoRef preferences = ObjectOf(App().Get(L"Preferences"));
             const AutoRef openSave = ObjectOf(Deref(preferences).Get(L"OpenSave"));
-            const Variant type = Deref(openSave).Get(L"SaveAsType");
-            if (const std::int32_t* n = std::get_if<std::int32_t>(&type))
-                return *n;
+            const std::optional<std::int64_t> type = IntegerOf(Deref(openSave).Get(L"SaveAsType"));
+            if (type && *type >= INT32_MIN && *type <= INT32_MAX)
+                return static_cast<std::int32_t>(*type);
         } catch (const Error&) {
         }
         return std::nullopt;
@@ -129,9 +147,7 @@ bool IsReadOnly(AutoObject& drawing) {
     }
     if (const bool* b = std::get_if<bool>(&value))
         return *b;
-    if (const std::int32_t* n = std::get_if<std::int32_t>(&value))
-        return *n != 0;
-    return false;
+    return IntegerOf(value).value_or(0) != 0;
 }
 
 // Purges one opened drawing and closes it with its changes saved: saved as
@@ -169,8 +185,17 @@ bool IsLastEntry(const DrawingList& list, int index) {
 // current: the index of the entry being worked on, -1 outside the loop.
 void Purge(AutomationRuntime& runtime, MessageBoxes& boxes, DrawingList& list, PurgeView& view,
            DrawingFiles& files, int& current) {
-    const HostCalls host(ConnectHost(runtime, boxes));
-    host.ActivateHostWindow(view);
+    const Connection connection = ConnectHost(runtime, boxes);
+    const HostCalls host(connection.session);
+    try {
+        host.ActivateHostWindow(view);
+    } catch (const Error&) {
+        // Without a host of its own the run stops here, for the reason the
+        // connection gave (the session may still hold an earlier run's host).
+        if (connection.failure)
+            throw *connection.failure;
+        throw;
+    }
     view.ShowProgress();
     view.HideMain();
     host.ActivateHostWindow(view);

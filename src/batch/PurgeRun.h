@@ -19,8 +19,11 @@ class PurgeView {
   public:
     virtual ~PurgeView() = default;
     // Brings the top-level window with exactly this title to the foreground;
-    // raises an error when there is none.
-    virtual void ActivateWindow(std::wstring_view title) = 0;
+    // false when there is none.
+    virtual bool ActivateWindow(std::wstring_view title) = 0;
+    // Brings the window with this handle to the foreground; false when the
+    // handle names no window.
+    virtual bool ActivateWindowHandle(std::int64_t handle) = 0;
     // Shows the progress window Form3 modeless, loading it if needed.
     virtual void ShowProgress() = 0;
     // Hides the main window varnofrm.

@@ -107,9 +107,17 @@ void ToVariant(const Variant& value, VARIANT& out) {
             v.vt = VT_BOOL;
             v.boolVal = b ? VARIANT_TRUE : VARIANT_FALSE;
         }
+        void operator()(std::int16_t n) const {
+            v.vt = VT_I2;
+            v.iVal = n;
+        }
         void operator()(std::int32_t n) const {
             v.vt = VT_I4;
             v.lVal = n;
+        }
+        void operator()(std::int64_t n) const {
+            v.vt = VT_I8;
+            v.llVal = n;
         }
         void operator()(const std::wstring& s) const {
             v.bstrVal = SysAllocStringLen(s.data(), static_cast<UINT>(s.size()));
@@ -164,11 +172,14 @@ Variant FromVariant(const VARIANT& value) {
     case VT_UINT:
     case VT_I8:
     case VT_UI8: {
+        // 32 bits where the value fits, else 64 (a 64-bit host's window handle).
         ComVariant n;
-        const HRESULT hr = VariantChangeType(n.Put(), Source(value), 0, VT_I4);
+        if (SUCCEEDED(VariantChangeType(n.Put(), Source(value), 0, VT_I4)))
+            return Variant(static_cast<std::int32_t>(n.Get().lVal));
+        const HRESULT hr = VariantChangeType(n.Put(), Source(value), 0, VT_I8);
         if (FAILED(hr))
             ThrowAutomationError(hr);
-        return Variant(static_cast<std::int32_t>(n.Get().lVal));
+        return Variant(static_cast<std::int64_t>(n.Get().llVal));
     }
     default: {
         ComVariant text;
@@ -280,6 +291,12 @@ CLSID ClassOf(std::wstring_view progId) {
     return clsid;
 }
 } // namespace
+
+bool ComAutomation::IsRegistered(std::wstring_view progId) {
+    const std::wstring id(progId);
+    CLSID clsid{};
+    return SUCCEEDED(CLSIDFromProgID(id.c_str(), &clsid));
+}
 
 AutoRef ComAutomation::GetObject(std::wstring_view progId) {
     const CLSID clsid = ClassOf(progId);

@@ -44,10 +44,12 @@ class DispatchObject : public AutoObject {
     ComPtr<IDispatch> dispatch_;
 };
 
-// Attach = CLSIDFromProgID + GetActiveObject; launch = CLSIDFromProgID +
-// CoCreateInstance(CLSCTX_SERVER), in-process or local server.
+// Registered = CLSIDFromProgID succeeds; attach = CLSIDFromProgID +
+// GetActiveObject; launch = CLSIDFromProgID + CoCreateInstance(CLSCTX_SERVER),
+// in-process or local server.
 class ComAutomation : public AutomationRuntime {
   public:
+    bool IsRegistered(std::wstring_view progId) override;
     AutoRef GetObject(std::wstring_view progId) override;
     AutoRef CreateObject(std::wstring_view progId) override;
 };

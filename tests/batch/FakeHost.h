@@ -24,7 +24,9 @@ inline std::wstring Show(const Variant& v) {
     struct V {
         std::wstring operator()(std::monostate) const { return L"Empty"; }
         std::wstring operator()(bool b) const { return b ? L"True" : L"False"; }
+        std::wstring operator()(std::int16_t n) const { return L"i2:" + std::to_wstring(n); }
         std::wstring operator()(std::int32_t n) const { return std::to_wstring(n); }
+        std::wstring operator()(std::int64_t n) const { return L"i8:" + std::to_wstring(n); }
         std::wstring operator()(const std::wstring& s) const { return s; }
         std::wstring operator()(const AutoRef& o) const { return o ? L"<object>" : L"Nothing"; }
     };
@@ -93,17 +95,25 @@ class FakeHost : public AutomationRuntime {
         failures_.push_back({std::move(line), nth, std::move(error)});
     }
 
+    // Asking costs no call the host sees: not journaled.
+    bool IsRegistered(std::wstring_view progId) override {
+        return installed.count(std::wstring(progId)) > 0;
+    }
     AutoRef GetObject(std::wstring_view progId) override {
         Record(L"GetObject(" + std::wstring(progId) + L")");
-        if (!running)
+        if (!running.count(std::wstring(progId)))
             throw Error(errnum::CantCreateObject, L"no running host");
         return app;
     }
     AutoRef CreateObject(std::wstring_view progId) override {
-        Record(L"CreateObject(" + std::wstring(progId) + L")");
-        if (!installed)
+        const std::wstring id(progId);
+        Record(L"CreateObject(" + id + L")");
+        if (!installed.count(id))
             throw Error(errnum::CantCreateObject, L"host not installed");
+        if (broken.count(id))
+            throw Error(-2147467259, L"host broken: " + id);
         ++launches;
+        running.insert(id);
         return app;
     }
 
@@ -123,8 +133,10 @@ class FakeHost : public AutomationRuntime {
 
     std::wstring caption = L"Stand-in CAD - [Drawing1.dwg]";
     std::wstring fullName = L"C:\\Program Files\\CAD\\vcad.exe";
-    bool running = true;
-    bool installed = true;
+    // The identifiers registered, those running, and those whose launch fails.
+    std::set<std::wstring> installed{L"AutoCAD.Application"};
+    std::set<std::wstring> running{L"AutoCAD.Application"};
+    std::set<std::wstring> broken;
     bool visible = false;
     int launches = 0;
     std::vector<std::wstring> opened;
@@ -190,10 +202,13 @@ struct FakeFiles : DrawingFiles {
 
 struct FakeView : PurgeView {
     explicit FakeView(Journal& j) : journal(j) {}
-    void ActivateWindow(std::wstring_view title) override {
+    bool ActivateWindow(std::wstring_view title) override {
         journal.push_back(L"Activate(" + std::wstring(title) + L")");
-        if (!windows.count(std::wstring(title)))
-            throw RuntimeError(errnum::InvalidProcedureCall);
+        return windows.count(std::wstring(title)) > 0;
+    }
+    bool ActivateWindowHandle(std::int64_t handle) override {
+        journal.push_back(L"ActivateHandle(" + std::to_wstring(handle) + L")");
+        return handles.count(handle) > 0;
     }
     void ShowProgress() override { journal.push_back(L"ShowProgress"); }
     void HideMain() override { journal.push_back(L"HideMain"); }
@@ -211,6 +226,7 @@ struct FakeView : PurgeView {
 
     Journal& journal;
     std::set<std::wstring> windows;
+    std::set<std::int64_t> handles;
     int clock = 0;
 };
 

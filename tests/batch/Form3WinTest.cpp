@@ -197,24 +197,25 @@ TEST_F(ProgressWindow, RefreshPaintsChangedTextsAtOnce) {
         EXPECT_FALSE(GetUpdateRect(h, nullptr, FALSE));
 }
 
-TEST(PurgeViewWin, ActivatesAWindowByItsExactTitleOnly) {
+TEST(PurgeViewWin, ActivatesAWindowByItsExactTitleOrAHandleThatNamesOne) {
     Win32PurgeView view(varnofrm::Instance());
     HWND other = CreateWindowExW(0, L"STATIC", L"varno 激活测试 window", WS_OVERLAPPEDWINDOW, 10,
                                  10, 200, 100, nullptr, nullptr, nullptr, nullptr);
     ASSERT_TRUE(other);
     ShowWindow(other, SW_SHOW);
     SetForegroundWindow(GetDesktopWindow());
-    view.ActivateWindow(L"varno 激活测试 window");
+    EXPECT_TRUE(view.ActivateWindow(L"varno 激活测试 window"));
     EXPECT_EQ(GetForegroundWindow(), other);
-    for (const wchar_t* title : {L"varno 激活测试", L"varno 激活测试 window ", L""}) {
-        try {
-            view.ActivateWindow(title);
-            ADD_FAILURE() << "no error for a window titled differently";
-        } catch (const Error& e) {
-            EXPECT_EQ(e.Number(), 5);
-        }
-    }
+    for (const wchar_t* title : {L"varno 激活测试", L"varno 激活测试 window ", L""})
+        EXPECT_FALSE(view.ActivateWindow(title)) << testing::PrintToString(title);
+
+    SetForegroundWindow(GetDesktopWindow());
+    const auto handle = static_cast<std::int64_t>(reinterpret_cast<std::intptr_t>(other));
+    EXPECT_TRUE(view.ActivateWindowHandle(handle));
+    EXPECT_EQ(GetForegroundWindow(), other);
     DestroyWindow(other);
+    EXPECT_FALSE(view.ActivateWindowHandle(handle)); // no window any more
+    EXPECT_FALSE(view.ActivateWindowHandle(0));
     EXPECT_FALSE(view.TimeOfDay().empty());
 }
 

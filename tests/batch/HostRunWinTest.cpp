@@ -93,17 +93,6 @@ struct RecordingView : Win32PurgeView {
     std::vector<std::wstring> label1;
 };
 
-// The automation runtime asked for a programmatic identifier nobody has
-// registered, as on a machine without the CAD host.
-struct UnregisteredHost : ComAutomation {
-    AutoRef GetObject(std::wstring_view) override {
-        return ComAutomation::GetObject(L"Varno.NoSuchHost.Application");
-    }
-    AutoRef CreateObject(std::wstring_view) override {
-        return ComAutomation::CreateObject(L"Varno.NoSuchHost.Application");
-    }
-};
-
 class HostRun : public testing::Test {
   protected:
     void SetUp() override {
@@ -494,21 +483,87 @@ TEST_F(HostRun, EachDrawingKeepsItsOwnFormat) {
 TEST_F(HostRun, WithoutTheHostTwoMessageBoxesAndTheMainWindowStays) {
     const std::wstring a = Drawing(L"a.dwg");
     list().AddItem(a);
-    UnregisteredHost runtime;
-    Win32PurgeView view(main);
-    RunBatchPurge(runtime, TheMessageBoxes(), list(), view, files);
+    {
+        const test::HostUnregistered none; // no CAD program of the table
+        ClickCommand9();
+    }
     const auto seen = boxes.Boxes();
     ASSERT_EQ(seen.size(), 2u);
     EXPECT_EQ(seen[0].title, L"批量清理");
     EXPECT_FALSE(seen[0].text.empty()); // the runtime's description
     EXPECT_FALSE(seen[0].hasIcon);
     EXPECT_EQ(seen[1].title, L"错误");
-    EXPECT_EQ(seen[1].text, L"操作不当！");
+    EXPECT_TRUE(seen[1].text.starts_with(L"操作不当！")) << testing::PrintToString(seen[1].text);
     EXPECT_TRUE(seen[1].hasIcon);
     EXPECT_FALSE(Form3::Instance().IsLoaded());
     EXPECT_TRUE(main.IsVisible());
     EXPECT_EQ(list().ListCount(), 1);
     EXPECT_EQ(StandInHost::ProcessId(), 0u);
+}
+
+// A machine with 中望CAD alone: the run launches it and cleans every drawing,
+// each saved once in its own format.
+TEST_F(HostRun, AMachineWithAnotherCadProgramOfTheTableIsServed) {
+    const test::RegisteredHosts zwcad({L"ZWCAD.Application"});
+    std::vector<std::wstring> drawings;
+    for (const wchar_t* name : {L"1.dwg", L"2.dwg", L"3.dwg"})
+        drawings.push_back(host.WriteFile(name, "AC1018" + Unsaved("drawing\n")));
+    for (const auto& p : drawings)
+        list().AddItem(p);
+    ClickCommand9();
+    EXPECT_TRUE(boxes.Boxes().empty());
+    ASSERT_EQ(Count(L"Start|"), 1);
+    EXPECT_EQ(Count(L"Start|" + std::to_wstring(StandInHost::ProcessId()) + L"|ZWCAD.Application|"),
+              1);
+    EXPECT_EQ(GetForegroundWindow(), FindWindowW(nullptr, vcad::Identities[1].caption));
+    for (const auto& p : drawings) {
+        const std::string bytes = Bytes(p);
+        EXPECT_EQ(bytes.substr(0, 6), "AC1018");
+        EXPECT_NE(bytes.find(vcad::SavedPurged), std::string::npos);
+        EXPECT_EQ(bytes.find(vcad::SavedPurged), bytes.rfind(vcad::SavedPurged)); // once
+    }
+    EXPECT_EQ(list().ListCount(), 0);
+}
+
+// With AutoCAD and 浩辰CAD both installed the run attaches to the one that
+// runs, and launches nothing; with neither running, AutoCAD is launched.
+TEST_F(HostRun, TheRunningCadProgramIsUsedElseTheFirstInstalled) {
+    const test::RegisteredHosts two({L"AutoCAD.Application", L"GCAD.Application"});
+    {
+        test::ChildProcess gcad(VcadExe(), L"/host:GCAD.Application", host.Path(L"gcad.out"));
+        ASSERT_TRUE(gcad.WaitForWindow(vcad::Identities[2].caption));
+        const std::wstring a = Drawing(L"a.dwg");
+        list().AddItem(a);
+        ClickCommand9();
+        EXPECT_TRUE(boxes.Boxes().empty());
+        EXPECT_TRUE(Saved(a));
+        EXPECT_EQ(Count(L"Start|"), 1); // the one started by hand
+        EXPECT_EQ(Count(L"Start|" + std::to_wstring(gcad.Id()) + L"|GCAD.Application|"), 1);
+        EXPECT_EQ(StandInHost::ProcessIds(), std::vector<DWORD>{gcad.Id()});
+        DoubleClickProgress();
+        EXPECT_FALSE(StandInHost::EndAll()); // quits it before its handle goes
+    }
+    const std::wstring b = Drawing(L"b.dwg");
+    list().AddItem(b);
+    ClickCommand9();
+    EXPECT_TRUE(Saved(b));
+    EXPECT_EQ(Count(L"Start|"), 2);
+    EXPECT_EQ(
+        Count(L"Start|" + std::to_wstring(StandInHost::ProcessId()) + L"|AutoCAD.Application|"), 1);
+}
+
+// A host whose Caption is not its window's title: its window is found by its
+// HWND, brought to the front, and the run completes.
+TEST_F(HostRun, AHostWhoseCaptionIsNotItsWindowsTitleIsFoundByItsHwnd) {
+    Switch("caption=Drawing1.dwg - not the title\n");
+    const std::wstring a = Drawing(L"a.dwg");
+    list().AddItem(a);
+    ClickCommand9();
+    EXPECT_TRUE(boxes.Boxes().empty());
+    EXPECT_TRUE(InOrder({L"Caption", L"HWND", L"Caption", L"HWND", L"Open|" + a}));
+    EXPECT_EQ(GetForegroundWindow(), FindWindowW(nullptr, vcad::Caption));
+    EXPECT_TRUE(Saved(a));
+    EXPECT_EQ(list().ListCount(), 0);
 }
 
 TEST_F(HostRun, ADrawingThatFailsToOpenStopsTheRunAtIt) {

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <functional>
 #include <iterator>
+#include <set>
 #include <string>
 
 using namespace std::string_literals;
@@ -98,7 +99,9 @@ class PurgeRunTest : public ::testing::Test {
         for (const wchar_t* e : entries)
             l.AddItem(e);
         setUp(h);
+        Host() = HostSession{}; // no earlier run's host, whose fake is gone
         out.stop = RunBatchPurge(h, b, l, v, files);
+        Host() = HostSession{};
         out.left = l.ListCount();
         return out;
     }
@@ -358,8 +361,8 @@ TEST_F(PurgeRunStop, NoneForAFailedTemplate) {
 }
 
 TEST_F(PurgeRunStop, NoneWithoutAHost) {
-    host.running = false;
-    host.installed = false;
+    host.running.clear();
+    host.installed.clear();
     EXPECT_EQ(Run(), std::nullopt);
     EXPECT_EQ(list.ListCount(), 3);
 }
@@ -469,13 +472,93 @@ TEST_F(PurgeRunTest, NoWindowWithTheHostsTitleFailsBeforeTheProgressWindow) {
 }
 
 TEST_F(PurgeRunTest, LaunchesTheHostWhenNoneRuns) {
-    host.running = false;
+    host.running.clear();
     Run();
     EXPECT_EQ(journal.at(0), L"GetObject(AutoCAD.Application)");
     EXPECT_EQ(journal.at(1), L"CreateObject(AutoCAD.Application)");
     EXPECT_EQ(journal.at(2), L"App.Visible=True");
     EXPECT_EQ(host.launches, 1);
     EXPECT_EQ(Host().HostApp, host.app);
+}
+
+// The CAD program the run works with: the first of the table that is
+// running; else the first installed is launched, and its failure is the
+// run's (no other is tried); with none installed, AutoCAD.Application as
+// always, and its description in the first box.
+TEST_F(PurgeRunTest, WorksWithTheCadProgramTheUserHas) {
+    const std::wstring A = L"AutoCAD.Application", Z = L"ZWCAD.Application",
+                       G = L"GCAD.Application", S = L"GStarCAD.Application",
+                       B = L"BricscadApp.AcadApplication";
+    const auto get = [](const std::wstring& id) { return L"GetObject(" + id + L")"; };
+    const auto create = [](const std::wstring& id) { return L"CreateObject(" + id + L")"; };
+    struct Row {
+        const char* what;
+        std::set<std::wstring> installed, running, broken;
+        Journal connect; // the runtime's calls and the boxes
+    };
+    const Row rows[] = {
+        {"only 中望CAD, not running", {Z}, {}, {}, {get(Z), create(Z)}},
+        {"AutoCAD and 浩辰CAD, the latter running", {A, G}, {G}, {}, {get(A), get(G)}},
+        {"AutoCAD and 浩辰CAD, none running", {A, G}, {}, {}, {get(A), get(G), create(A)}},
+        {"all of them running", {A, Z, G, S, B}, {A, Z, G, S, B}, {}, {get(A)}},
+        {"GStarCAD and BricsCAD running", {A, S, B}, {S, B}, {}, {get(A), get(S)}},
+        {"a broken 中望CAD beside BricsCAD",
+         {Z, B},
+         {},
+         {Z},
+         {get(Z), get(B), create(Z), L"MsgBox(host broken: ZWCAD.Application|0|)", FailBox}},
+        {"none installed",
+         {},
+         {},
+         {},
+         {get(A), create(A), L"MsgBox(host not installed|0|)", FailBox}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        const Outcome run = RunAgainst(
+            [&](FakeHost& h) {
+                h.installed = row.installed;
+                h.running = row.running;
+                h.broken = row.broken;
+            },
+            {L"C:\\d\\a.dwg"});
+        Journal connect;
+        std::copy_if(run.journal.begin(), run.journal.end(), std::back_inserter(connect),
+                     [](const std::wstring& l) {
+                         return l.starts_with(L"GetObject(") || l.starts_with(L"CreateObject(") ||
+                                l.starts_with(L"MsgBox(");
+                     });
+        EXPECT_EQ(connect, row.connect);
+        const bool completes = connect.back() != FailBox;
+        EXPECT_EQ(run.left, completes ? 0 : 1);
+        EXPECT_EQ(std::count(run.journal.begin(), run.journal.end(), L"Drawing.Close(True)"),
+                  completes ? 1 : 0);
+    }
+}
+
+// A host whose caption is not its window's title is brought to the front by
+// the window its HWND names (64 bits wide on a 64-bit host); a handle that
+// names no window stops the run before the progress window, as no title did.
+TEST_F(PurgeRunTest, AHostWindowNotTitledWithItsCaptionIsFoundByItsHwnd) {
+    view.windows.clear();
+    const std::int64_t handle = 0x100000042;
+    host.On(L"App.HWND", [&](auto&) { return Variant(handle); });
+    view.handles.insert(handle);
+    list.AddItem(L"C:\\d\\a.dwg");
+    Run();
+    EXPECT_EQ(Count(L"App.HWND"), 2);
+    EXPECT_EQ(Count(L"ActivateHandle(4294967362)"), 2);
+    EXPECT_EQ(list.ListCount(), 0);
+    EXPECT_FALSE(Has(FailBox));
+
+    journal.clear();
+    view.handles.clear(); // the window has gone
+    list.AddItem(L"C:\\d\\a.dwg");
+    Run();
+    EXPECT_TRUE(Has(L"ActivateHandle(4294967362)"));
+    EXPECT_FALSE(Has(L"ShowProgress"));
+    EXPECT_EQ(journal.back(), FailBox);
+    EXPECT_EQ(list.ListCount(), 1);
 }
 
 TEST_F(PurgeRunTest, AttachingNeverLaunchesASecondHost) {
@@ -488,8 +571,8 @@ TEST_F(PurgeRunTest, AttachingNeverLaunchesASecondHost) {
 }
 
 TEST_F(PurgeRunTest, NoHostShowsTheDescriptionThenTheFailure) {
-    host.running = false;
-    host.installed = false;
+    host.running.clear();
+    host.installed.clear();
     list.AddItem(L"C:\\d\\1.dwg");
     Run();
     EXPECT_EQ(journal,
@@ -504,8 +587,8 @@ TEST_F(PurgeRunTest, NoHostKeepsAnEarlierSessionAndFailsOnItsSilentHost) {
     FakeHost gone(journal);
     gone.FailAt(L"App.Caption", Error(-2147023174, L"RPC server unavailable"));
     Host().HostApp = gone.app;
-    host.running = false;
-    host.installed = false;
+    host.running.clear();
+    host.installed.clear();
     Run();
     EXPECT_EQ(Host().HostApp, gone.app); // unchanged
     EXPECT_EQ(journal.at(2), L"MsgBox(host not installed|0|)");
@@ -544,7 +627,7 @@ TEST_F(PurgeRunTest, AFailedModelSpaceLeavesTheOtherCapturesInPlace) {
 TEST_F(PurgeRunTest, EverySecondRunConnectsAgainAndLaunchesWhenTheHostIsGone) {
     Run();
     const AutoRef first = Host().HostApp;
-    host.running = false; // closed between the runs
+    host.running.clear(); // closed between the runs
     journal.clear();
     list.AddItem(L"C:\\d\\1.dwg");
     Run();

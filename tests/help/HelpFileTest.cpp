@@ -2,6 +2,7 @@
 // extract_chmLib into a folder of its own, then checked for its language,
 // its default topic, its contents and index, its links, its code page, and
 // the program's own message texts.
+#include "app/Module1.h"
 #include "app/Unicode.h"
 #include "batch/PurgeRun.h"
 #include "mainwindow/DropDrawings.h"
@@ -368,6 +369,11 @@ TEST_F(HelpFile, ExplainsEveryMessageInTheProgramsOwnWords) {
     // And what the progress window says.
     texts.emplace_back(DoneText);
     texts.push_back(ProgressText(3, 12));
+    // And every CAD program the run works with, by name and identifier.
+    for (const CadHost& cad : CadHosts) {
+        texts.emplace_back(cad.name);
+        texts.emplace_back(cad.progId);
+    }
     // And the question before a save replaces a file that is not a list.
     texts.push_back(ReplaceQuestion(L"D:\\图纸\\plan.dwg"));
     // And every line the message after a drop can have, as the help shows them.

@@ -40,14 +40,14 @@ bool Wait(HANDLE h, DWORD ms) {
     return SUCCEEDED(CoWaitForMultipleHandles(0, ms, 1, &h, &index));
 }
 
-// Asks the running host to quit, from a thread of its own: a host that
+// Asks every running host to quit, from a thread of its own: a host that
 // hangs must not hang the test too.
-DWORD WINAPI QuitRunningHost(void*) {
+DWORD WINAPI QuitRunningHosts(void*) {
     CoInitializeEx(nullptr, COINIT_MULTITHREADED);
-    {
+    for (const vcad::Identity& identity : vcad::Identities) {
         ComPtr<IUnknown> app;
         ComPtr<IDispatch> d;
-        if (SUCCEEDED(GetActiveObject(vcad::Clsid, nullptr, app.Put())) &&
+        if (SUCCEEDED(GetActiveObject(identity.clsid, nullptr, app.Put())) &&
             SUCCEEDED(app->QueryInterface(IID_IDispatch, d.PutVoid()))) {
             LPOLESTR name = const_cast<LPOLESTR>(L"Quit");
             DISPID id = 0;
@@ -156,22 +156,36 @@ DWORD StandInHost::ProcessId() {
     return pid;
 }
 
+std::vector<DWORD> StandInHost::ProcessIds() {
+    std::vector<DWORD> ids;
+    for (HWND w = FindWindowExW(nullptr, nullptr, vcad::WindowClass, nullptr); w;
+         w = FindWindowExW(nullptr, w, vcad::WindowClass, nullptr)) {
+        DWORD pid = 0;
+        GetWindowThreadProcessId(w, &pid);
+        ids.push_back(pid);
+    }
+    return ids;
+}
+
 bool StandInHost::WaitForExit(DWORD timeoutMs) {
-    const DWORD pid = ProcessId();
-    if (!pid)
-        return true;
-    HANDLE h = OpenProcess(SYNCHRONIZE, FALSE, pid);
-    if (!h)
-        return ProcessId() == 0;
-    const bool ended = Wait(h, timeoutMs);
-    CloseHandle(h);
-    return ended;
+    const ULONGLONG end = GetTickCount64() + timeoutMs;
+    for (const DWORD pid : ProcessIds()) {
+        HANDLE h = OpenProcess(SYNCHRONIZE, FALSE, pid);
+        if (!h)
+            continue;
+        const ULONGLONG now = GetTickCount64();
+        const bool ended = now < end && Wait(h, static_cast<DWORD>(end - now));
+        CloseHandle(h);
+        if (!ended)
+            return false;
+    }
+    return ProcessId() == 0;
 }
 
 bool StandInHost::EndAll(DWORD waitMs) {
     if (!ProcessId())
         return false;
-    if (HANDLE t = CreateThread(nullptr, 0, QuitRunningHost, nullptr, 0, nullptr)) {
+    if (HANDLE t = CreateThread(nullptr, 0, QuitRunningHosts, nullptr, 0, nullptr)) {
         Wait(t, 5000);
         CloseHandle(t);
     }
@@ -212,28 +226,70 @@ void StandInHost::RestartRpcss() {
         CloseServiceHandle(scm);
 }
 
-HostUnregistered::HostUnregistered() {
-    wchar_t buf[64];
-    DWORD size = sizeof buf;
-    if (RegGetValueW(HKEY_CLASSES_ROOT, L"AutoCAD.Application\\CLSID", nullptr, RRF_RT_REG_SZ,
-                     nullptr, buf, &size) == ERROR_SUCCESS)
-        clsid_ = buf;
-    RegDeleteTreeW(HKEY_CLASSES_ROOT, L"AutoCAD.Application");
+namespace {
+
+std::wstring ClassKey(const vcad::Identity& identity) {
+    wchar_t clsid[64];
+    StringFromGUID2(identity.clsid, clsid, 64);
+    return std::wstring(L"CLSID\\") + clsid;
 }
 
-HostUnregistered::~HostUnregistered() {
-    if (clsid_.empty())
-        return;
-    HKEY key = nullptr;
-    if (RegCreateKeyExW(HKEY_CLASSES_ROOT, L"AutoCAD.Application\\CLSID", 0, nullptr, 0,
-                        KEY_SET_VALUE, nullptr, &key, nullptr) != ERROR_SUCCESS)
-        return;
-    RegSetValueExW(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(clsid_.c_str()),
-                   static_cast<DWORD>((clsid_.size() + 1) * sizeof(wchar_t)));
-    RegCloseKey(key);
-    const std::wstring name = L"vcad stand-in CAD host";
-    RegSetKeyValueW(HKEY_CLASSES_ROOT, L"AutoCAD.Application", nullptr, REG_SZ, name.c_str(),
-                    static_cast<DWORD>((name.size() + 1) * sizeof(wchar_t)));
+void SetText(const std::wstring& key, const wchar_t* name, const std::wstring& value) {
+    RegSetKeyValueW(HKEY_CLASSES_ROOT, key.c_str(), name, REG_SZ, value.c_str(),
+                    static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+}
+
+std::wstring Text(const std::wstring& key) {
+    wchar_t buf[1024];
+    DWORD size = sizeof buf;
+    if (RegGetValueW(HKEY_CLASSES_ROOT, key.c_str(), nullptr, RRF_RT_REG_SZ, nullptr, buf, &size) !=
+        ERROR_SUCCESS)
+        return {};
+    return buf;
+}
+
+// The stand-in registered as this identity, launched as server by the
+// program of the first identity's registration.
+void Register(const vcad::Identity& identity, const std::wstring& server) {
+    wchar_t clsid[64];
+    StringFromGUID2(identity.clsid, clsid, 64);
+    const std::wstring classKey = ClassKey(identity);
+    SetText(identity.progId, nullptr, L"vcad stand-in CAD host");
+    SetText(std::wstring(identity.progId) + L"\\CLSID", nullptr, clsid);
+    SetText(classKey, nullptr, L"vcad stand-in CAD host");
+    SetText(classKey + L"\\ProgID", nullptr, identity.progId);
+    SetText(classKey + L"\\LocalServer32", nullptr,
+            &identity == &vcad::Identities[0]
+                ? server
+                : server + L" " + std::wstring(vcad::HostSwitch) + identity.progId);
+}
+
+void Unregister(const vcad::Identity& identity) {
+    RegDeleteTreeW(HKEY_CLASSES_ROOT, identity.progId);
+    if (&identity != &vcad::Identities[0]) // its class stays, as the prefix has it
+        RegDeleteTreeW(HKEY_CLASSES_ROOT, ClassKey(identity).c_str());
+}
+
+} // namespace
+
+RegisteredHosts::RegisteredHosts(std::initializer_list<std::wstring_view> progIds)
+    : server_(Text(ClassKey(vcad::Identities[0]) + L"\\LocalServer32")) {
+    for (const vcad::Identity& identity : vcad::Identities) {
+        bool wanted = false;
+        for (const std::wstring_view id : progIds)
+            wanted = wanted || id == identity.progId;
+        if (wanted && !server_.empty())
+            Register(identity, server_);
+        else
+            Unregister(identity);
+    }
+}
+
+RegisteredHosts::~RegisteredHosts() {
+    for (const vcad::Identity& identity : vcad::Identities)
+        Unregister(identity);
+    if (!server_.empty())
+        Register(vcad::Identities[0], server_);
 }
 
 } // namespace varno::test

@@ -6,6 +6,7 @@
 // and the end of every host process when the test is over.
 #include <windows.h>
 
+#include <initializer_list>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -46,9 +47,11 @@ class StandInHost {
     const std::wstring& JournalPath() const { return journal_; }
     const std::wstring& SwitchesPath() const { return switches_; }
 
-    // The process id of the running host, 0 if none.
+    // The process id of a running host, 0 if none.
     static DWORD ProcessId();
-    // Waits (pumping COM) for the running host to end; true if none is left.
+    // Those of every running host.
+    static std::vector<DWORD> ProcessIds();
+    // Waits (pumping COM) for the running hosts to end; true if none is left.
     static bool WaitForExit(DWORD timeoutMs);
     // Ends every running host: Application.Quit, and after waitMs a kill by
     // process id followed by a restart of the RpcSs service. True if a host
@@ -65,18 +68,25 @@ class StandInHost {
     std::wstring folder_, journal_, switches_;
 };
 
-// While it lives, "AutoCAD.Application" is not registered: the ProgID's key is
-// taken out of the prefix's registry and put back by the destructor, as on a
-// machine without the CAD host.
-class HostUnregistered {
+// While it lives, the stand-in is registered as exactly these hosts (see
+// vcad::Identities), each under its own class; the destructor puts back the
+// prefix's registration, "AutoCAD.Application" alone. The server is the one
+// that registration names.
+class RegisteredHosts {
   public:
-    HostUnregistered();
-    ~HostUnregistered();
-    HostUnregistered(const HostUnregistered&) = delete;
-    HostUnregistered& operator=(const HostUnregistered&) = delete;
+    explicit RegisteredHosts(std::initializer_list<std::wstring_view> progIds);
+    ~RegisteredHosts();
+    RegisteredHosts(const RegisteredHosts&) = delete;
+    RegisteredHosts& operator=(const RegisteredHosts&) = delete;
 
   private:
-    std::wstring clsid_;
+    std::wstring server_;
+};
+
+// No CAD host registered, as on a machine without one.
+class HostUnregistered : public RegisteredHosts {
+  public:
+    HostUnregistered() : RegisteredHosts({}) {}
 };
 
 } // namespace varno::test

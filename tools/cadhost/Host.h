@@ -42,6 +42,8 @@ using varno::win::ComPtr;
 //                     SaveAsType, the host's AcSaveAsType numbers), in which
 //                     a plain save writes; 64 (the 2018 format) by default,
 //                     as on the hosts of today
+//   caption=TEXT      Application.Caption answers TEXT, which is not the
+//                     title of the host's window (find it by its HWND)
 // TEXT and NAME match without regard to letter case; every key may repeat.
 struct Switches {
     std::vector<std::wstring> openFails, addFails, saveFails, purgeFails, crashOpen, missing;
@@ -50,6 +52,7 @@ struct Switches {
     bool oldLayout = false;
     bool openActivates = true;
     int saveAsType = 64;
+    std::wstring caption;
 
     bool IsMissing(std::wstring_view member) const;
 };
@@ -66,7 +69,8 @@ class Document;
 
 class Server {
   public:
-    Server(std::wstring exePath, std::wstring journalPath, std::wstring switchesPath);
+    Server(const Identity& identity, std::wstring exePath, std::wstring journalPath,
+           std::wstring switchesPath);
     Server(const Server&) = delete;
     Server& operator=(const Server&) = delete;
 
@@ -80,6 +84,11 @@ class Server {
     bool Busy();
 
     const std::wstring& ExePath() const { return exePath_; }
+    const Identity& Serves() const { return identity_; }
+    // The program's path as the host names it: its own, or a program of the
+    // identity's name in its folder.
+    std::wstring FullName() const;
+    HWND Window() const { return window_; }
     // The template Documents.Add takes without an argument: in the user's
     // profile, or in the program folder for the old layout.
     std::wstring DefaultTemplate();
@@ -117,6 +126,7 @@ class Server {
     void Stop();
     void Shutdown();
 
+    const Identity& identity_;
     std::wstring exePath_, journalPath_, switchesPath_;
     Switches switches_;
     std::string switchesText_;

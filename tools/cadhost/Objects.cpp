@@ -225,7 +225,8 @@ enum : DISPID {
     DocumentsId,
     ActiveDocumentId,
     PreferencesId,
-    QuitId
+    QuitId,
+    HwndId
 };
 constexpr Member ApplicationMembers[] = {
     {L"Visible", VisibleId, Kind::GetPut},
@@ -235,6 +236,7 @@ constexpr Member ApplicationMembers[] = {
     {L"ActiveDocument", ActiveDocumentId, Kind::Get},
     {L"Preferences", PreferencesId, Kind::Get},
     {L"Quit", QuitId, Kind::Method},
+    {L"HWND", HwndId, Kind::Get},
 };
 
 class ApplicationObject : public DispatchObject {
@@ -253,11 +255,17 @@ class ApplicationObject : public DispatchObject {
         case VisibleId:
             SetBool(result, server_.Visible());
             break;
-        case AppCaptionId:
-            SetText(result, Caption);
+        case AppCaptionId: {
+            const std::wstring& other = server_.Current().caption;
+            SetText(result, other.empty() ? std::wstring(server_.Serves().caption) : other);
             break;
+        }
         case AppFullNameId:
-            SetText(result, server_.ExePath());
+            SetText(result, server_.FullName());
+            break;
+        case HwndId: // a LONG_PTR, as a 64-bit host gives it
+            V_VT(&result) = VT_I8;
+            V_I8(&result) = reinterpret_cast<LONG_PTR>(server_.Window());
             break;
         case DocumentsId:
             SetObject(result, documents_.Get());

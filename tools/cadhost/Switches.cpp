@@ -97,6 +97,8 @@ Switches ParseSwitches(std::string_view utf8) {
             sw.openActivates = !SameText(value, L"no");
         else if (key == L"SAVE-AS-TYPE")
             sw.saveAsType = _wtoi(value.c_str());
+        else if (key == L"CAPTION")
+            sw.caption = value;
     }
     return sw;
 }

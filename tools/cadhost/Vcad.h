@@ -3,16 +3,66 @@
 // find it. See vcad.cpp for what it does and how tests switch on failures.
 #include <windows.h>
 
+#include <string_view>
+
 namespace vcad {
 
-// The class registered as "AutoCAD.Application" in the project's Wine prefix
-// (tools/cadhost/register.sh): {3ABDFC53-24F5-49BE-973E-89FC714BFC94}.
-inline constexpr CLSID Clsid = {
-    0x3abdfc53, 0x24f5, 0x49be, {0x97, 0x3e, 0x89, 0xfc, 0x71, 0x4b, 0xfc, 0x94}};
-inline constexpr wchar_t ProgId[] = L"AutoCAD.Application";
+// The CAD hosts the stand-in can be, one process each, several at a time: the
+// identifier it serves (registered in the project's Wine prefix only), the
+// class of its own under which a running instance registers (class object
+// and running object table), its Caption (its main window's title) and the
+// file name of the program its FullName names. It is the first unless it is
+// started with /host:<identifier>.
+struct Identity {
+    const wchar_t* progId;
+    CLSID clsid;
+    const wchar_t* caption;
+    // Empty: FullName is the stand-in's own path, vcad.exe, whose name has
+    // four characters so that FullName less 9 is its folder.
+    const wchar_t* program;
+};
+inline constexpr Identity Identities[] = {
+    // {3ABDFC53-24F5-49BE-973E-89FC714BFC94}
+    {L"AutoCAD.Application",
+     {0x3abdfc53, 0x24f5, 0x49be, {0x97, 0x3e, 0x89, 0xfc, 0x71, 0x4b, 0xfc, 0x94}},
+     L"vcad 替身 CAD 主机 (stand-in)",
+     L""},
+    // {FA4925EC-F34D-4BE2-A9FE-ADA0BE17C9DC}
+    {L"ZWCAD.Application",
+     {0xfa4925ec, 0xf34d, 0x4be2, {0xa9, 0xfe, 0xad, 0xa0, 0xbe, 0x17, 0xc9, 0xdc}},
+     L"vcad 替身 中望CAD (stand-in)",
+     L"ZWCAD.exe"},
+    // {61A6024D-975B-4BDE-854A-D75AD7BC87A6}
+    {L"GCAD.Application",
+     {0x61a6024d, 0x975b, 0x4bde, {0x85, 0x4a, 0xd7, 0x5a, 0xd7, 0xbc, 0x87, 0xa6}},
+     L"vcad 替身 浩辰CAD GCAD (stand-in)",
+     L"gcad.exe"},
+    // {84A5CA5D-72E5-431B-814C-5A54912E43FD}
+    {L"GStarCAD.Application",
+     {0x84a5ca5d, 0x72e5, 0x431b, {0x81, 0x4c, 0x5a, 0x54, 0x91, 0x2e, 0x43, 0xfd}},
+     L"vcad 替身 浩辰CAD GStarCAD (stand-in)",
+     L"GstarCAD.exe"},
+    // {139B4452-F9C4-45C5-A91A-64CE6B01263D}
+    {L"BricscadApp.AcadApplication",
+     {0x139b4452, 0xf9c4, 0x45c5, {0xa9, 0x1a, 0x64, 0xce, 0x6b, 0x01, 0x26, 0x3d}},
+     L"vcad 替身 BricsCAD (stand-in)",
+     L"bricscad.exe"},
+};
+// The identity serving this identifier (letter case ignored), or nullptr.
+inline const Identity* IdentityOf(std::wstring_view progId) {
+    for (const Identity& id : Identities)
+        if (CompareStringOrdinal(id.progId, -1, progId.data(), static_cast<int>(progId.size()),
+                                 TRUE) == CSTR_EQUAL)
+            return &id;
+    return nullptr;
+}
 
-// Application.Caption and the title of the host's main window.
+// The stand-in as "AutoCAD.Application", as ./run and most tests know it.
+inline constexpr CLSID Clsid = Identities[0].clsid;
+inline constexpr wchar_t ProgId[] = L"AutoCAD.Application";
 inline constexpr wchar_t Caption[] = L"vcad 替身 CAD 主机 (stand-in)";
+// The command-line switch that names the identity: /host:ZWCAD.Application.
+inline constexpr std::wstring_view HostSwitch = L"/host:";
 // The window class of the main window (one per host process).
 inline constexpr wchar_t WindowClass[] = L"VcadStandInHost";
 

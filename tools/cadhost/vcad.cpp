@@ -1,9 +1,12 @@
 // vcad.exe — a stand-in CAD host for tests and demonstrations, NOT a CAD
 // program. It is an out-of-process COM automation server registered as
-// "AutoCAD.Application" in the project's Wine prefix only (register.sh), and
-// it implements just the members that varno calls, late-bound:
+// "AutoCAD.Application" in the project's Wine prefix only (register.sh); it
+// can be any of the CAD hosts varno works with instead (vcad.exe
+// /host:ZWCAD.Application, see Identities in Vcad.h), each under a class of
+// its own, several at a time. It implements just the members that varno
+// calls, late-bound:
 //
-//   Application  Visible (get/put), Caption, FullName, Documents,
+//   Application  Visible (get/put), Caption, FullName, HWND, Documents,
 //                ActiveDocument, Preferences, Quit
 //   Documents    Add([template]), Open(path), Count
 //   Document     Name, FullName, ReadOnly, SendCommand(text), PurgeAll,
@@ -12,7 +15,10 @@
 //   Preferences  OpenSave.SaveAsType (get)
 //
 // FullName is this executable's path; its name has four characters, so that
-// FullName without its last 9 characters is its folder. As the hosts of
+// FullName without its last 9 characters is its folder. As another host it
+// names that host's program in its folder (ZWCAD.exe). Caption is its
+// window's title unless the switch caption= says otherwise; HWND is its
+// window's handle. As the hosts of
 // today, it keeps its default template in the user's profile
 // (%LOCALAPPDATA%\vcad\Template\acad.dwt, made at start), not in
 // TEMPLATE\acad.dwt beside it; the switch layout=old makes it a host of
@@ -39,7 +45,8 @@
 //
 // Journal: every call is appended as one UTF-8 line ('\n') to the file named
 // by VCAD_JOURNAL, or vcad-journal.txt beside the executable:
-//   Start|<pid>|<command line>       the host started
+//   Start|<pid>|<identifier>|<command line>   the host started, serving
+//                                    that identifier
 //   Refused                          ... and exits at once (refuse-start)
 //   Visible=True                     a property put
 //   Caption, FullName, Documents     a property get (no arguments)
@@ -98,6 +105,21 @@ std::wstring Env(const wchar_t* name) {
 
 std::wstring Folder(const std::wstring& path) {
     return path.substr(0, path.find_last_of(L'\\'));
+}
+
+// The identity /host:<identifier> names; the first without it. An
+// identifier the stand-in cannot be is nullptr.
+const Identity* IdentityIn(std::wstring_view cmd) {
+    for (size_t at = 0; at < cmd.size();) {
+        const size_t end = std::min(cmd.find(L' ', at), cmd.size());
+        const std::wstring_view word = cmd.substr(at, end - at);
+        if (word.size() > HostSwitch.size() &&
+            SameText(word.substr(1, HostSwitch.size() - 1), HostSwitch.substr(1)) &&
+            (word.front() == L'/' || word.front() == L'-'))
+            return IdentityOf(word.substr(HostSwitch.size()));
+        at = end + 1;
+    }
+    return &Identities[0];
 }
 
 bool HasSwitch(std::wstring_view cmd, std::wstring_view name) {
@@ -205,11 +227,18 @@ class Server::Filter : public IMessageFilter {
 
 // ---- the server ----
 
-Server::Server(std::wstring exePath, std::wstring journalPath, std::wstring switchesPath)
-    : exePath_(std::move(exePath)), journalPath_(std::move(journalPath)),
+Server::Server(const Identity& identity, std::wstring exePath, std::wstring journalPath,
+               std::wstring switchesPath)
+    : identity_(identity), exePath_(std::move(exePath)), journalPath_(std::move(journalPath)),
       switchesPath_(std::move(switchesPath)) {
     underWine_ = GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
     startTick_ = GetTickCount64();
+}
+
+std::wstring Server::FullName() const {
+    if (!*identity_.program)
+        return exePath_;
+    return Folder(exePath_) + L"\\" + identity_.program;
 }
 
 std::wstring Server::DefaultTemplate() {
@@ -426,9 +455,9 @@ bool Server::CreateMainWindow() {
     wc.lpszClassName = WindowClass;
     RegisterClassW(&wc);
     const RECT place = WindowPlace();
-    window_ = CreateWindowExW(0, WindowClass, Caption, WS_OVERLAPPEDWINDOW, place.left, place.top,
-                              place.right - place.left, place.bottom - place.top, nullptr, nullptr,
-                              inst, this);
+    window_ = CreateWindowExW(0, WindowClass, identity_.caption, WS_OVERLAPPEDWINDOW, place.left,
+                              place.top, place.right - place.left, place.bottom - place.top,
+                              nullptr, nullptr, inst, this);
     if (!window_)
         return false;
     RECT rc{};
@@ -443,7 +472,8 @@ bool Server::CreateMainWindow() {
 }
 
 int Server::Run(std::wstring_view commandLine) {
-    Journal(L"Start|" + std::to_wstring(GetCurrentProcessId()) + L"|" + std::wstring(commandLine));
+    Journal(L"Start|" + std::to_wstring(GetCurrentProcessId()) + L"|" + identity_.progId + L"|" +
+            std::wstring(commandLine));
     if (Env(EnvRefuseStart) == L"1" || Current().refuseStart) {
         Journal(L"Refused");
         return 1;
@@ -460,9 +490,9 @@ int Server::Run(std::wstring_view commandLine) {
         // Weakly held in the running object table: the table's own reference
         // must not count as a client, or the host could never see its last
         // client go. IExternalConnection keeps the entry valid in between.
-        const HRESULT reg = CoRegisterClassObject(Clsid, &factory, CLSCTX_LOCAL_SERVER,
+        const HRESULT reg = CoRegisterClassObject(identity_.clsid, &factory, CLSCTX_LOCAL_SERVER,
                                                   REGCLS_MULTIPLEUSE, &factoryCookie_);
-        RegisterActiveObject(app_.Get(), Clsid, ACTIVEOBJECT_WEAK, &activeCookie_);
+        RegisterActiveObject(app_.Get(), identity_.clsid, ACTIVEOBJECT_WEAK, &activeCookie_);
         const bool byCom =
             HasSwitch(commandLine, L"Embedding") || HasSwitch(commandLine, L"Automation");
         if (!byCom)
@@ -525,6 +555,10 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR commandLine, int) {
         journal = folder + L"\\vcad-journal.txt";
     if (switches.empty())
         switches = folder + L"\\vcad-failures.txt";
-    vcad::Server server(exePath, journal, switches);
-    return server.Run(commandLine ? commandLine : L"");
+    const std::wstring_view cmd = commandLine ? commandLine : L"";
+    const vcad::Identity* identity = vcad::IdentityIn(cmd);
+    if (!identity)
+        return 5; // no host of this name
+    vcad::Server server(*identity, exePath, journal, switches);
+    return server.Run(cmd);
 }
