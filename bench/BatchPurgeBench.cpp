@@ -122,10 +122,7 @@ struct TimedView : win::Win32PurgeView {
         win::Win32PurgeView::RefreshProgress();
         refresh += Clock::now() - start;
     }
-};
-
-// Message boxes end the benchmark: a run that fails measures nothing.
-struct FailingBoxes : MessageBoxes {
+    // Message boxes end the benchmark: a run that fails measures nothing.
     void Show(std::wstring_view text, unsigned, std::wstring_view) override {
         std::fwprintf(stderr, L"message box: %ls\n", std::wstring(text).c_str());
         failed = true;
@@ -180,11 +177,10 @@ int wmain(int argc, wchar_t** argv) {
 
     HostTime host;
     TimedRuntime runtime(host);
-    FailingBoxes boxes;
     TimedView view;
     win::Win32DrawingFiles files;
     const auto start = Clock::now();
-    RunBatchPurge(runtime, boxes, main.DrawingList2(), view, files);
+    RunBatchPurge(runtime, main.DrawingList2(), view, files);
     const auto wall = Clock::now() - start;
     const int left = main.DrawingList2().ListCount();
     Quit();
@@ -194,7 +190,7 @@ int wmain(int argc, wchar_t** argv) {
     DeleteFileW((folder + L"\\journal.txt").c_str());
     RemoveDirectoryW(folder.c_str());
 
-    if (boxes.failed || left != 0) {
+    if (view.failed || left != 0) {
         std::fprintf(stderr, "the run failed (%d entries left)\n", left);
         return 1;
     }

@@ -85,9 +85,10 @@ Error AutomationError(const AutomationFailure& failure, const SystemMessageFn& s
 
 bool IsServerGone(long number) {
     static constexpr std::uint32_t gone[] = {
-        hresult::Disconnected, hresult::ServerUnavailable,    hresult::ServerFault,
-        hresult::ServerDied,   hresult::ServerDiedDne,        hresult::ObjectNotConnected,
-        hresult::CallRejected, hresult::ServerCallRetryLater,
+        hresult::Disconnected,         hresult::ServerUnavailable,  hresult::CallFailed,
+        hresult::CallFailedDne,        hresult::ServerFault,        hresult::ServerDied,
+        hresult::ServerDiedDne,        hresult::ObjectNotConnected, hresult::CallRejected,
+        hresult::ServerCallRetryLater,
     };
     for (const std::uint32_t hr : gone)
         if (number == AutomationErrorNumber(hr))

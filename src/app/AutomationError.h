@@ -57,6 +57,8 @@ constexpr std::uint32_t ServerFault = 0x80010105;          // RPC_E_SERVERFAULT
 constexpr std::uint32_t Disconnected = 0x80010108;         // RPC_E_DISCONNECTED
 constexpr std::uint32_t ObjectNotConnected = 0x800401FD;   // CO_E_OBJNOTCONNECTED
 constexpr std::uint32_t ServerUnavailable = 0x800706BA;    // RPC_S_SERVER_UNAVAILABLE
+constexpr std::uint32_t CallFailed = 0x800706BE;           // RPC_S_CALL_FAILED
+constexpr std::uint32_t CallFailedDne = 0x800706BF;        // RPC_S_CALL_FAILED_DNE
 } // namespace hresult
 
 // What a failed call reported.

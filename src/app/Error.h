@@ -4,6 +4,7 @@
 // top (Trap below) and choose their message from the number.
 #include <exception>
 #include <new>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -66,9 +67,24 @@ std::wstring RuntimeErrorText(long number);
 // An Error for a runtime number with the runtime's own text.
 Error RuntimeError(long number);
 
-// Runs body under an error trap: 0 when it returns normally, else the number
-// of the failure it raised (out of memory is 7, anything that is not an
-// Error is an internal error).
+// Runs body under an error trap: nothing when it returns normally, else the
+// failure it raised (out of memory is error 7, anything that is not an Error
+// is an internal error, each with the runtime's text).
+template <class Body> std::optional<Error> Caught(Body&& body) {
+    try {
+        std::forward<Body>(body)();
+        return std::nullopt;
+    } catch (const Error& e) {
+        return e;
+    } catch (const std::bad_alloc&) {
+        return RuntimeError(errnum::OutOfMemory);
+    } catch (const std::exception&) {
+        return RuntimeError(errnum::InternalError);
+    }
+}
+
+// The same trap, for the number alone: 0 when body returns normally. It
+// makes nothing new, so even out of memory it tells.
 template <class Body> long Trap(Body&& body) {
     try {
         std::forward<Body>(body)();

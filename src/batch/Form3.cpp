@@ -87,6 +87,14 @@ bool Win32PurgeView::ActivateWindowHandle(std::int64_t handle) {
     return true;
 }
 
+void Win32PurgeView::Show(std::wstring_view text, unsigned style, std::wstring_view title) {
+    // The host has the foreground: the box takes it, above the host and the
+    // topmost progress window, owned by that window while it exists.
+    const Form3& progress = Form3::Instance();
+    HWND owner = progress.IsLoaded() ? progress.hWnd() : nullptr;
+    ShowMessageBox(owner, text, style | MB_SETFOREGROUND | (owner ? 0 : MB_TOPMOST), title);
+}
+
 void Win32PurgeView::ShowProgress() {
     Form3& progress = Form3::Instance();
     progress.SetReturnWindow(main_);

@@ -63,6 +63,10 @@ class Win32PurgeView : public PurgeView {
   public:
     explicit Win32PurgeView(Form& mainWindow) : main_(mainWindow) {}
 
+    // A message box owned by the progress window while it is loaded (so
+    // above it, as it is topmost), else topmost; MB_SETFOREGROUND.
+    void Show(std::wstring_view text, unsigned style, std::wstring_view title = {}) override;
+
     // FindWindowW + SetForegroundWindow; false when no top-level window has
     // exactly this title.
     bool ActivateWindow(std::wstring_view title) override;

@@ -3,6 +3,9 @@
 #include "app/AutomationError.h"
 #include "app/Module1.h"
 
+#include <cctype>
+#include <type_traits>
+
 namespace varno {
 
 // The template is FullName less its last 9 characters: the backslash and the
@@ -54,7 +57,68 @@ std::optional<std::int32_t> DrawingSaveType(std::string_view firstBytes) {
     return std::nullopt;
 }
 
+DrawingFormat FormatOf(std::string_view firstBytes) {
+    DrawingFormat format;
+    if (firstBytes.size() < FormatCodeLength || !firstBytes.starts_with("AC"))
+        return format;
+    const std::string_view code = firstBytes.substr(0, FormatCodeLength);
+    const auto digit = [&](std::size_t i) {
+        return std::isdigit(static_cast<unsigned char>(code[i])) != 0;
+    };
+    if (digit(2) && digit(3) && digit(4) && digit(5)) {
+        format.code = code;
+        format.tooOld = code < "AC1014";
+    } else if (digit(2) && code[3] == '.') { // "AC1.50", "AC2.10"
+        format.code = code;
+        format.tooOld = true;
+    }
+    format.saveType = DrawingSaveType(firstBytes);
+    return format;
+}
+
+std::wstring FailureText(long number, std::wstring_view reason,
+                         std::optional<std::wstring_view> drawing) {
+    std::wstring text(number == errnum::ObjectDoesntSupport ? NeedsR2000Text : BadOperationText);
+    text += L"\n\n";
+    if (drawing) {
+        text += DrawingLabel;
+        text += *drawing;
+        text += L'\n';
+    }
+    text += ReasonLabel;
+    text += reason;
+    return text;
+}
+
+std::wstring ReasonOf(const Error& failure) {
+    return IsServerGone(failure.Number()) ? std::wstring(HostGoneText) : failure.Description();
+}
+
+bool SameFile(DrawingFiles& files, const std::wstring& a, const std::wstring& b) {
+    const std::optional<std::wstring> finalA = files.FinalPath(a);
+    const std::optional<std::wstring> finalB = finalA ? files.FinalPath(b) : std::nullopt;
+    return finalA && finalB ? files.SameName(*finalA, *finalB) : files.SameName(a, b);
+}
+
 namespace {
+
+// A failure the run reports with a reason of its own.
+[[noreturn]] void Stop(long number, std::wstring_view reason) {
+    throw Error(number, std::wstring(reason));
+}
+
+// Runs a step whose failure only means the host cannot tell (a member it
+// lacks, an answer it cannot give): its result's empty value then (nothing,
+// false). A host that has gone is the run's failure all the same.
+template <class Step> std::invoke_result_t<Step> Asking(Step&& step) {
+    try {
+        return step();
+    } catch (const Error& e) {
+        if (IsServerGone(e.Number()))
+            throw;
+        return {};
+    }
+}
 
 // The run's host calls, each through the application object the session
 // holds at that moment.
@@ -71,22 +135,11 @@ class HostCalls {
     void ActivateHostWindow(PurgeView& view) const {
         if (view.ActivateWindow(TextOf(App().Get(L"Caption"))))
             return;
-        const std::optional<std::int64_t> handle = WindowHandle();
+        const std::optional<std::int64_t> handle =
+            Asking([&] { return IntegerOf(App().Get(L"HWND")); });
         if (handle && view.ActivateWindowHandle(*handle))
             return;
-        throw RuntimeError(errnum::InvalidProcedureCall);
-    }
-
-    // The host's HWND; nothing for a host without the property, or with no
-    // number in it.
-    std::optional<std::int64_t> WindowHandle() const {
-        try {
-            return IntegerOf(App().Get(L"HWND"));
-        } catch (const Error& e) {
-            if (IsServerGone(e.Number()))
-                throw;
-            return std::nullopt;
-        }
+        Stop(errnum::InvalidProcedureCall, NoHostWindowText);
     }
 
     // FullName is read twice, once for its text and once for its length:
@@ -110,27 +163,48 @@ class HostCalls {
     }
 
     // The format the host saves in, by its own setting; nothing when the
-    // host has no such setting or gives no number.
+    // host has no such setting, cannot read it, or gives no number.
     std::optional<std::int32_t> SaveAsSetting() const {
-        try {
+        const std::optional<std::int64_t> type = Asking([&] {
             const AutoRef preferences = ObjectOf(App().Get(L"Preferences"));
             const AutoRef openSave = ObjectOf(Deref(preferences).Get(L"OpenSave"));
-            const std::optional<std::int64_t> type = IntegerOf(Deref(openSave).Get(L"SaveAsType"));
-            if (type && *type >= INT32_MIN && *type <= INT32_MAX)
-                return static_cast<std::int32_t>(*type);
-        } catch (const Error&) {
-        }
+            return IntegerOf(Deref(openSave).Get(L"SaveAsType"));
+        });
+        if (type && *type >= INT32_MIN && *type <= INT32_MAX)
+            return static_cast<std::int32_t>(*type);
         return std::nullopt;
-    }
-
-    // The document the host opened for this path (a host that answers
-    // anything but a document fails the drawing).
-    AutoRef Open(const std::wstring& path) const {
-        return ObjectOf(CallTarget(App().Get(L"Documents")).Call(L"Open", {path}));
     }
 
   private:
     HostSession& session_;
+};
+
+// The host's setting PROXYNOTICE as the user had it, read from the run's
+// template drawing before the run changes it, and put back when the run
+// ends. The host's integer settings are 16-bit, and it takes nothing else.
+class ProxyNotice {
+  public:
+    void Read(const AutoRef& drawing) {
+        const std::optional<std::int64_t> value = Asking([&] {
+            return IntegerOf(
+                Deref(drawing).Call(L"GetVariable", {std::wstring(ProxyNoticeVariable)}));
+        });
+        if (value && *value >= INT16_MIN && *value <= INT16_MAX) {
+            drawing_ = drawing;
+            value_ = static_cast<std::int16_t>(*value);
+        }
+    }
+    // Best effort: a host that refuses keeps the run's value.
+    void PutBack() const {
+        if (drawing_)
+            Caught([&] {
+                drawing_->Call(L"SetVariable", {std::wstring(ProxyNoticeVariable), value_});
+            });
+    }
+
+  private:
+    AutoRef drawing_;
+    std::int16_t value_ = 0;
 };
 
 // A document opened read-only (the file's attribute, or another user holds
@@ -150,30 +224,52 @@ bool IsReadOnly(AutoObject& drawing) {
     return IntegerOf(value).value_or(0) != 0;
 }
 
+// One of the host's open documents is this file (Documents.Count, then each
+// Item's FullName; an unsaved drawing has none). A host that cannot list
+// its documents has none open, as far as the run can tell.
+bool IsOpenInHost(AutoObject& documents, const std::wstring& path, DrawingFiles& files) {
+    return Asking([&] {
+        const std::int64_t count = IntegerOf(documents.Get(L"Count")).value_or(0);
+        for (std::int32_t i = 0; i < count; ++i) {
+            const std::wstring name =
+                TextOf(CallTarget(documents.Call(L"Item", {i})).Get(L"FullName"));
+            if (!name.empty() && SameFile(files, name, path))
+                return true;
+        }
+        return false;
+    });
+}
+
 // Purges one opened drawing and closes it with its changes saved: saved as
 // saveAs first where that is given (its own format, which the host would
 // not keep), else by the close. A read-only one is closed unsaved and stops
-// the run.
+// the run; so is one whose purge or save fails, while the host answers.
 void PurgeDrawing(AutoObject& drawing, const std::wstring& path,
                   std::optional<std::int32_t> saveAs) {
     if (IsReadOnly(drawing)) {
         drawing.Call(L"Close", {false});
-        throw RuntimeError(errnum::PermissionDenied);
+        Stop(errnum::PermissionDenied, ReadOnlyText);
     }
-    drawing.Call(L"PurgeAll", {});
-    if (saveAs) {
-        drawing.Call(L"SaveAs", {path, *saveAs});
-        drawing.Call(L"Close", {false});
-    } else {
-        drawing.Call(L"Close", {true});
+    try {
+        drawing.Call(L"PurgeAll", {});
+        if (saveAs) {
+            drawing.Call(L"SaveAs", {path, *saveAs});
+            drawing.Call(L"Close", {false});
+        } else {
+            drawing.Call(L"Close", {true});
+        }
+    } catch (const Error& e) {
+        if (!IsServerGone(e.Number()))
+            Caught([&] { drawing.Call(L"Close", {false}); });
+        throw;
     }
 }
 
-// The format a drawing must be saved in by SaveAs: its own, where it and the
-// host's setting are both known and differ.
+// The format a drawing must be saved in by SaveAs: its own, where it is
+// known and the host's setting is another or not known.
 std::optional<std::int32_t> SaveAsType(std::optional<std::int32_t> own,
                                        std::optional<std::int32_t> setting) {
-    return own && setting && *own != *setting ? own : std::nullopt;
+    return own && own != setting ? own : std::nullopt;
 }
 
 // The completion texts are written inside the loop, after the drawing whose
@@ -182,10 +278,34 @@ bool IsLastEntry(const DrawingList& list, int index) {
     return list.ListCount() - 1 == index;
 }
 
-// current: the index of the entry being worked on, -1 outside the loop.
-void Purge(AutomationRuntime& runtime, MessageBoxes& boxes, DrawingList& list, PurgeView& view,
-           DrawingFiles& files, int& current) {
-    const Connection connection = ConnectHost(runtime, boxes);
+// What one run keeps beside its steps: the entry being worked on (-1 outside
+// the loop) and the user's proxy notice.
+struct RunState {
+    int current = -1;
+    ProxyNotice proxyNotice;
+};
+
+// One listed drawing, from its file to its save.
+void CleanDrawing(const HostCalls& host, DrawingFiles& files, const std::wstring& path,
+                  std::optional<std::int32_t> setting) {
+    if (!files.FileExists(path))
+        Stop(errnum::FileNotFound, DrawingMissingText);
+    const DrawingFormat format = FormatOf(files.ReadHead(path, FormatCodeLength));
+    if (format.tooOld)
+        Stop(errnum::InvalidFileFormat, TooOldFormatText);
+    const AutoRef documents = ObjectOf(host.App().Get(L"Documents"));
+    if (IsOpenInHost(Deref(documents), path, files))
+        Stop(errnum::PermissionDenied, OpenInHostText);
+    const AutoRef drawing = ObjectOf(Deref(documents).Call(L"Open", {path}));
+    PurgeDrawing(Deref(drawing), path, SaveAsType(format.saveType, setting));
+    if (!format.code.empty() &&
+        FormatOf(files.ReadHead(path, FormatCodeLength)).code != format.code)
+        Stop(errnum::InvalidFileFormat, FormatChangedText);
+}
+
+void Purge(AutomationRuntime& runtime, DrawingList& list, PurgeView& view, DrawingFiles& files,
+           RunState& run) {
+    const Connection connection = ConnectHost(runtime, view);
     const HostCalls host(connection.session);
     try {
         host.ActivateHostWindow(view);
@@ -203,41 +323,45 @@ void Purge(AutomationRuntime& runtime, MessageBoxes& boxes, DrawingList& list, P
 
     host.AddTemplateDrawing(files);
     const std::optional<std::int32_t> setting = host.SaveAsSetting();
-    CallTarget(host.App().Get(L"ActiveDocument"))
-        .Call(L"SendCommand", {std::wstring(ProxyNoticeCommand)});
+    const AutoRef active = ObjectOf(host.App().Get(L"ActiveDocument"));
+    run.proxyNotice.Read(active);
+    Deref(active).Call(L"SendCommand", {std::wstring(ProxyNoticeCommand)});
 
     const int last = list.ListCount() - 1;
     for (int i = 0; i <= last; ++i) {
-        current = i;
+        run.current = i;
         view.SetProgress(ProgressText(i + 1, list.ListCount()));
         view.RefreshProgress();
-        const std::wstring path = TrimSpaces(list.List(i));
-        const std::optional<std::int32_t> own =
-            DrawingSaveType(files.ReadHead(path, FormatCodeLength));
-        const AutoRef drawing = host.Open(path);
-        PurgeDrawing(Deref(drawing), path, SaveAsType(own, setting));
+        CleanDrawing(host, files, TrimSpaces(list.List(i)), setting);
         if (IsLastEntry(list, i)) {
             view.SetProgress(DoneText);
             view.SetEndTime(view.TimeOfDay());
         }
     }
-    current = -1;
+    run.current = -1;
     list.Clear();
 }
 
 } // namespace
 
-std::optional<int> RunBatchPurge(AutomationRuntime& runtime, MessageBoxes& boxes, DrawingList& list,
-                                 PurgeView& view, DrawingFiles& files) {
+std::optional<int> RunBatchPurge(AutomationRuntime& runtime, DrawingList& list, PurgeView& view,
+                                 DrawingFiles& files) {
     // The program's own files are closed by their owners on the way out, so
     // nothing is left open after a failure.
-    int current = -1;
-    const long number = Trap([&] { Purge(runtime, boxes, list, view, files, current); });
-    if (number == 0)
+    RunState run;
+    const std::optional<Error> failure = Caught([&] { Purge(runtime, list, view, files, run); });
+    // The user's proxy notice goes back while the host still answers; after
+    // a host that has gone, trying would hold the box back for a minute.
+    if (!failure || !IsServerGone(failure->Number()))
+        run.proxyNotice.PutBack();
+    if (!failure)
         return std::nullopt;
-    boxes.Show(number == errnum::ObjectDoesntSupport ? NeedsR2000Text : BadOperationText,
-               MsgCritical, ErrorTitle);
-    return current >= 0 ? std::optional<int>(current) : std::nullopt;
+    const std::optional<int> stop = run.current >= 0 ? std::optional(run.current) : std::nullopt;
+    const std::wstring drawing = stop ? TrimSpaces(list.List(*stop)) : std::wstring();
+    view.Show(FailureText(failure->Number(), ReasonOf(*failure),
+                          stop ? std::optional<std::wstring_view>(drawing) : std::nullopt),
+              MsgCritical, ErrorTitle);
+    return stop;
 }
 
 } // namespace varno

@@ -3,6 +3,8 @@
 // host, purged, and closed with its changes saved, while the progress window
 // Form3 shows how far it got.
 #include "app/Automation.h"
+#include "app/Error.h"
+#include "app/Module1.h"
 #include "app/DrawingFiles.h"
 #include "app/Ui.h"
 #include "app/DrawingList.h"
@@ -14,10 +16,13 @@
 
 namespace varno {
 
-// What the run does to the program's windows.
-class PurgeView {
+// What the run does to the program's windows. Its message boxes (the
+// MessageBoxes it is) stand in front of the CAD host, which the run has
+// brought to the front, and of the progress window, and take the
+// foreground: owned by the progress window while that exists, topmost
+// before.
+class PurgeView : public MessageBoxes {
   public:
-    virtual ~PurgeView() = default;
     // Brings the top-level window with exactly this title to the foreground;
     // false when there is none.
     virtual bool ActivateWindow(std::wstring_view title) = 0;
@@ -51,11 +56,30 @@ inline constexpr std::wstring_view ProgressPage = L" 页";           // after ea
 inline constexpr std::wstring_view ProgressOf = L"   共 ";          // then the total
 inline constexpr std::wstring_view TemplateTail = L"\\TEMPLATE\\acad.dwt";
 inline constexpr std::wstring_view ProxyNoticeCommand = L"PROXYNOTICE 0\r";
+// The host's setting that command changes; the run puts the user's value back.
+inline constexpr std::wstring_view ProxyNoticeVariable = L"PROXYNOTICE";
 inline constexpr std::wstring_view DoneText = L"批量清理完成 双击窗口返回";
+
+// The failure box: its first line by the error number, then a blank line,
+// the drawing the run was at (where it was at one) and the reason.
 inline constexpr std::wstring_view NeedsR2000Text = L"仅支持R2000以上版本！";
 inline constexpr std::wstring_view BadOperationText = L"操作不当！";
-// The run's message boxes (ConnectHost's shows the system's own description).
-inline constexpr std::wstring_view PurgeMessages[] = {NeedsR2000Text, BadOperationText};
+inline constexpr std::wstring_view DrawingLabel = L"图纸：";
+inline constexpr std::wstring_view ReasonLabel = L"原因：";
+// The reasons the run gives of its own; any other failure's reason is the
+// description it came with.
+inline constexpr std::wstring_view OpenInHostText = L"图纸已在 CAD 中打开。";
+inline constexpr std::wstring_view ReadOnlyText = L"图纸是只读的，或正被别人使用。";
+inline constexpr std::wstring_view TooOldFormatText = L"图纸的格式早于 R14，CAD 不能按原格式保存。";
+inline constexpr std::wstring_view FormatChangedText = L"CAD 保存的格式与图纸原来的格式不同。";
+inline constexpr std::wstring_view DrawingMissingText = L"找不到图纸文件。";
+inline constexpr std::wstring_view HostGoneText = L"CAD 程序已关闭或没有响应。";
+inline constexpr std::wstring_view NoHostWindowText = L"找不到 CAD 的窗口。";
+// The run's message texts (ConnectHost's first box shows the system's own
+// description).
+inline constexpr std::wstring_view PurgeMessages[] = {
+    NeedsR2000Text,    BadOperationText,   OpenInHostText, ReadOnlyText,     TooOldFormatText,
+    FormatChangedText, DrawingMissingText, HostGoneText,   NoHostWindowText, NoCadProgramText};
 
 // "正在清理第 3 页   共 12 页"
 std::wstring ProgressText(int ordinal, int total);
@@ -73,27 +97,68 @@ std::wstring TrimSpaces(std::wstring_view path);
 inline constexpr std::size_t FormatCodeLength = 6;
 std::optional<std::int32_t> DrawingSaveType(std::string_view firstBytes);
 
+// What a drawing's first bytes say of its format.
+struct DrawingFormat {
+    // "AC" and four digits ("AC1018"), or the dotted form of the oldest
+    // releases ("AC2.10"); empty for bytes that carry no drawing code.
+    std::string code;
+    // Older than R14 (a code below AC1014, or a dotted one): no host of today
+    // writes it, so a save would convert it.
+    bool tooOld = false;
+    // The host's number for it, where it has one (DrawingSaveType).
+    std::optional<std::int32_t> saveType;
+};
+DrawingFormat FormatOf(std::string_view firstBytes);
+
+// The failure box's text. The first line is NeedsR2000Text for error 438,
+// BadOperationText for any other; then a blank line, "图纸：" and the
+// drawing where there is one, and "原因：" and the reason.
+std::wstring FailureText(long number, std::wstring_view reason,
+                         std::optional<std::wstring_view> drawing);
+// The reason a failure gives: HostGoneText for a host that went away or
+// stopped answering, else its own description.
+std::wstring ReasonOf(const Error& failure);
+
 // The run, as Command9 starts it: connects the host session, works through
-// the list and reports a failure in one message box. Never raises. After a
-// failure while a drawing was being worked on, the result is that entry's
-// index, so the main window can point the user at it; after a complete run,
-// or a failure before the first drawing (the host, the template), nothing.
+// the list and reports a failure in one message box of the view, which says
+// which drawing and why. Never raises. After a failure while a drawing was
+// being worked on, the result is that entry's index, so the main window can
+// point the user at it; after a complete run, or a failure before the first
+// drawing (the host, the template), nothing.
 //
 // The template is the host's TEMPLATE\acad.dwt where that file exists (the
 // hosts of old); the hosts of today keep their templates in the user's
 // profile, so elsewhere the new drawing comes from the host's own default
-// template. Each drawing is worked on through the document that Open
-// returned, never through ActiveDocument, which the user (or a host that
-// does not activate what it opens) may have changed in between. A drawing
-// the host opened read-only is closed without saving, and the run stops at
-// it: its purge could not be kept.
+// template. The run turns the host's proxy notice off (PROXYNOTICE 0) and,
+// when it ends, complete or failed, puts the user's value back, unless the
+// host has gone.
+//
+// A drawing is never handed to the host when it is not there, when the host
+// has it open already (the user's own document, perhaps with unsaved edits:
+// see SameFile), or when its format is older than any host of today writes;
+// the run stops there. Each drawing is worked on through the document that
+// Open returned, never through ActiveDocument, which the user (or a host
+// that does not activate what it opens) may have changed in between. A
+// drawing the host opened read-only is closed without saving, and the run
+// stops at it: its purge could not be kept. One whose purge or save fails is
+// closed unsaved while the host still answers, so that no later "save
+// changes?" writes it in the host's format.
 //
 // Each drawing stays in its own file format. The host saves in the format
 // its own setting names (Preferences.OpenSave.SaveAsType, read once a run,
-// never changed); where that differs from the drawing's format, and both are
-// known, the purged drawing is saved with SaveAs in its own format before it
-// is closed unsaved. Otherwise Close(True) saves it, as it always did.
-std::optional<int> RunBatchPurge(AutomationRuntime& runtime, MessageBoxes& boxes, DrawingList& list,
-                                 PurgeView& view, DrawingFiles& files);
+// never changed); where the drawing's format is known and differs from
+// that, or the setting is not known, the purged drawing is saved with
+// SaveAs in its own format before it is closed unsaved. Otherwise
+// Close(True) saves it, as it always did. After the save the drawing's code
+// is read again: a host whose save types mean other formats than ours
+// stops the run at the first drawing it changed.
+std::optional<int> RunBatchPurge(AutomationRuntime& runtime, DrawingList& list, PurgeView& view,
+                                 DrawingFiles& files);
+
+// Two paths name the same file when their final paths are equal without
+// regard to case (a short name, other letter case, a mapped drive against
+// its UNC path); where either file cannot be opened, when the paths as given
+// are. Never by file ID alone: some network drives give every file the same.
+bool SameFile(DrawingFiles& files, const std::wstring& a, const std::wstring& b);
 
 } // namespace varno

@@ -19,8 +19,7 @@ void varnofrm::BatchPurge() {
     Win32PurgeView view(*this);
     Win32DrawingFiles files;
     // The drawing the run stopped at is what the user sees first on coming back.
-    if (const std::optional<int> failed =
-            RunBatchPurge(TheAutomation(), TheMessageBoxes(), list_, view, files))
+    if (const std::optional<int> failed = RunBatchPurge(TheAutomation(), list_, view, files))
         list_.SelectOnly(*failed);
 }
 

@@ -1,6 +1,7 @@
 #include "platform/App.h"
 
 #include "platform/Dispatch.h"
+#include "platform/Handle.h"
 
 #include <commctrl.h>
 #include <shellapi.h>
@@ -199,10 +200,43 @@ void Win32MessageBoxes::Show(std::wstring_view text, unsigned style, std::wstrin
 }
 
 int Win32MessageBoxes::Ask(std::wstring_view text, unsigned style, std::wstring_view title) {
-    // Modal to the whole program, like a message box of the runtime.
-    return MessageBoxW(nullptr, std::wstring(text).c_str(),
-                       std::wstring(title.empty() ? AppTitle : title).c_str(),
-                       style | MB_TASKMODAL);
+    return ShowMessageBox(nullptr, text, style, title);
+}
+
+namespace {
+
+// The style of the message box this thread is about to show. Some systems
+// (Wine) ignore MB_TOPMOST and MB_SETFOREGROUND: as the box is activated, a
+// CBT hook gives it what they ask for.
+thread_local unsigned t_boxStyle = 0;
+
+LRESULT CALLBACK BoxActivating(int code, WPARAM wp, LPARAM lp) {
+    if (code == HCBT_ACTIVATE && t_boxStyle) {
+        HWND box = reinterpret_cast<HWND>(wp);
+        if (t_boxStyle & MB_TOPMOST)
+            SetWindowPos(box, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+        if (t_boxStyle & MB_SETFOREGROUND)
+            SetForegroundWindow(box);
+        t_boxStyle = 0; // the box's own activation only
+    }
+    return CallNextHookEx(nullptr, code, wp, lp);
+}
+
+} // namespace
+
+int ShowMessageBox(HWND owner, std::wstring_view text, unsigned style, std::wstring_view title) {
+    UniqueHook hook;
+    if (style & (MB_TOPMOST | MB_SETFOREGROUND)) {
+        t_boxStyle = style;
+        hook.Reset(SetWindowsHookExW(WH_CBT, BoxActivating, nullptr, GetCurrentThreadId()));
+    }
+    // Without an owner, modal to the whole program, like a message box of the
+    // runtime; with one, modal to it.
+    const int answer = MessageBoxW(owner, std::wstring(text).c_str(),
+                                   std::wstring(title.empty() ? AppTitle : title).c_str(),
+                                   style | (owner ? MB_APPLMODAL : MB_TASKMODAL));
+    t_boxStyle = 0;
+    return answer;
 }
 
 Win32MessageBoxes& TheMessageBoxes() {

@@ -62,6 +62,10 @@ std::wstring TimeOfDayText();
 // Text in the system's ANSI code page and back.
 std::string ToAnsi(std::wstring_view text);
 
+// MessageBoxW with the application's title where none is given; modal to
+// the owner, or to the whole program without one. The answer is the button.
+int ShowMessageBox(HWND owner, std::wstring_view text, unsigned style, std::wstring_view title);
+
 class Win32MessageBoxes : public MessageBoxes, public Questions {
   public:
     void Show(std::wstring_view text, unsigned style, std::wstring_view title = {}) override;

@@ -2,6 +2,7 @@
 
 #include "app/Error.h"
 #include "platform/Folders.h"
+#include "platform/Handle.h"
 #include "platform/TextFile.h"
 
 namespace varno::win {
@@ -18,6 +19,33 @@ std::string Win32DrawingFiles::ReadHead(const std::wstring& path, std::size_t co
         // A file that cannot be read has no head to tell.
     }
     return {};
+}
+
+std::optional<std::wstring> Win32DrawingFiles::FinalPath(const std::wstring& path) {
+    // No access asked: neither a sharing mode of another program nor the
+    // file's permissions can refuse it. A folder opens too, as the flag says.
+    const UniqueFile file(CreateFileW(path.c_str(), 0,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (!file)
+        return std::nullopt;
+    std::wstring final(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD n = GetFinalPathNameByHandleW(file.Get(), final.data(),
+                                                  static_cast<DWORD>(final.size()), 0);
+        if (n == 0)
+            return std::nullopt;
+        if (n < final.size()) {
+            final.resize(n);
+            return final;
+        }
+        final.resize(n); // n counts the terminating NUL when the buffer was short
+    }
+}
+
+bool Win32DrawingFiles::SameName(std::wstring_view a, std::wstring_view b) {
+    return CompareStringOrdinal(a.data(), static_cast<int>(a.size()), b.data(),
+                                static_cast<int>(b.size()), TRUE) == CSTR_EQUAL;
 }
 
 } // namespace varno::win

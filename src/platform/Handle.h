@@ -61,6 +61,7 @@ using UniqueWindow = UniqueAny<HWND, &::DestroyWindow>;
 using UniqueFile = UniqueAny<HANDLE, &::CloseHandle, -1>; // CreateFileW
 using UniqueFind = UniqueAny<HANDLE, &::FindClose, -1>;   // FindFirstFileExW
 using UniqueGlobal = UniqueAny<HGLOBAL, &::GlobalFree>;
+using UniqueHook = UniqueAny<HHOOK, &::UnhookWindowsHookEx>;
 using UniqueDrop = UniqueAny<HDROP, &::DragFinish>; // the HDROP of WM_DROPFILES
 // A storage medium that a data object filled (IDataObject::GetData).
 using UniqueMedium = UniqueAny<STGMEDIUM*, &::ReleaseStgMedium>;

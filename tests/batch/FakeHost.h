@@ -9,6 +9,7 @@
 #include "batch/PurgeRun.h"
 
 #include <algorithm>
+#include <cwctype>
 #include <functional>
 #include <map>
 #include <memory>
@@ -77,6 +78,21 @@ class FakeHost : public AutomationRuntime {
             return Variant(drawing);
         });
         On(L"Doc.SendCommand", [](auto&) { return Variant(); });
+        // The user's proxy notice, a 16-bit setting; SetVariable takes nothing wider.
+        On(L"Doc.GetVariable", [](auto&) { return Variant(std::int16_t{1}); });
+        On(L"Doc.SetVariable", [](auto& a) {
+            if (!std::holds_alternative<std::int16_t>(a.at(1)))
+                throw RuntimeError(errnum::TypeMismatch);
+            return Variant();
+        });
+        // The open documents: the run's new drawing (no file yet), then those
+        // the user has open (UserOpens).
+        On(L"Documents.Count",
+           [this](auto&) { return Variant(static_cast<std::int32_t>(1 + userOpen.size())); });
+        On(L"Documents.Item", [this](auto& a) {
+            return Variant(Make(L"Item" + std::to_wstring(std::get<std::int32_t>(a.at(0)))));
+        });
+        On(L"Item0.FullName", [](auto&) { return Variant(std::wstring()); });
         On(L"Drawing.ReadOnly",
            [this](auto&) { return Variant(readOnly.count(opened.back()) > 0); });
         On(L"Drawing.PurgeAll", [](auto&) { return Variant(); });
@@ -88,6 +104,12 @@ class FakeHost : public AutomationRuntime {
     }
 
     AutoRef Make(std::wstring name) { return std::make_shared<FakeObject>(*this, std::move(name)); }
+    // A drawing the user has open in the host, under this FullName.
+    void UserOpens(std::wstring fullName) {
+        userOpen.push_back(fullName);
+        On(L"Item" + std::to_wstring(userOpen.size()) + L".FullName",
+           [fullName](auto&) { return Variant(fullName); });
+    }
     void On(std::wstring member, Handler h) { handlers_[std::move(member)] = std::move(h); }
     void Remove(const std::wstring& member) { handlers_.erase(member); }
     // The n-th call that writes this journal line raises the error.
@@ -140,6 +162,7 @@ class FakeHost : public AutomationRuntime {
     bool visible = false;
     int launches = 0;
     std::vector<std::wstring> opened;
+    std::vector<std::wstring> userOpen;
     std::set<std::wstring> readOnly; // drawings that open read-only
     std::int32_t saveAsType = 64;    // the host's own save format: the newest
     AutoRef app, doc, drawing;
@@ -179,29 +202,37 @@ inline Variant FakeObject::Call(std::wstring_view member, std::initializer_list<
     return host_.Answer(key, line, std::vector<Variant>(args));
 }
 
-struct FakeBoxes : MessageBoxes {
-    explicit FakeBoxes(Journal& j) : journal(j) {}
-    void Show(std::wstring_view text, unsigned style, std::wstring_view title) override {
-        journal.push_back(L"MsgBox(" + std::wstring(text) + L"|" + std::to_wstring(style) + L"|" +
-                          std::wstring(title) + L")");
-    }
-    Journal& journal;
-};
-
-// Files that exist, by path, and the bytes the drawings start with; nothing
-// else is there.
+// Files by path: all there but the absent ones, the bytes the drawings start
+// with, and the final paths of those that have another (as a short name or
+// a mapped drive has); a path in unreadable cannot be opened at all.
 struct FakeFiles : DrawingFiles {
-    bool FileExists(const std::wstring& path) override { return existing.count(path) > 0; }
+    bool FileExists(const std::wstring& path) override { return absent.count(path) == 0; }
     std::string ReadHead(const std::wstring& path, std::size_t count) override {
         const auto it = heads.find(path);
         return it == heads.end() ? std::string() : it->second.substr(0, count);
     }
-    std::set<std::wstring> existing;
+    std::optional<std::wstring> FinalPath(const std::wstring& path) override {
+        if (absent.count(path) || unreadable.count(path))
+            return std::nullopt;
+        const auto it = finals.find(path);
+        return it == finals.end() ? path : it->second;
+    }
+    bool SameName(std::wstring_view a, std::wstring_view b) override {
+        return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](wchar_t x, wchar_t y) {
+            return std::towlower(x) == std::towlower(y);
+        });
+    }
+    std::set<std::wstring> absent, unreadable;
     std::map<std::wstring, std::string> heads;
+    std::map<std::wstring, std::wstring> finals;
 };
 
 struct FakeView : PurgeView {
     explicit FakeView(Journal& j) : journal(j) {}
+    void Show(std::wstring_view text, unsigned style, std::wstring_view title) override {
+        journal.push_back(L"MsgBox(" + std::wstring(text) + L"|" + std::to_wstring(style) + L"|" +
+                          std::wstring(title) + L")");
+    }
     bool ActivateWindow(std::wstring_view title) override {
         journal.push_back(L"Activate(" + std::wstring(title) + L")");
         return windows.count(std::wstring(title)) > 0;

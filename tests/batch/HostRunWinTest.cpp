@@ -220,7 +220,7 @@ TEST_F(HostRun, ThreeDrawingsArePurgedAndSavedInListOrder) {
     for (const auto& p : {c, a, b})
         list().AddItem(p);
     RecordingView view;
-    RunBatchPurge(TheAutomation(), TheMessageBoxes(), list(), view, files);
+    RunBatchPurge(TheAutomation(), list(), view, files);
     EXPECT_EQ(view.label1,
               (std::vector<std::wstring>{L"正在清理第 1 页   共 3 页", Progress2of3,
                                          L"正在清理第 3 页   共 3 页", CompletedText}));
@@ -231,6 +231,15 @@ TEST_F(HostRun, ThreeDrawingsArePurgedAndSavedInListOrder) {
         EXPECT_TRUE(Saved(p)) << testing::PrintToString(p);
         EXPECT_EQ(Count(L"Close|True|@" + p), 1) << testing::PrintToString(p);
     }
+    // The user's proxy notice, turned off for the run, is put back.
+    EXPECT_TRUE(InOrder({L"GetVariable|PROXYNOTICE|@Drawing1.dwg",
+                         L"SendCommand|PROXYNOTICE 0\\r|@Drawing1.dwg", L"Close|True|@" + c,
+                         L"SetVariable|PROXYNOTICE|1|@Drawing1.dwg"}));
+    const auto journal = host.Journal();
+    const auto putBack =
+        std::find(journal.begin(), journal.end(), L"SetVariable|PROXYNOTICE|1|@Drawing1.dwg");
+    ASSERT_NE(putBack, journal.end());
+    EXPECT_FALSE(putBack + 1 != journal.end() && putBack[1].starts_with(L"Error|")); // taken
     // Today's host has no TEMPLATE\acad.dwt in its program folder.
     EXPECT_EQ(Count(L"Add"), 1);
     EXPECT_EQ(Count(L"Add|"), 0);
@@ -311,7 +320,9 @@ TEST_F(HostRun, AttachesToARunningHostWithoutStartingASecond) {
 // A host of before 2004, with TEMPLATE\acad.dwt in its program folder (a copy
 // of the stand-in in a folder of its own, started by hand): it sees the calls
 // it always saw, but that the per-drawing ones go to the document Open
-// returned, whose ReadOnly is read, and that its save format is read once.
+// returned, whose ReadOnly is read, that its save format is read once, that
+// its proxy notice is read and put back, and that its open documents are
+// looked through before each drawing.
 TEST_F(HostRun, AnOldLayoutHostSeesTheCallsItAlwaysSaw) {
     const std::wstring folder = host.Path(L"CAD R2000");
     ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
@@ -328,12 +339,27 @@ TEST_F(HostRun, AnOldLayoutHostSeesTheCallsItAlwaysSaw) {
     const std::vector<std::wstring> calls = host.Calls();
     const std::vector<std::wstring> tail(std::find(calls.begin(), calls.end(), L"Caption"),
                                          calls.end());
-    EXPECT_EQ(tail, (std::vector<std::wstring>{
-                        L"Caption", L"Caption", L"FullName", L"FullName", L"Documents",
-                        L"Add|" + folder + L"\\TEMPLATE\\acad.dwt", L"Preferences", L"OpenSave",
-                        L"SaveAsType", L"ActiveDocument",
-                        L"SendCommand|PROXYNOTICE 0\\r|@Drawing1.dwg", L"Documents", L"Open|" + a,
-                        L"ReadOnly|@" + a, L"PurgeAll|@" + a, L"Close|True|@" + a}));
+    EXPECT_EQ(tail, (std::vector<std::wstring>{L"Caption",
+                                               L"Caption",
+                                               L"FullName",
+                                               L"FullName",
+                                               L"Documents",
+                                               L"Add|" + folder + L"\\TEMPLATE\\acad.dwt",
+                                               L"Preferences",
+                                               L"OpenSave",
+                                               L"SaveAsType",
+                                               L"ActiveDocument",
+                                               L"GetVariable|PROXYNOTICE|@Drawing1.dwg",
+                                               L"SendCommand|PROXYNOTICE 0\\r|@Drawing1.dwg",
+                                               L"Documents",
+                                               L"Count",
+                                               L"Item|0",
+                                               L"FullName|@Drawing1.dwg",
+                                               L"Open|" + a,
+                                               L"ReadOnly|@" + a,
+                                               L"PurgeAll|@" + a,
+                                               L"Close|True|@" + a,
+                                               L"SetVariable|PROXYNOTICE|1|@Drawing1.dwg"}));
     EXPECT_FALSE(StandInHost::EndAll()); // quits it before its handle goes
 }
 
@@ -376,7 +402,7 @@ TEST_F(HostRun, AReadOnlyDrawingStopsTheRunThereAndIsSelected) {
         SetFileAttributesW(b.c_str(), FILE_ATTRIBUTE_NORMAL);
         const auto seen = boxes.Boxes();
         ASSERT_EQ(seen.size(), held ? 2u : 1u);
-        EXPECT_EQ(seen.back().text, L"操作不当！");
+        EXPECT_EQ(seen.back().text, FailureText(errnum::PermissionDenied, ReadOnlyText, b));
         EXPECT_TRUE(Saved(a));
         EXPECT_EQ(Bytes(b), Unsaved("drawing\n"));
         EXPECT_EQ(Count(L"Close|False|@" + b), held ? 2 : 1);
@@ -387,6 +413,34 @@ TEST_F(HostRun, AReadOnlyDrawingStopsTheRunThereAndIsSelected) {
         EXPECT_EQ(list().ListCount(), 3);
         EXPECT_EQ(SelectedEntries(), std::vector<int>{1});
     }
+}
+
+// A listed drawing the user has open in the host with unsaved edits (under
+// other letter case; the host would hand that very document to Open) is
+// neither written nor closed: the run stops there, naming it, puts the
+// user's proxy notice back, and selects the drawing on return.
+TEST_F(HostRun, ADrawingTheUserHasOpenInTheHostIsLeftAlone) {
+    const std::wstring a = Drawing(L"1.dwg"), b = Drawing(L"2.dwg", "the user's\n"),
+                       c = Drawing(L"3.dwg");
+    const std::wstring users = b.substr(0, b.size() - 5) + L"2.DWG";
+    Switch("user-open=" + std::string(users.begin(), users.end()) + "\n");
+    for (const auto& p : {a, b, c})
+        list().AddItem(p);
+    ClickCommand9();
+    const auto seen = boxes.Boxes();
+    ASSERT_EQ(seen.size(), 1u);
+    EXPECT_EQ(seen[0].text, FailureText(errnum::PermissionDenied, OpenInHostText, b));
+    EXPECT_EQ(Count(L"UserOpen|" + users), 1);
+    EXPECT_TRUE(Saved(a));
+    EXPECT_EQ(Bytes(b), Unsaved("the user's\n"));
+    EXPECT_EQ(Count(L"Open|" + b), 0);
+    for (const wchar_t* call : {L"PurgeAll|", L"SaveAs|", L"Close|"})
+        for (const auto& line : host.Journal())
+            EXPECT_FALSE(line.starts_with(call) && line.ends_with(L"@" + users)) << line;
+    EXPECT_EQ(Count(L"SetVariable|PROXYNOTICE|1|@Drawing1.dwg"), 1);
+    DoubleClickProgress();
+    EXPECT_EQ(list().ListCount(), 3);
+    EXPECT_EQ(SelectedEntries(), std::vector<int>{1});
 }
 
 // From the click until the run ends the main window takes no input, not even
@@ -478,6 +532,32 @@ TEST_F(HostRun, EachDrawingKeepsItsOwnFormat) {
     EXPECT_EQ(Count(L"SaveAs|" + late + L"|64|@" + late), 1);
     EXPECT_EQ(Count(L"Preferences"), 2); // once a run
     EXPECT_TRUE(boxes.Boxes().empty());
+    DoubleClickProgress();
+
+    // A host whose setting cannot be read: the drawing is saved in its own
+    // format by name all the same.
+    Switch("preferences-fails\n");
+    const std::wstring unknown = drawing(L"2004 again.dwg", "AC1018");
+    list().AddItem(unknown);
+    ClickCommand9();
+    EXPECT_TRUE(boxes.Boxes().empty());
+    EXPECT_EQ(Bytes(unknown).substr(0, 6), "AC1018");
+    EXPECT_EQ(Count(L"SaveAs|" + unknown + L"|24|@" + unknown), 1);
+    DoubleClickProgress();
+
+    // A host whose save types mean other formats: the run stops at the first
+    // drawing it changed, and says so; the next is not touched.
+    Switch("saveas-writes=64\n");
+    const std::wstring changed = drawing(L"x 2004.dwg", "AC1018"),
+                       next = drawing(L"y 2004.dwg", "AC1018");
+    list().AddItem(changed);
+    list().AddItem(next);
+    ClickCommand9();
+    ASSERT_EQ(boxes.Boxes().size(), 1u);
+    EXPECT_EQ(boxes.Boxes()[0].text,
+              FailureText(errnum::InvalidFileFormat, FormatChangedText, changed));
+    EXPECT_EQ(Bytes(next), "AC1018" + Unsaved("drawing\n"));
+    EXPECT_EQ(list().ListCount(), 2);
 }
 
 TEST_F(HostRun, WithoutTheHostTwoMessageBoxesAndTheMainWindowStays) {
@@ -493,8 +573,11 @@ TEST_F(HostRun, WithoutTheHostTwoMessageBoxesAndTheMainWindowStays) {
     EXPECT_FALSE(seen[0].text.empty()); // the runtime's description
     EXPECT_FALSE(seen[0].hasIcon);
     EXPECT_EQ(seen[1].title, L"错误");
-    EXPECT_TRUE(seen[1].text.starts_with(L"操作不当！")) << testing::PrintToString(seen[1].text);
+    EXPECT_EQ(seen[1].text, FailureText(errnum::CantCreateObject, NoCadProgramText, {}));
     EXPECT_TRUE(seen[1].hasIcon);
+    // Before the progress window exists, both stand in front of everything.
+    EXPECT_TRUE(seen[0].topmost);
+    EXPECT_TRUE(seen[1].topmost);
     EXPECT_FALSE(Form3::Instance().IsLoaded());
     EXPECT_TRUE(main.IsVisible());
     EXPECT_EQ(list().ListCount(), 1);
@@ -574,8 +657,11 @@ TEST_F(HostRun, ADrawingThatFailsToOpenStopsTheRunAtIt) {
     ClickCommand9();
     const auto seen = boxes.Boxes();
     ASSERT_EQ(seen.size(), 1u);
-    EXPECT_EQ(seen[0].text, L"操作不当！");
+    EXPECT_EQ(seen[0].text, FailureText(errnum::FileNotFound, DrawingMissingText, b));
     EXPECT_EQ(seen[0].title, L"错误");
+    // In front of the host and the progress window: owned by the latter.
+    EXPECT_EQ(seen[0].owner, Form3::Instance().hWnd());
+    EXPECT_EQ(Count(L"Open|" + b), 0);
     EXPECT_TRUE(Saved(a));
     EXPECT_EQ(Bytes(c), Unsaved("third\n"));
     EXPECT_EQ(Count(L"Open|" + c), 0);
@@ -629,7 +715,8 @@ TEST_F(HostRun, AMissingPurgeAllAsksForR2000) {
     ClickCommand9();
     const auto seen = boxes.Boxes();
     ASSERT_EQ(seen.size(), 1u);
-    EXPECT_EQ(seen[0].text, L"仅支持R2000以上版本！");
+    EXPECT_TRUE(seen[0].text.starts_with(L"仅支持R2000以上版本！\n\n图纸：" + a + L"\n原因："))
+        << testing::PrintToString(seen[0].text);
     EXPECT_TRUE(seen[0].hasIcon);
     EXPECT_EQ(Bytes(a), Unsaved("old\n"));
     EXPECT_EQ(list().ListCount(), 1);
@@ -642,7 +729,8 @@ TEST_F(HostRun, AMissingTemplateFailsWithTheProgressWindowShown) {
     ClickCommand9();
     const auto seen = boxes.Boxes();
     ASSERT_EQ(seen.size(), 1u);
-    EXPECT_EQ(seen[0].text, L"操作不当！");
+    EXPECT_TRUE(seen[0].text.starts_with(L"操作不当！\n\n原因：找不到样板文件"))
+        << testing::PrintToString(seen[0].text);
     EXPECT_EQ(Count(L"SendCommand|"), 0);
     EXPECT_EQ(Count(L"Open|"), 0);
     EXPECT_TRUE(Form3::Instance().IsVisible());
@@ -664,7 +752,7 @@ TEST_F(HostRun, WithoutAProgressWindowTheRunStopsAndTheMainWindowStays) {
     }
     const auto seen = boxes.Boxes();
     ASSERT_EQ(seen.size(), 1u);
-    EXPECT_EQ(seen[0].text, L"操作不当！");
+    EXPECT_TRUE(seen[0].text.starts_with(L"操作不当！\n\n原因："));
     EXPECT_FALSE(Form3::Instance().IsLoaded());
     EXPECT_TRUE(main.IsVisible());
     EXPECT_EQ(Count(L"Open|"), 0);
@@ -733,7 +821,8 @@ TEST_F(HostRun, AHostKilledInTheMiddleIsAFailureAndNothingIsLost) {
     ClickCommand9();
     const auto seen = boxes.Boxes();
     ASSERT_EQ(seen.size(), 1u);
-    EXPECT_EQ(seen[0].text, L"操作不当！");
+    EXPECT_TRUE(seen[0].text.starts_with(L"操作不当！\n\n图纸：" + b + L"\n"));
+    EXPECT_TRUE(seen[0].text.ends_with(HostGoneText)) << testing::PrintToString(seen[0].text);
     EXPECT_TRUE(Saved(a));
     EXPECT_EQ(Bytes(b), Unsaved("second\n"));
     EXPECT_EQ(Bytes(c), Unsaved("third\n"));

@@ -99,6 +99,8 @@ MessageBoxInfo ReadMessageBox(HWND box) {
     MessageBoxInfo info;
     info.title = WindowText(box);
     info.text = WindowText(GetDlgItem(box, 0xFFFF));
+    info.owner = GetWindow(box, GW_OWNER);
+    info.topmost = (GetWindowLongW(box, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0;
     EnumChildWindows(
         box,
         [](HWND h, LPARAM p) -> BOOL {

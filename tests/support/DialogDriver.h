@@ -39,6 +39,8 @@ struct MessageBoxInfo {
     std::wstring title;
     std::wstring text;
     bool hasIcon = false;
+    HWND owner = nullptr;
+    bool topmost = false;
 };
 MessageBoxInfo ReadMessageBox(HWND box);
 

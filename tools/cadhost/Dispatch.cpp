@@ -64,6 +64,12 @@ bool Args::Bool(unsigned i) const {
     return V_BOOL(&t.Get()) != VARIANT_FALSE;
 }
 
+VARTYPE Args::Type(unsigned i) const {
+    if (i >= p_.cArgs)
+        return VT_EMPTY;
+    return static_cast<VARTYPE>(V_VT(&At(i)) & ~VT_BYREF);
+}
+
 int Args::Int(unsigned i) const {
     Var t;
     Convert(i, VT_I4, t);

@@ -44,6 +44,13 @@ using varno::win::ComPtr;
 //                     as on the hosts of today
 //   caption=TEXT      Application.Caption answers TEXT, which is not the
 //                     title of the host's window (find it by its HWND)
+//   user-open=PATH    the user has the drawing PATH open, with unsaved
+//                     edits (the host opens it when it sees the switch); Open
+//                     of that path hands back that same document, and a save
+//                     of it writes the edits
+//   preferences-fails Application.Preferences fails
+//   saveas-writes=N   SaveAs writes the format of save type N, whatever type
+//                     it is asked for (a host whose numbers mean other formats)
 // TEXT and NAME match without regard to letter case; every key may repeat.
 struct Switches {
     std::vector<std::wstring> openFails, addFails, saveFails, purgeFails, crashOpen, missing;
@@ -53,6 +60,9 @@ struct Switches {
     bool openActivates = true;
     int saveAsType = 64;
     std::wstring caption;
+    std::vector<std::wstring> userOpen;
+    bool preferencesFail = false;
+    int saveAsWrites = 0;
 
     bool IsMissing(std::wstring_view member) const;
 };
@@ -99,14 +109,20 @@ class Server {
     // Ends the process at once, as a crash would, inside a call.
     [[noreturn]] void Crash();
 
-    // The open drawings; the last one is the active document.
+    // The open drawings in the order they were opened (Documents.Item), and
+    // the active one.
     const std::vector<ComPtr<Document>>& Documents() const { return docs_; }
-    Document* Active() const { return docs_.empty() ? nullptr : docs_.back().Get(); }
+    Document* Active() const { return active_; }
     // A new or opened drawing becomes the active one, unless activate is
     // false and there is an active one already.
     void AddDocument(ComPtr<Document> doc, bool activate = true);
-    void Activate(Document* doc);
+    void Activate(Document* doc) { active_ = doc; }
+    // A closed drawing goes; the last opened of the others becomes active.
     void RemoveDocument(Document* doc);
+
+    // The host's setting PROXYNOTICE (1, the hosts' default, at start).
+    int ProxyNotice() const { return proxyNotice_; }
+    void SetProxyNotice(int value) { proxyNotice_ = value; }
     int NextDrawingNumber() { return ++drawings_; }
 
     // External connections and server locks held by clients.
@@ -145,7 +161,12 @@ class Server {
     DWORD factoryCookie_ = 0;
     DWORD activeCookie_ = 0;
     ComPtr<IDispatch> app_;
+    // Opens the drawings the switches say the user has open.
+    void OpenUsersDrawings();
+
     std::vector<ComPtr<Document>> docs_;
+    Document* active_ = nullptr;
+    int proxyNotice_ = 1;
     int drawings_ = 0;
 };
 
@@ -182,6 +203,8 @@ class Args {
     std::wstring Text(unsigned i) const;
     bool Bool(unsigned i) const;
     int Int(unsigned i) const;
+    // The argument's own type, by reference or not (VT_EMPTY beyond the end).
+    VARTYPE Type(unsigned i) const;
 
   private:
     const VARIANT& At(unsigned i) const { return p_.rgvarg[p_.cArgs - 1 - i]; }
@@ -259,13 +282,15 @@ bool IsStandInDrawing(std::string_view bytes);
 // The format code a save type writes ("AC1018" for 24), empty for a type the
 // stand-in cannot write.
 std::string_view FormatCode(int saveAsType);
+// The drawing at path, opened as the user's own, with unsaved edits.
+ComPtr<Document> OpenUsersDrawing(Server& server, const std::wstring& path);
 
 class Document : public DispatchObject {
   public:
     // A drawing opened from path (with its bytes, read-only when the file is
     // or another process holds it for writing), or a new one named name.
     Document(Server& server, std::wstring path, std::wstring name, std::string content,
-             bool readOnly = false);
+             bool readOnly = false, bool userEdits = false);
     const std::wstring& Path() const { return path_; }
     void Disconnect();
 
@@ -275,7 +300,7 @@ class Document : public DispatchObject {
 
   private:
     void Close(bool save);
-    void SaveAs(const std::wstring& path, int saveAsType);
+    void SaveAs(const std::wstring& path, int saveAsType, int writes);
     // Writes the drawing to path in the format of saveAsType (its code
     // rewritten where it has one), with its marker line; true when written,
     // false for a file that is not one of the stand-in's drawings.
@@ -283,6 +308,7 @@ class Document : public DispatchObject {
     std::wstring path_, name_;
     std::string content_;
     bool readOnly_ = false;
+    bool userEdits_ = false;
     bool purged_ = false;
     bool closed_ = false;
     ComPtr<IDispatch> modelSpace_, paperSpace_, utility_;

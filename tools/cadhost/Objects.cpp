@@ -125,11 +125,12 @@ class Plain : public DispatchObject {
 
 // ---- Documents ----
 
-enum : DISPID { AddId = 1, OpenId, CountId };
+enum : DISPID { AddId = 1, OpenId, CountId, ItemId };
 constexpr Member DocumentsMembers[] = {
     {L"Add", AddId, Kind::Method, 0, 1},
     {L"Open", OpenId, Kind::Method, 1, 3},
     {L"Count", CountId, Kind::Get},
+    {L"Item", ItemId, Kind::Method, 1, 1},
 };
 
 class DocumentsObject : public DispatchObject {
@@ -178,6 +179,14 @@ class DocumentsObject : public DispatchObject {
             V_VT(&result) = VT_I4;
             V_I4(&result) = static_cast<LONG>(server_.Documents().size());
             break;
+        case ItemId: { // by its place, 0 the first opened
+            const int index = args.Int(0);
+            if (index < 0 || static_cast<size_t>(index) >= server_.Documents().size())
+                throw HostError{E_INVALIDARG,
+                                L"索引无效 (no such document): " + std::to_wstring(index)};
+            SetObject(result, server_.Documents()[static_cast<size_t>(index)].Get());
+            break;
+        }
         }
     }
 };
@@ -276,6 +285,8 @@ class ApplicationObject : public DispatchObject {
             SetObject(result, server_.Active());
             break;
         case PreferencesId:
+            if (server_.Current().preferencesFail)
+                throw HostError{E_FAIL, L"无法读取选项 (cannot read the preferences)"};
             SetObject(result, preferences_.Get());
             break;
         case QuitId:
@@ -301,6 +312,9 @@ class ApplicationObject : public DispatchObject {
 enum : DISPID {
     NameId = 1,
     DocFullNameId,
+    PathId,
+    GetVariableId,
+    SetVariableId,
     ReadOnlyId,
     SendCommandId,
     PurgeAllId,
@@ -313,6 +327,9 @@ enum : DISPID {
 constexpr Member DocumentMembers[] = {
     {L"Name", NameId, Kind::Get},
     {L"FullName", DocFullNameId, Kind::Get},
+    {L"Path", PathId, Kind::Get},
+    {L"GetVariable", GetVariableId, Kind::Method, 1, 1},
+    {L"SetVariable", SetVariableId, Kind::Method, 2, 2},
     {L"ReadOnly", ReadOnlyId, Kind::Get},
     {L"SendCommand", SendCommandId, Kind::Method, 1, 1},
     {L"PurgeAll", PurgeAllId, Kind::Method},
@@ -322,6 +339,19 @@ constexpr Member DocumentMembers[] = {
     {L"PaperSpace", PaperSpaceId, Kind::Get},
     {L"Utility", UtilityId, Kind::Get},
 };
+
+// The host's system variables: PROXYNOTICE alone, a 16-bit integer.
+void CheckVariable(const std::wstring& name) {
+    if (!SameText(name, L"PROXYNOTICE"))
+        throw HostError{E_INVALIDARG, L"未知的系统变量 (unknown system variable): " + name};
+}
+
+// "PROXYNOTICE 0\r" typed at the command line sets the variable.
+void RunCommand(Server& server, std::wstring_view line) {
+    constexpr std::wstring_view command = L"PROXYNOTICE ";
+    if (line.size() > command.size() && SameText(line.substr(0, command.size()), command))
+        server.SetProxyNotice(_wtoi(std::wstring(line.substr(command.size())).c_str()));
+}
 
 IDispatch* Lazy(ComPtr<IDispatch>& slot, Server& server) {
     if (!slot)
@@ -356,6 +386,11 @@ std::string_view FormatCode(int saveAsType) {
     }
 }
 
+ComPtr<Document> OpenUsersDrawing(Server& server, const std::wstring& path) {
+    DrawingFile file = ReadDrawing(path);
+    return Make<Document>(server, path, FileName(path), std::move(file.bytes), file.readOnly, true);
+}
+
 bool IsStandInDrawing(std::string_view bytes) {
     const std::string_view mark = DrawingMark;
     if (bytes.size() >= 6 && bytes.substr(0, 2) == "AC" && bytes.substr(6).starts_with(mark))
@@ -364,9 +399,9 @@ bool IsStandInDrawing(std::string_view bytes) {
 }
 
 Document::Document(Server& server, std::wstring path, std::wstring name, std::string content,
-                   bool readOnly)
+                   bool readOnly, bool userEdits)
     : DispatchObject(server, DocumentMembers), path_(std::move(path)), name_(std::move(name)),
-      content_(std::move(content)), readOnly_(readOnly) {}
+      content_(std::move(content)), readOnly_(readOnly), userEdits_(userEdits) {}
 
 void Document::Disconnect() {
     for (auto* slot : {&modelSpace_, &paperSpace_, &utility_})
@@ -385,20 +420,37 @@ void Document::Call(const Member& m, const Args& args, VARIANT& result) {
     case DocFullNameId:
         SetText(result, path_);
         break;
+    case PathId: // the folder, without a backslash at its end
+        SetText(result, path_.substr(0, std::min(path_.size(), path_.find_last_of(L'\\'))));
+        break;
+    case GetVariableId:
+        CheckVariable(args.Text(0));
+        V_VT(&result) = VT_I2;
+        V_I2(&result) = static_cast<SHORT>(server_.ProxyNotice());
+        break;
+    case SetVariableId:
+        CheckVariable(args.Text(0));
+        if (args.Type(1) != VT_I2)
+            throw HostError{E_INVALIDARG, L"变量值类型错误，须为 16 位整数 (not a 16-bit integer)"};
+        server_.SetProxyNotice(args.Int(1));
+        break;
     case ReadOnlyId:
         SetBool(result, readOnly_);
         break;
     case SendCommandId:
-        args.Text(0); // the command line is only journaled
+        RunCommand(server_, args.Text(0));
         break;
     case PurgeAllId:
         if (ContainsAny(server_.Current().purgeFails, path_))
             throw HostError{E_FAIL, L"清理失败 (purge failed): " + path_};
         purged_ = true;
         break;
-    case SaveAsId:
-        SaveAs(args.Text(0), args.Present(1) ? args.Int(1) : server_.Current().saveAsType);
+    case SaveAsId: {
+        const int asked = args.Present(1) ? args.Int(1) : server_.Current().saveAsType;
+        const int writes = server_.Current().saveAsWrites;
+        SaveAs(args.Text(0), asked, writes && !FormatCode(asked).empty() ? writes : asked);
         break;
+    }
     case CloseId:
         Close(args.Present(0) && args.Bool(0));
         break;
@@ -432,9 +484,10 @@ void Document::Close(bool save) {
     server_.RemoveDocument(this);
 }
 
-// SaveAs writes the drawing to path in the format of saveAsType; it stays
-// open, under that path.
-void Document::SaveAs(const std::wstring& path, int saveAsType) {
+// SaveAs writes the drawing to path in the format of saveAsType (or of
+// writes, for a host whose numbers mean other formats); it stays open, under
+// that path.
+void Document::SaveAs(const std::wstring& path, int saveAsType, int writes) {
     if (FormatCode(saveAsType).empty())
         throw HostError{E_INVALIDARG,
                         L"不支持的图形格式 (format not supported): " + std::to_wstring(saveAsType)};
@@ -444,7 +497,7 @@ void Document::SaveAs(const std::wstring& path, int saveAsType) {
     if (readOnly_ && SameText(path, path_))
         throw HostError{HRESULT_FROM_WIN32(ERROR_ACCESS_DENIED),
                         L"图形为只读 (drawing is read-only): " + path};
-    if (!Write(path, saveAsType))
+    if (!Write(path, writes))
         server_.Journal(L"Unchanged|" + path);
     path_ = path;
     name_ = FileName(path);
@@ -462,6 +515,10 @@ bool Document::Write(const std::wstring& path, int saveAsType) {
         bytes.replace(0, code.size(), code);
     if (!bytes.empty() && bytes.back() != '\n')
         bytes += '\n';
+    if (userEdits_) {
+        bytes += UserEdits;
+        bytes += '\n';
+    }
     bytes += purged_ ? SavedPurged : SavedOnly;
     bytes += '\n';
     WriteDrawing(path, bytes);

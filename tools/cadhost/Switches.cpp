@@ -99,6 +99,12 @@ Switches ParseSwitches(std::string_view utf8) {
             sw.saveAsType = _wtoi(value.c_str());
         else if (key == L"CAPTION")
             sw.caption = value;
+        else if (key == L"USER-OPEN")
+            sw.userOpen.push_back(value);
+        else if (key == L"PREFERENCES-FAILS")
+            sw.preferencesFail = true;
+        else if (key == L"SAVEAS-WRITES")
+            sw.saveAsWrites = _wtoi(value.c_str());
     }
     return sw;
 }

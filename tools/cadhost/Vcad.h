@@ -79,5 +79,8 @@ inline constexpr char DrawingMark[] = "vcad drawing";
 // The marker lines Close(True) appends when it writes a drawing back.
 inline constexpr char SavedPurged[] = "vcad: purged, saved";
 inline constexpr char SavedOnly[] = "vcad: saved";
+// The line a save of the user's own drawing adds before them: the user's
+// unsaved edits, written.
+inline constexpr char UserEdits[] = "vcad: the user's unsaved edits";
 
 } // namespace vcad

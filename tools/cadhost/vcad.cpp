@@ -8,8 +8,9 @@
 //
 //   Application  Visible (get/put), Caption, FullName, HWND, Documents,
 //                ActiveDocument, Preferences, Quit
-//   Documents    Add([template]), Open(path), Count
-//   Document     Name, FullName, ReadOnly, SendCommand(text), PurgeAll,
+//   Documents    Add([template]), Open(path), Count, Item(index from 0)
+//   Document     Name, FullName, Path, ReadOnly, GetVariable(name),
+//                SetVariable(name, value), SendCommand(text), PurgeAll,
 //                SaveAs(path[, type]), Close([save]), ModelSpace, PaperSpace,
 //                Utility
 //   Preferences  OpenSave.SaveAsType (get)
@@ -34,6 +35,10 @@
 // code rewritten: by a plain save to the host's own setting
 // (Preferences.OpenSave.SaveAsType, switch save-as-type, 64 by default), by
 // SaveAs(path, type) to the type given.
+//
+// The one system variable, PROXYNOTICE, is the host's own setting (1 at
+// start): GetVariable gives it as a 16-bit integer, SetVariable takes nothing
+// else, and the command line "PROXYNOTICE 0" sets it.
 //
 // Lifetime: started by COM (-Embedding) the host stays invisible and ends
 // when no client holds any of its objects any more and its window is not
@@ -307,6 +312,7 @@ const Switches& Server::Current() {
         switchesText_ = std::move(text);
         switchesTime_ = time;
         switches_ = ParseSwitches(switchesText_);
+        OpenUsersDrawings();
         busyUntil_ =
             switches_.busySeconds > 0
                 ? GetTickCount64() + static_cast<std::uint64_t>(switches_.busySeconds) * 1000
@@ -342,28 +348,35 @@ void Server::Crash() {
 }
 
 void Server::AddDocument(ComPtr<Document> doc, bool activate) {
-    if (activate || docs_.empty())
-        docs_.push_back(std::move(doc));
-    else
-        docs_.insert(docs_.end() - 1, std::move(doc));
-}
-
-void Server::Activate(Document* doc) {
-    for (size_t i = 0; i < docs_.size(); ++i) {
-        if (docs_[i].Get() == doc) {
-            ComPtr<Document> keep = docs_[i];
-            docs_.erase(docs_.begin() + static_cast<std::ptrdiff_t>(i));
-            docs_.push_back(std::move(keep));
-            return;
-        }
-    }
+    if (activate || !active_)
+        active_ = doc.Get();
+    docs_.push_back(std::move(doc));
 }
 
 void Server::RemoveDocument(Document* doc) {
     for (size_t i = 0; i < docs_.size(); ++i) {
         if (docs_[i].Get() == doc) {
+            ComPtr<Document> keep = std::move(docs_[i]); // alive until it is no longer active
             docs_.erase(docs_.begin() + static_cast<std::ptrdiff_t>(i));
+            if (active_ == doc)
+                active_ = docs_.empty() ? nullptr : docs_.back().Get();
             return;
+        }
+    }
+}
+
+void Server::OpenUsersDrawings() {
+    for (const std::wstring& path : switches_.userOpen) {
+        bool open = false;
+        for (const auto& doc : docs_)
+            open = open || SameText(doc->Path(), path);
+        if (open)
+            continue;
+        Journal(L"UserOpen|" + path);
+        try {
+            AddDocument(OpenUsersDrawing(*this, path));
+        } catch (const HostError& e) {
+            Journal(L"Error|" + e.description);
         }
     }
 }
@@ -536,6 +549,7 @@ void Server::Shutdown() {
         CoRevokeClassObject(std::exchange(factoryCookie_, 0));
     for (auto& doc : docs_)
         doc->Disconnect();
+    active_ = nullptr;
     docs_.clear();
     if (app_)
         CoDisconnectObject(app_.Get(), 0);
