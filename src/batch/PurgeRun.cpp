@@ -5,6 +5,7 @@
 
 #include <cctype>
 #include <type_traits>
+#include <vector>
 
 namespace varno {
 
@@ -240,6 +241,68 @@ bool IsOpenInHost(AutoObject& documents, const std::wstring& path, DrawingFiles&
     });
 }
 
+// A purge removes one level of nesting: a layer used only inside an unused
+// block, a text style used only by an unused dimension style, a block used
+// only as the arrowhead of one become unused only when that goes. So the run
+// purges again while the last pass removed something, as users repeat PURGE
+// by hand. Whether it did is told by the counts of the drawing's collections
+// whose items can keep other items in use: blocks (their entities use
+// layers, linetypes, text and dimension styles, other blocks), layers (their
+// linetypes), linetypes (the text styles of complex ones) and dimension
+// styles (their text styles, arrowhead blocks, linetypes). A pass that
+// removed only text styles, registered applications or materials freed
+// nothing that another pass could remove, since none of them keeps anything
+// in use; so their counts are not read. Best effort: multileader, table and
+// multiline styles keep items in use too, and the document offers no
+// collection of them.
+constexpr std::wstring_view NestingCollections[] = {L"Blocks", L"Layers", L"Linetypes",
+                                                    L"DimStyles"};
+constexpr int MaxPurgePasses = 10;
+
+// The counts of those collections, fetched once a drawing; each reading is
+// one call a collection.
+class NestingCounts {
+  public:
+    // Nothing for a drawing that lacks a collection or cannot count one.
+    static std::optional<NestingCounts> Of(AutoObject& drawing) {
+        return Asking([&] {
+            NestingCounts counts;
+            for (const std::wstring_view name : NestingCollections)
+                counts.collections_.push_back(ObjectOf(drawing.Get(name)));
+            return counts.Read() ? std::optional(std::move(counts)) : std::nullopt;
+        });
+    }
+    // Reads the counts again: true when one of them changed, false when none
+    // did or one cannot be read (nothing more to tell).
+    bool Changed() {
+        const std::vector<std::int64_t> before = counts_;
+        return Asking([&] { return Read(); }) && counts_ != before;
+    }
+
+  private:
+    bool Read() {
+        counts_.clear();
+        for (const AutoRef& collection : collections_) {
+            const std::optional<std::int64_t> n = IntegerOf(Deref(collection).Get(L"Count"));
+            if (!n)
+                return false;
+            counts_.push_back(*n);
+        }
+        return true;
+    }
+    std::vector<AutoRef> collections_;
+    std::vector<std::int64_t> counts_;
+};
+
+// PurgeAll until a pass removes nothing, at most MaxPurgePasses times; once
+// for a drawing whose collections cannot be counted.
+void PurgeAll(AutoObject& drawing) {
+    std::optional<NestingCounts> counts = NestingCounts::Of(drawing);
+    drawing.Call(L"PurgeAll", {});
+    for (int pass = 1; pass < MaxPurgePasses && counts && counts->Changed(); ++pass)
+        drawing.Call(L"PurgeAll", {});
+}
+
 // Purges one opened drawing and closes it with its changes saved: saved as
 // saveAs first where that is given (its own format, which the host would
 // not keep), else by the close. A read-only one is closed unsaved and stops
@@ -251,7 +314,7 @@ void PurgeDrawing(AutoObject& drawing, const std::wstring& path,
         Stop(errnum::PermissionDenied, ReadOnlyText);
     }
     try {
-        drawing.Call(L"PurgeAll", {});
+        PurgeAll(drawing);
         if (saveAs) {
             drawing.Call(L"SaveAs", {path, *saveAs});
             drawing.Call(L"Close", {false});

@@ -75,6 +75,7 @@ class FakeHost : public AutomationRuntime {
         // what it opens.
         On(L"Documents.Open", [this](auto& a) {
             opened.push_back(std::get<std::wstring>(a.at(0)));
+            levels = nesting;
             return Variant(drawing);
         });
         On(L"Doc.SendCommand", [](auto&) { return Variant(); });
@@ -95,7 +96,19 @@ class FakeHost : public AutomationRuntime {
         On(L"Item0.FullName", [](auto&) { return Variant(std::wstring()); });
         On(L"Drawing.ReadOnly",
            [this](auto&) { return Variant(readOnly.count(opened.back()) > 0); });
-        On(L"Drawing.PurgeAll", [](auto&) { return Variant(); });
+        // Each PurgeAll removes one level of nesting, which the counts of the
+        // drawing's blocks and layers show.
+        On(L"Drawing.PurgeAll", [this](auto&) {
+            levels = std::max(0, levels - 1);
+            return Variant();
+        });
+        for (const wchar_t* name : {L"Blocks", L"Layers", L"Linetypes", L"DimStyles"})
+            On(std::wstring(L"Drawing.") + name,
+               [this, name](auto&) { return Variant(Make(name)); });
+        On(L"Blocks.Count", [this](auto&) { return Variant(std::int32_t{2} + levels); });
+        On(L"Layers.Count", [this](auto&) { return Variant(std::int32_t{1} + levels); });
+        On(L"Linetypes.Count", [](auto&) { return Variant(std::int32_t{3}); });
+        On(L"DimStyles.Count", [](auto&) { return Variant(std::int32_t{1}); });
         On(L"Drawing.SaveAs", [](auto&) { return Variant(); });
         On(L"Drawing.Close", [](auto&) { return Variant(); });
         On(L"App.Preferences", [this](auto&) { return Variant(Make(L"Preferences")); });
@@ -165,6 +178,8 @@ class FakeHost : public AutomationRuntime {
     std::vector<std::wstring> userOpen;
     std::set<std::wstring> readOnly; // drawings that open read-only
     std::int32_t saveAsType = 64;    // the host's own save format: the newest
+    int nesting = 0;                 // levels of unused items each drawing opens with
+    int levels = 0;                  // ... and the opened one has left
     AutoRef app, doc, drawing;
 
   private:

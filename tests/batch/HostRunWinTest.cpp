@@ -321,8 +321,9 @@ TEST_F(HostRun, AttachesToARunningHostWithoutStartingASecond) {
 // of the stand-in in a folder of its own, started by hand): it sees the calls
 // it always saw, but that the per-drawing ones go to the document Open
 // returned, whose ReadOnly is read, that its save format is read once, that
-// its proxy notice is read and put back, and that its open documents are
-// looked through before each drawing.
+// its proxy notice is read and put back, that its open documents are looked
+// through before each drawing, and that the drawing's collections are
+// counted around its one purge.
 TEST_F(HostRun, AnOldLayoutHostSeesTheCallsItAlwaysSaw) {
     const std::wstring folder = host.Path(L"CAD R2000");
     ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
@@ -357,7 +358,19 @@ TEST_F(HostRun, AnOldLayoutHostSeesTheCallsItAlwaysSaw) {
                                                L"FullName|@Drawing1.dwg",
                                                L"Open|" + a,
                                                L"ReadOnly|@" + a,
+                                               L"Blocks|@" + a,
+                                               L"Layers|@" + a,
+                                               L"Linetypes|@" + a,
+                                               L"DimStyles|@" + a,
+                                               L"Count|Blocks@" + a,
+                                               L"Count|Layers@" + a,
+                                               L"Count|Linetypes@" + a,
+                                               L"Count|DimStyles@" + a,
                                                L"PurgeAll|@" + a,
+                                               L"Count|Blocks@" + a,
+                                               L"Count|Layers@" + a,
+                                               L"Count|Linetypes@" + a,
+                                               L"Count|DimStyles@" + a,
                                                L"Close|True|@" + a,
                                                L"SetVariable|PROXYNOTICE|1|@Drawing1.dwg"}));
     EXPECT_FALSE(StandInHost::EndAll()); // quits it before its handle goes
@@ -441,6 +454,28 @@ TEST_F(HostRun, ADrawingTheUserHasOpenInTheHostIsLeftAlone) {
     DoubleClickProgress();
     EXPECT_EQ(list().ListCount(), 3);
     EXPECT_EQ(SelectedEntries(), std::vector<int>{1});
+}
+
+// Drawings with three levels of unused items, each used only by the one
+// before: each drawing is purged until a pass removes nothing (four passes)
+// and saved once, fully purged.
+TEST_F(HostRun, NestedUnusedItemsGoInOneRunAndEachDrawingIsSavedOnce) {
+    Switch("nesting=3\n");
+    const std::wstring a = Drawing(L"a.dwg"), b = host.WriteFile(L"b.dwg", "AC1018" + Unsaved(""));
+    list().AddItem(a);
+    list().AddItem(b);
+    ClickCommand9();
+    EXPECT_TRUE(boxes.Boxes().empty());
+    for (const auto& p : {a, b}) {
+        SCOPED_TRACE(testing::PrintToString(p));
+        EXPECT_EQ(Count(L"PurgeAll|@" + p), 4);
+        const std::string bytes = Bytes(p);
+        EXPECT_NE(bytes.find(std::string(vcad::NestingLeft) + "0\n"), std::string::npos) << bytes;
+        EXPECT_EQ(bytes.find(vcad::SavedPurged), bytes.rfind(vcad::SavedPurged)); // saved once
+    }
+    EXPECT_EQ(Count(L"Close|True|@" + a), 1);
+    EXPECT_EQ(Count(L"SaveAs|" + b + L"|24|@" + b), 1);
+    EXPECT_EQ(list().ListCount(), 0);
 }
 
 // From the click until the run ends the main window takes no input, not even

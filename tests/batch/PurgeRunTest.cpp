@@ -80,16 +80,26 @@ class PurgeRunTest : public ::testing::Test {
     // drawing, which has no file yet), then every call to the document Open
     // returned.
     static Journal Drawing(int ordinal, int total, const std::wstring& path) {
-        return {L"Label1=" + ProgressText(ordinal, total),
-                L"Refresh",
-                L"App.Documents",
-                L"Documents.Count",
-                L"Documents.Item(0)",
-                L"Item0.FullName",
-                L"Documents.Open(" + path + L")",
-                L"Drawing.ReadOnly",
-                L"Drawing.PurgeAll()",
-                L"Drawing.Close(True)"};
+        Journal j = {L"Label1=" + ProgressText(ordinal, total),
+                     L"Refresh",
+                     L"App.Documents",
+                     L"Documents.Count",
+                     L"Documents.Item(0)",
+                     L"Item0.FullName",
+                     L"Documents.Open(" + path + L")",
+                     L"Drawing.ReadOnly"};
+        Append(j, Purged());
+        j.push_back(L"Drawing.Close(True)");
+        return j;
+    }
+    // The purge of a drawing with nothing nested: its collections fetched and
+    // counted, one PurgeAll, the counts read again and found unchanged.
+    static Journal Purged() {
+        return {L"Drawing.Blocks",    L"Drawing.Layers",  L"Drawing.Linetypes",
+                L"Drawing.DimStyles", L"Blocks.Count",    L"Layers.Count",
+                L"Linetypes.Count",   L"DimStyles.Count", L"Drawing.PurgeAll()",
+                L"Blocks.Count",      L"Layers.Count",    L"Linetypes.Count",
+                L"DimStyles.Count"};
     }
     static void Append(Journal& to, const Journal& from) {
         to.insert(to.end(), from.begin(), from.end());
@@ -225,11 +235,11 @@ TEST_F(PurgeRunTest, EachDrawingIsSavedInItsOwnFormat) {
         list.AddItem(path);
     Run();
     Journal expected = Prologue();
-    Append(expected,
-           {L"Label1=" + ProgressText(1, 3), L"Refresh", L"App.Documents", L"Documents.Count",
-            L"Documents.Item(0)", L"Item0.FullName", L"Documents.Open(C:\\d\\1 R2004.dwg)",
-            L"Drawing.ReadOnly", L"Drawing.PurgeAll()", L"Drawing.SaveAs(C:\\d\\1 R2004.dwg, 24)",
-            L"Drawing.Close(False)"});
+    Append(expected, {L"Label1=" + ProgressText(1, 3), L"Refresh", L"App.Documents",
+                      L"Documents.Count", L"Documents.Item(0)", L"Item0.FullName",
+                      L"Documents.Open(C:\\d\\1 R2004.dwg)", L"Drawing.ReadOnly"});
+    Append(expected, Purged());
+    Append(expected, {L"Drawing.SaveAs(C:\\d\\1 R2004.dwg, 24)", L"Drawing.Close(False)"});
     Append(expected, Drawing(2, 3, L"C:\\d\\2 R2018.dwg"));
     Append(expected, Drawing(3, 3, L"C:\\d\\3 odd.dwg"));
     AppendDone(expected);
@@ -280,6 +290,60 @@ TEST_F(PurgeRunTest, TheHostsSettingDecidesWhichDrawingsNeedSaveAs) {
         EXPECT_EQ(saves, row.saves);
         EXPECT_EQ(std::count(run.journal.begin(), run.journal.end(), L"App.Preferences"),
                   1); // once a run
+    }
+}
+
+// The run purges each drawing again while the last pass removed something
+// (the counts of its blocks, layers, linetypes and dimension styles changed),
+// at most 10 times, then saves it once. A drawing with nothing nested gets
+// one pass, and so does one whose collections cannot be counted; a failure
+// in a later pass is that drawing's.
+TEST_F(PurgeRunTest, PurgesUntilAPassRemovesNothingThenSavesOnce) {
+    struct Row {
+        const char* what;
+        std::function<void(FakeHost&)> host;
+        int passes;    // for each of the two drawings
+        bool complete; // else the run stops at the first, closed unsaved
+    };
+    const Row rows[] = {
+        {"nothing nested", [](FakeHost&) {}, 1, true},
+        {"3 levels", [](FakeHost& h) { h.nesting = 3; }, 4, true},
+        {"12 levels", [](FakeHost& h) { h.nesting = 12; }, 10, true},
+        {"no collections",
+         [](FakeHost& h) {
+             h.nesting = 3;
+             h.Remove(L"Drawing.DimStyles");
+         },
+         1, true},
+        {"a count that fails after a pass",
+         [](FakeHost& h) {
+             h.nesting = 3;
+             for (const int nth : {2, 4}) // after each drawing's first pass
+                 h.FailAt(L"Layers.Count", Error(-2147467259, L"no"), nth);
+         },
+         1, true},
+        {"a later pass that fails",
+         [](FakeHost& h) {
+             h.nesting = 3;
+             h.FailAt(L"Drawing.PurgeAll()", Error(-2147467259, L"purge failed"), 2);
+         },
+         2, false},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        const Outcome run = RunAgainst(row.host, {L"C:\\d\\a.dwg", L"C:\\d\\b.dwg"});
+        const auto count = [&](const std::wstring& line) {
+            return std::count(run.journal.begin(), run.journal.end(), line);
+        };
+        EXPECT_EQ(run.stop, row.complete ? std::nullopt : std::optional(0));
+        EXPECT_EQ(count(L"Drawing.PurgeAll()"), row.complete ? 2 * row.passes : row.passes);
+        EXPECT_EQ(count(L"Drawing.Close(True)"), row.complete ? 2 : 0); // saved once each
+        EXPECT_EQ(count(L"Drawing.Close(False)"), row.complete ? 0 : 1);
+        if (row.complete && row.passes > 1 && row.passes < 10) {
+            // A pass costs its PurgeAll and four counts.
+            EXPECT_EQ(count(L"Blocks.Count"), 2 * (row.passes + 1));
+            EXPECT_EQ(count(L"DimStyles.Count"), 2 * (row.passes + 1));
+        }
     }
 }
 

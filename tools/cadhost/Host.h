@@ -51,6 +51,10 @@ using varno::win::ComPtr;
 //   preferences-fails Application.Preferences fails
 //   saveas-writes=N   SaveAs writes the format of save type N, whatever type
 //                     it is asked for (a host whose numbers mean other formats)
+//   nesting=N         each drawing it opens has N levels of unused items, one
+//                     used only by the next: each PurgeAll removes one level,
+//                     the Count of its Blocks and Layers shows how many are
+//                     left, and a save writes that number
 // TEXT and NAME match without regard to letter case; every key may repeat.
 struct Switches {
     std::vector<std::wstring> openFails, addFails, saveFails, purgeFails, crashOpen, missing;
@@ -63,6 +67,7 @@ struct Switches {
     std::vector<std::wstring> userOpen;
     bool preferencesFail = false;
     int saveAsWrites = 0;
+    int nesting = 0;
 
     bool IsMissing(std::wstring_view member) const;
 };
@@ -292,6 +297,7 @@ class Document : public DispatchObject {
     Document(Server& server, std::wstring path, std::wstring name, std::string content,
              bool readOnly = false, bool userEdits = false);
     const std::wstring& Path() const { return path_; }
+    int Levels() const { return levels_; }
     void Disconnect();
 
   protected:
@@ -311,6 +317,9 @@ class Document : public DispatchObject {
     bool userEdits_ = false;
     bool purged_ = false;
     bool closed_ = false;
+    // Levels of unused items still in the drawing, and whether it had any.
+    int levels_ = 0;
+    bool nested_ = false;
     ComPtr<IDispatch> modelSpace_, paperSpace_, utility_;
 };
 

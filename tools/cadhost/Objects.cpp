@@ -123,6 +123,45 @@ class Plain : public DispatchObject {
     void Call(const Member&, const Args&, VARIANT&) override {}
 };
 
+// ---- a drawing's named collections: Count ----
+
+// The collections a document offers, and how many items each holds in a
+// drawing without nesting; Blocks and Layers hold one more a level of it.
+struct CollectionKind {
+    const wchar_t* name;
+    int items;
+    bool nested;
+};
+constexpr CollectionKind Collections[] = {
+    {L"Blocks", 2, true},      {L"Layers", 1, true},     {L"Linetypes", 3, false},
+    {L"TextStyles", 1, false}, {L"DimStyles", 1, false}, {L"RegisteredApplications", 1, false},
+    {L"Materials", 3, false},
+};
+
+enum : DISPID { CollectionCountId = 1 };
+constexpr Member CollectionMembers[] = {{L"Count", CollectionCountId, Kind::Get}};
+
+class Collection : public DispatchObject {
+  public:
+    // It keeps its drawing alive; the drawing keeps none of its collections.
+    Collection(Server& server, Document& drawing, const CollectionKind& kind)
+        : DispatchObject(server, CollectionMembers), drawing_(ComPtr<Document>::From(&drawing)),
+          kind_(kind) {}
+
+  protected:
+    void Call(const Member&, const Args&, VARIANT& result) override {
+        V_VT(&result) = VT_I4;
+        V_I4(&result) = kind_.items + (kind_.nested ? drawing_->Levels() : 0);
+    }
+    std::wstring Tag() const override {
+        return L"|" + std::wstring(kind_.name) + L"@" + drawing_->Path();
+    }
+
+  private:
+    ComPtr<Document> drawing_;
+    const CollectionKind& kind_;
+};
+
 // ---- Documents ----
 
 enum : DISPID { AddId = 1, OpenId, CountId, ItemId };
@@ -322,7 +361,8 @@ enum : DISPID {
     CloseId,
     ModelSpaceId,
     PaperSpaceId,
-    UtilityId
+    UtilityId,
+    FirstCollectionId // then one a collection, in the order of Collections
 };
 constexpr Member DocumentMembers[] = {
     {L"Name", NameId, Kind::Get},
@@ -338,6 +378,13 @@ constexpr Member DocumentMembers[] = {
     {L"ModelSpace", ModelSpaceId, Kind::Get},
     {L"PaperSpace", PaperSpaceId, Kind::Get},
     {L"Utility", UtilityId, Kind::Get},
+    {L"Blocks", FirstCollectionId + 0, Kind::Get},
+    {L"Layers", FirstCollectionId + 1, Kind::Get},
+    {L"Linetypes", FirstCollectionId + 2, Kind::Get},
+    {L"TextStyles", FirstCollectionId + 3, Kind::Get},
+    {L"DimStyles", FirstCollectionId + 4, Kind::Get},
+    {L"RegisteredApplications", FirstCollectionId + 5, Kind::Get},
+    {L"Materials", FirstCollectionId + 6, Kind::Get},
 };
 
 // The host's system variables: PROXYNOTICE alone, a 16-bit integer.
@@ -401,12 +448,18 @@ bool IsStandInDrawing(std::string_view bytes) {
 Document::Document(Server& server, std::wstring path, std::wstring name, std::string content,
                    bool readOnly, bool userEdits)
     : DispatchObject(server, DocumentMembers), path_(std::move(path)), name_(std::move(name)),
-      content_(std::move(content)), readOnly_(readOnly), userEdits_(userEdits) {}
+      content_(std::move(content)), readOnly_(readOnly), userEdits_(userEdits) {
+    if (!path_.empty()) { // an opened drawing, not a new one
+        levels_ = server.Current().nesting;
+        nested_ = levels_ > 0;
+    }
+}
 
 void Document::Disconnect() {
     for (auto* slot : {&modelSpace_, &paperSpace_, &utility_})
         if (*slot)
             CoDisconnectObject(slot->Get(), 0);
+
     CoDisconnectObject(static_cast<IDispatch*>(this), 0);
 }
 
@@ -444,6 +497,7 @@ void Document::Call(const Member& m, const Args& args, VARIANT& result) {
         if (ContainsAny(server_.Current().purgeFails, path_))
             throw HostError{E_FAIL, L"清理失败 (purge failed): " + path_};
         purged_ = true;
+        levels_ = std::max(0, levels_ - 1); // one level a pass, as a real host's PURGE
         break;
     case SaveAsId: {
         const int asked = args.Present(1) ? args.Int(1) : server_.Current().saveAsType;
@@ -462,6 +516,12 @@ void Document::Call(const Member& m, const Args& args, VARIANT& result) {
         break;
     case UtilityId:
         SetObject(result, Lazy(utility_, server_));
+        break;
+    default: // a collection, a new object each time
+        SetObject(result,
+                  MakeDispatch<Collection>(
+                      server_, *this, Collections[static_cast<size_t>(m.id - FirstCollectionId)])
+                      .Get());
         break;
     }
 }
@@ -517,6 +577,11 @@ bool Document::Write(const std::wstring& path, int saveAsType) {
         bytes += '\n';
     if (userEdits_) {
         bytes += UserEdits;
+        bytes += '\n';
+    }
+    if (nested_) {
+        bytes += NestingLeft;
+        bytes += std::to_string(levels_);
         bytes += '\n';
     }
     bytes += purged_ ? SavedPurged : SavedOnly;

@@ -105,6 +105,8 @@ Switches ParseSwitches(std::string_view utf8) {
             sw.preferencesFail = true;
         else if (key == L"SAVEAS-WRITES")
             sw.saveAsWrites = _wtoi(value.c_str());
+        else if (key == L"NESTING")
+            sw.nesting = _wtoi(value.c_str());
     }
     return sw;
 }

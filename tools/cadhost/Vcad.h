@@ -82,5 +82,8 @@ inline constexpr char SavedOnly[] = "vcad: saved";
 // The line a save of the user's own drawing adds before them: the user's
 // unsaved edits, written.
 inline constexpr char UserEdits[] = "vcad: the user's unsaved edits";
+// Before them, in a drawing opened with nesting, the levels of unused items
+// left in it: "vcad: nesting left 0" for one purged through.
+inline constexpr char NestingLeft[] = "vcad: nesting left ";
 
 } // namespace vcad
