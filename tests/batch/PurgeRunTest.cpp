@@ -179,10 +179,13 @@ TEST(PurgeTexts, TrimSpacesRemovesOnlyTheOrdinarySpace) {
     EXPECT_EQ(TrimSpaces(L""), L"");
 }
 
+// The drawing's code names its format: the host's save type where it has
+// one, and whether no host of today writes it (older than R14).
 TEST(PurgeTexts, TheFormatCodeNamesTheDrawingsSaveType) {
     const struct {
         std::string bytes;
         std::optional<std::int32_t> type;
+        bool tooOld = false;
     } rows[] = {
         {"AC1014", 8},
         {"AC1015\0\0\0", 12},
@@ -191,14 +194,23 @@ TEST(PurgeTexts, TheFormatCodeNamesTheDrawingsSaveType) {
         {"AC1024", 48},
         {"AC1027", 60},
         {"AC1032\x1f\x8b", 64},
-        {"", std::nullopt},       // an empty file, or one that cannot be read
-        {"AC101", std::nullopt},  // shorter than a code
-        {"AC1009", std::nullopt}, // R12: no save type of its own
+        {"AC1040", std::nullopt},       // newer than the table: saved as the host saves
+        {"", std::nullopt},             // an empty file, or one that cannot be read
+        {"AC101", std::nullopt},        // shorter than a code
+        {"AC1012", std::nullopt, true}, // R13
+        {"AC1009", std::nullopt, true}, // R11/12
+        {"AC2.10", std::nullopt, true}, // the dotted codes of the oldest
+        {"AC1.50", std::nullopt, true},
         {"ac1018", std::nullopt}, // codes are upper case
         {"vcad drawing", std::nullopt},
     };
-    for (const auto& row : rows)
-        EXPECT_EQ(DrawingSaveType(row.bytes), row.type) << testing::PrintToString(row.bytes);
+    for (const auto& row : rows) {
+        SCOPED_TRACE(testing::PrintToString(row.bytes));
+        EXPECT_EQ(DrawingSaveType(row.bytes), row.type);
+        const DrawingFormat format = FormatOf(row.bytes);
+        EXPECT_EQ(format.saveType, row.type);
+        EXPECT_EQ(format.tooOld, row.tooOld);
+    }
 }
 
 TEST_F(PurgeRunTest, EmptyListConnectsShowsProgressAndPreparesTheHostOnly) {
