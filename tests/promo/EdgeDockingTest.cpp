@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <ostream>
+#include <span>
+#include <string>
 
 namespace varno {
 namespace {
@@ -121,6 +123,107 @@ INSTANTIATE_TEST_SUITE_P(EdgeDocking, DockTickTable, testing::ValuesIn(DockCases
                          [](const testing::TestParamInfo<Case>& info) {
                              return std::string(info.param.name);
                          });
+
+// Desktops of several monitors, in pixels, the main monitor first.
+const RectPx OneMonitor[] = {{0, 0, 1280, 1024}};
+const RectPx RightNeighbour[] = {{0, 0, 1280, 1024}, {1280, 0, 2560, 1024}};
+const RectPx LeftNeighbour[] = {{0, 0, 1280, 1024}, {-1280, 0, 0, 1024}};
+// Above the right half of the main monitor and beyond it.
+const RectPx HalfAbove[] = {{0, 0, 1280, 1024}, {640, -1024, 1920, 0}};
+// A main monitor of 1920 x 1200 with a 512 pixels high one right of its top.
+const RectPx ShortNeighbour[] = {{0, 0, 1920, 1200}, {1920, 0, 3200, 512}};
+const RectPx OffsetNeighbour[] = {{0, 0, 1280, 1024}, {1280, 600, 2560, 1624}};
+
+DockInput On(std::span<const RectPx> monitors, PointPx cursor, RectPx rect, float left, float top) {
+    DockInput in = Input(cursor, rect, left, top);
+    in.monitors = monitors;
+    return in;
+}
+
+const Case LayoutCases[] = {
+    // A monitor on the right: the main monitor's right edge is no edge; the
+    // neighbour's is.
+    {"RightNeighbourMainRightEdgeIsNoEdge",
+     On(RightNeighbour, {600, 900}, At(1149, 138), 17235, 2070), Nothing},
+    {"RightNeighbourAcrossTheSeamStays", On(RightNeighbour, {600, 900}, At(1277, 138), 19155, 2070),
+     Nothing},
+    {"RightNeighbourAcrossTheSeamIsNotBroughtBack",
+     On(RightNeighbour, {1278, 300}, At(1277, 138), 19155, 2070), Nothing},
+    {"RightNeighbourDocksAtTheDesktopsRightEdge",
+     On(RightNeighbour, {600, 900}, At(2429, 138), 36435, 2070), Left(38400 - 40, false)},
+    {"RightNeighbourBroughtBackAtTheDesktopsRightEdge",
+     On(RightNeighbour, {2559, 300}, At(2557, 138), 38355, 2070), Left(38400 - W + 10, true)},
+    {"RightNeighbourMainLeftEdgeStaysAnEdge", On(RightNeighbour, {600, 900}, At(0, 138), 0, 2070),
+     Left(40 - W, false)},
+    {"RightNeighbourTopIsAnEdge", On(RightNeighbour, {600, 900}, At(2000, 2), 30000, 30),
+     Top(40 - H, false)},
+
+    // A monitor on the left, at negative coordinates.
+    {"LeftNeighbourMainLeftEdgeIsNoEdge", On(LeftNeighbour, {600, 900}, At(0, 138), 0, 2070),
+     Nothing},
+    {"LeftNeighbourBehindTheSeamIsNotBroughtBack",
+     On(LeftNeighbour, {-100, 300}, At(-128, 138), -1920, 2070), Nothing},
+    {"LeftNeighbourDocksAtTheDesktopsLeftEdge",
+     On(LeftNeighbour, {600, 900}, At(-1280, 138), -19200, 2070), Left(-19200 + 40 - W, false)},
+    {"LeftNeighbourBroughtBackAtTheDesktopsLeftEdge",
+     On(LeftNeighbour, {-1279, 300}, At(-1408, 138), -21120, 2070), Left(-19200 - 10, true)},
+    {"LeftNeighbourMainRightEdgeStaysAnEdge",
+     On(LeftNeighbour, {600, 900}, At(1149, 138), 17235, 2070), Left(SW - 40, false)},
+
+    // A monitor above: the main monitor's top is no edge under it, and is one
+    // beside it.
+    {"AboveMainTopUnderItIsNoEdge", On(HalfAbove, {600, 900}, At(700, 2), 10500, 30), Nothing},
+    {"AboveMainTopBesideItIsAnEdge", On(HalfAbove, {600, 900}, At(100, 2), 1500, 30),
+     Top(40 - H, false)},
+    {"AboveDocksAtTheUpperMonitorsTop", On(HalfAbove, {600, 900}, At(700, -1022), 10500, -15330),
+     Top(-15360 + 40 - H, false)},
+    {"AboveBroughtBackAtTheUpperMonitorsTop",
+     On(HalfAbove, {750, -1023}, At(700, -1630), 10500, -24450), Top(-15360 - 10, true)},
+    {"AboveAcrossTheSeamStays", On(HalfAbove, {750, 1}, At(700, -606), 10500, -9090), Nothing},
+
+    // Monitors of different heights: the main monitor's right edge is an edge
+    // only for a window that no row of the neighbour reaches.
+    {"ShortNeighbourNoDockBesideIt", On(ShortNeighbour, {600, 900}, At(1789, 138), 26835, 2070),
+     Nothing},
+    {"ShortNeighbourLastRowBesideIt", On(ShortNeighbour, {600, 900}, At(1789, 511), 26835, 7665),
+     Nothing},
+    {"ShortNeighbourFirstRowBelowIt", On(ShortNeighbour, {600, 900}, At(1789, 512), 26835, 7680),
+     Left(28800 - 40, false)},
+    {"ShortNeighbourBroughtBackBelowIt",
+     On(ShortNeighbour, {1918, 700}, At(1917, 560), 28755, 8400), Left(28800 - W + 10, true)},
+    {"OffsetNeighbourNoDockBesideIt", On(OffsetNeighbour, {600, 900}, At(1149, 138), 17235, 2070),
+     Nothing},
+    {"OffsetNeighbourTopIsAnEdge", On(OffsetNeighbour, {600, 900}, At(2000, 602), 30000, 9030),
+     Top(9000 + 40 - H, false)},
+};
+
+INSTANTIATE_TEST_SUITE_P(Layouts, DockTickTable, testing::ValuesIn(LayoutCases),
+                         [](const testing::TestParamInfo<Case>& info) {
+                             return std::string(info.param.name);
+                         });
+
+TEST(EdgeDocking, TheMainMonitorAloneDecidesAsTheScreenAlone) {
+    for (const Case& c : DockCases) {
+        SCOPED_TRACE(c.name);
+        DockInput in = c.in;
+        in.monitors = OneMonitor;
+        const DockAction a = DockTick(in);
+        EXPECT_EQ(a.write, c.expected.write);
+        EXPECT_EQ(a.value, DockTick(c.in).value); // bit for bit
+        EXPECT_EQ(a.show, c.expected.show);
+    }
+}
+
+TEST(EdgeDocking, AWindowBelongsToTheMonitorThatShowsMostOfItElseTheNearest) {
+    EXPECT_EQ(MonitorOf(RightNeighbour, At(1149, 138)), 0u);
+    EXPECT_EQ(MonitorOf(RightNeighbour, At(1280 - 65, 138)), 1u) << "66 columns of 131 there";
+    EXPECT_EQ(MonitorOf(RightNeighbour, At(1280 - 66, 138)), 0u) << "66 columns of 131 here";
+    EXPECT_EQ(MonitorOf(LeftNeighbour, At(-3000, 138)), 1u);
+    EXPECT_EQ(MonitorOf(HalfAbove, At(1950, -2000)), 1u);
+    EXPECT_EQ(MonitorOf(HalfAbove, RectPx{}), 0u) << "equally near: the main monitor";
+    // The zero rectangle of a failed call: the main monitor, and its top.
+    EXPECT_EQ(DockTick(On(LeftNeighbour, {0, 0}, {}, 0, 0)).write, DockWrite::Top);
+}
 
 TEST(EdgeDocking, RightEdgeSumIsSinglePrecision) {
     // 16777216 + 3 = 16777219 is short of a 16777220-twip screen, but in
