@@ -159,8 +159,8 @@ class ListBoxFont final : public FontMeasure {
     HWND lb_;
 };
 
-// The list box draws its texts a pixel in from its left edge; one pixel more
-// keeps the last character of the widest clear of the right edge.
+// The list box draws its texts a pixel or so in from its left edge: two
+// pixels beyond the widest text let its last character scroll fully into view.
 constexpr int TextMargin = 2;
 
 } // namespace

@@ -187,81 +187,60 @@ TEST_F(MainWindow, ListBoxSortsIgnoringCaseAndDeletesSelections) {
 
 // A path wider than the list brings the horizontal scroll bar, as wide as
 // that entry in the list's font; deleting it takes the bar away again, and
-// deleting the widest of two leaves the bar as wide as the other. So with
+// deleting the wider of two leaves the bar as wide as the other. So with
 // every way the list gains and loses entries.
 TEST_F(MainWindow, ALongEntryBringsTheHorizontalScrollBarAndItsDeletionTakesItAway) {
     HWND lb = form.Control(varnofrm::List2);
-    const std::wstring folder = L"D:\\设计院\\2024项目\\某某住宅小区\\结构专业\\施工图\\第三版\\";
-    const std::wstring wide = folder + L"基础\\1#楼基础平面布置图（修改）.dwg";
-    const std::wstring wider = folder + L"基础\\详图\\1#楼基础平面布置图（修改）.dwg";
+    const std::wstring folder =
+        L"D:\\设计院\\2024项目\\某某住宅小区\\结构专业\\施工图\\第三版\\基础\\";
+    const std::wstring wide = folder + L"1#楼基础平面布置图（修改）.dwg";
+    const std::wstring wider = folder + L"详图\\1#楼基础平面布置图（修改）.dwg";
     auto textWidth = [&](const std::wstring& text) {
         HDC dc = GetDC(lb);
-        HGDIOBJ old =
-            SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(lb, WM_GETFONT, 0, 0)));
+        SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(lb, WM_GETFONT, 0, 0)));
         SIZE size{};
         GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
-        SelectObject(dc, old);
         ReleaseDC(lb, dc);
         return static_cast<int>(size.cx);
     };
-    auto barShown = [&] {
+    auto barWidth = [&] { // 0: no bar
         SCROLLBARINFO bar{};
         bar.cbSize = sizeof bar;
-        return GetScrollBarInfo(lb, OBJID_HSCROLL, &bar) &&
-               !(bar.rgstate[0] & (STATE_SYSTEM_INVISIBLE | STATE_SYSTEM_UNAVAILABLE));
+        GetScrollBarInfo(lb, OBJID_HSCROLL, &bar);
+        return bar.rgstate[0] & STATE_SYSTEM_INVISIBLE
+                   ? 0
+                   : static_cast<int>(SendMessageW(lb, LB_GETHORIZONTALEXTENT, 0, 0));
     };
-    auto extent = [&] { return static_cast<int>(SendMessageW(lb, LB_GETHORIZONTALEXTENT, 0, 0)); };
-    auto expectAsWideAs = [&](const std::wstring& text) {
-        EXPECT_TRUE(barShown());
-        EXPECT_GE(extent(), textWidth(text)) << "the end of the entry can be scrolled into view";
-        EXPECT_LE(extent(), textWidth(text) + 4);
-    };
-    auto selectOnly = [&](const std::wstring& text) {
-        SendMessageW(lb, LB_SETSEL, FALSE, -1);
-        SendMessageW(lb, LB_SETSEL, TRUE,
-                     SendMessageW(lb, LB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
-                                  reinterpret_cast<LPARAM>(text.c_str())));
+    auto deleteOnly = [&](const std::wstring& text) {
+        list().SelectOnly(
+            static_cast<int>(SendMessageW(lb, LB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
+                                          reinterpret_cast<LPARAM>(text.c_str()))));
+        Click(varnofrm::xpcmdbutton1); // "  删除选择"
     };
     RECT client{};
     GetClientRect(lb, &client);
     ASSERT_GT(textWidth(wide), client.right) << "the test needs an entry wider than the list";
-    ASSERT_GT(textWidth(wider), textWidth(wide) + 8);
 
     list().AddItems(std::vector<std::wstring>{L"C:\\a.dwg", L"C:\\b.dwg"});
-    EXPECT_FALSE(barShown());
-    EXPECT_LE(extent(), client.right);
-
-    // Added one at a time (the file dialog, a drop into an empty list).
+    EXPECT_EQ(barWidth(), 0);
     list().AddItem(wider);
     list().AddItem(wide);
-    expectAsWideAs(wider);
-    // Scrolled to its end, for a person to look at.
-    SendMessageW(lb, WM_HSCROLL, SB_RIGHT, 0);
-    UpdateWindow(lb);
+    EXPECT_EQ(barWidth(), textWidth(wider) + 2) << "the entry and a margin of two pixels";
+    SendMessageW(lb, WM_HSCROLL, SB_RIGHT, 0); // its end, for a person to look at
     test::SaveScreenshot(form.hWnd(), L"varnofrm-long-entry");
-    SendMessageW(lb, WM_HSCROLL, SB_LEFT, 0);
-    // "  删除选择": the widest goes, the other is still wider than the list.
-    selectOnly(wider);
-    Click(varnofrm::xpcmdbutton1);
-    expectAsWideAs(wide);
-    selectOnly(wide);
-    Click(varnofrm::xpcmdbutton1);
-    EXPECT_FALSE(barShown());
-    EXPECT_LE(extent(), client.right);
+    deleteOnly(wider);
+    EXPECT_EQ(barWidth(), textWidth(wide) + 2);
+    deleteOnly(wide);
+    EXPECT_EQ(barWidth(), 0);
 
-    // Read from a list file: the list replaced.
-    list().ReplaceAll(std::vector<std::wstring>{L"C:\\c.dwg", wide});
-    expectAsWideAs(wide);
-    // A drop onto a list that holds entries: the list filled again.
-    std::unique_ptr<PreparedAdd> drop = list().StartAdd();
+    list().ReplaceAll(std::vector<std::wstring>{L"C:\\c.dwg", wide}); // "  读取列表"
+    EXPECT_EQ(barWidth(), textWidth(wide) + 2);
+    std::unique_ptr<PreparedAdd> drop = list().StartAdd(); // a drop onto a filled list
     drop->Prepare({wider, L"C:\\d.dwg"});
     list().AddPrepared(*drop);
-    ASSERT_EQ(list().ListCount(), 4);
-    expectAsWideAs(wider);
-    // "  删除全部" (and the end of a run, which empties the list the same way).
-    Click(varnofrm::xpcmdbutton6);
-    EXPECT_FALSE(barShown());
-    EXPECT_EQ(extent(), 0);
+    EXPECT_EQ(barWidth(), textWidth(wider) + 2);
+    Click(varnofrm::xpcmdbutton6); // "  删除全部", as the end of a run empties it
+    EXPECT_EQ(barWidth(), 0);
 }
 
 TEST_F(MainWindow, CancellingTheFileDialogShowsTheStopMessage) {

@@ -1,13 +1,8 @@
 #include "promo/DockingTick.h"
-#include "promo/PromoWindow.h"
-#include "support/FakeWindow.h"
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cmath>
-#include <ostream>
-#include <vector>
 
 namespace varno {
 namespace {
@@ -29,7 +24,6 @@ class PixelWindow : public DockingWindow {
         in.width = w_ * Tpp;
         in.height = h_ * Tpp;
         in.screenWidth = 1280 * Tpp;
-        in.monitors = monitors;
         return in;
     }
     std::int32_t LeftPixelsFor(float t) const override { return Px(t); }
@@ -50,7 +44,6 @@ class PixelWindow : public DockingWindow {
 
     int x() const { return x_; }
     int y() const { return y_; }
-    RectPx Rect() const { return {x_, y_, x_ + w_, y_ + h_}; }
     // Runs n ticks and returns how many of them moved the window.
     int Ticks(int n) {
         int moved = 0;
@@ -60,7 +53,6 @@ class PixelWindow : public DockingWindow {
     }
 
     PointPx cursor{640, 512};
-    std::vector<RectPx> monitors; // none: the screen alone
     WindowState state = WindowState::Normal;
     bool visible = true;
     int moves = 0, shows = 0;
@@ -150,84 +142,6 @@ TEST(DockingTick, MouseOverAFreeWindowNeitherMovesNorShows) {
     EXPECT_EQ(w.Ticks(10), 0);
     EXPECT_EQ(w.shows, 0);
 }
-
-// Desktops of several monitors (pixels, the main monitor first). Each
-// outer monitor is tall enough for the window.
-struct Desktop {
-    const char* name;
-    std::vector<RectPx> monitors;
-};
-std::ostream& operator<<(std::ostream& os, const Desktop& d) {
-    return os << d.name;
-}
-const Desktop Desktops[] = {
-    {"OneMonitor", {{0, 0, 1280, 1024}}},
-    {"RightNeighbour", {{0, 0, 1280, 1024}, {1280, 0, 2560, 1024}}},
-    {"LeftNeighbour", {{0, 0, 1280, 1024}, {-1280, 0, 0, 1024}}},
-    {"OneAbove", {{0, 0, 1280, 1024}, {0, -1024, 1280, 0}}},
-    {"TallerRightNeighbourOffsetUp", {{0, 0, 1280, 1024}, {1280, -300, 3200, 780}}},
-    {"ShorterLeftNeighbourOffsetDown", {{0, 0, 1920, 1200}, {-1280, 400, 0, 1424}}},
-    {"ThreeInARow", {{0, 0, 1280, 1024}, {1280, 0, 2560, 1024}, {-1280, 0, 0, 1024}}},
-};
-
-// How many pixels of the rectangle some monitor shows.
-long Shown(const RectPx& r, const std::vector<RectPx>& monitors) {
-    long shown = 0;
-    for (const RectPx& m : monitors) {
-        const long w = std::min(r.right, m.right) - std::max(r.left, m.left);
-        const long h = std::min(r.bottom, m.bottom) - std::max(r.top, m.top);
-        shown += w > 0 && h > 0 ? w * h : 0;
-    }
-    return shown;
-}
-
-class DesktopLayouts : public testing::TestWithParam<Desktop> {};
-
-// Placed at start-up, each window docks at its side of the desktop and shows
-// only its strip there, on a monitor; the mouse on the strip brings it back,
-// and away again it docks at the same place.
-TEST_P(DesktopLayouts, EachWindowDocksAtItsSideOfTheDesktopShowingOnlyItsStrip) {
-    const std::vector<RectPx>& monitors = GetParam().monitors;
-    const RectPx& main = monitors[0];
-    const Screen screen{main.right * PixelWindow::Tpp, main.bottom * PixelWindow::Tpp, 15, 15};
-    int desktopLeft = main.left, desktopRight = main.right;
-    for (const RectPx& m : monitors) {
-        desktopLeft = std::min(desktopLeft, m.left);
-        desktopRight = std::max(desktopRight, m.right);
-    }
-    for (Side side : {Side::Left, Side::Right}) {
-        SCOPED_TRACE(side == Side::Left ? "ad1frm" : "adfrm");
-        FakeWindow placed(0, 0, 1965, 9135);
-        CenterForm1(placed, screen, side, monitors);
-        PixelWindow w(static_cast<int>(std::nearbyint(placed.left / PixelWindow::Tpp)),
-                      static_cast<int>(std::nearbyint(placed.top / PixelWindow::Tpp)));
-        w.monitors = monitors;
-        const RectPx start = w.Rect();
-        ASSERT_EQ(Shown(start, monitors), 131 * 609) << "placed wholly on a monitor";
-        EXPECT_EQ(side == Side::Left ? start.left : start.right,
-                  side == Side::Left ? desktopLeft : desktopRight);
-
-        w.cursor = {main.left + 640, main.top + 512};
-        EXPECT_EQ(w.Ticks(20), 1);
-        const RectPx docked = w.Rect();
-        EXPECT_EQ(side == Side::Left ? docked.right : docked.left,
-                  side == Side::Left ? desktopLeft + 3 : desktopRight - 3);
-        EXPECT_EQ(docked.top, start.top);
-        EXPECT_EQ(Shown(docked, monitors), 3 * 609) << "the strip alone, all of it on a monitor";
-
-        w.cursor = {side == Side::Left ? docked.right - 1 : docked.left + 1, docked.top + 300};
-        EXPECT_EQ(w.Ticks(20), 1);
-        EXPECT_GE(Shown(w.Rect(), monitors), 130 * 609) << "brought back";
-        w.cursor = {main.left + 640, main.top + 512};
-        EXPECT_EQ(w.Ticks(20), 1);
-        EXPECT_EQ(w.x(), docked.left);
-    }
-}
-
-INSTANTIATE_TEST_SUITE_P(DockingTick, DesktopLayouts, testing::ValuesIn(Desktops),
-                         [](const testing::TestParamInfo<Desktop>& info) {
-                             return std::string(info.param.name);
-                         });
 
 } // namespace
 } // namespace varno

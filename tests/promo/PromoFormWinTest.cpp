@@ -7,7 +7,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <map>
@@ -360,106 +359,62 @@ TEST_F(PromoForms, UnderTheBrowserLieTheStretchedPicturesAndTheLabelOnTheBackCol
 
 // On a desktop of two monitors side by side: ./test runs these on an Xorg
 // server of its own and names its layout in VARNO_MONITORS ("RightOf" or
-// "LeftOf": where the second monitor lies beside the main one).
+// "LeftOf": where the second monitor lies beside the main one). Each window
+// stands at its side of the desktop, docks there showing only its strip, on a
+// monitor, comes back when the mouse reaches the strip and docks again.
 class PromoFormsOnTwoMonitors : public PromoForms {
   protected:
-    // The monitors, the main one first.
-    static std::vector<RECT> Monitors() {
-        std::vector<RECT> monitors;
-        EnumDisplayMonitors(
-            nullptr, nullptr,
-            [](HMONITOR m, HDC, LPRECT, LPARAM list) -> BOOL {
-                MONITORINFO info{};
-                info.cbSize = sizeof info;
-                GetMonitorInfoW(m, &info);
-                auto& all = *reinterpret_cast<std::vector<RECT>*>(list);
-                all.insert(info.dwFlags & MONITORINFOF_PRIMARY ? all.begin() : all.end(),
-                           info.rcMonitor);
-                return TRUE;
-            },
-            reinterpret_cast<LPARAM>(&monitors));
-        return monitors;
-    }
-    // How many pixels of the rectangle a monitor shows.
-    static long Shown(const RECT& r, const std::vector<RECT>& monitors) {
-        long shown = 0;
-        for (const RECT& m : monitors) {
-            RECT both{};
-            if (IntersectRect(&both, &r, &m))
-                shown += (both.right - both.left) * (both.bottom - both.top);
-        }
-        return shown;
-    }
-
-    // Each window stands at its side of the desktop, docks there showing only
-    // its strip, on a monitor, comes back when the mouse reaches the strip and
-    // docks again when it leaves.
-    static void DockAtTheDesktopsEdges(const std::vector<RECT>& monitors) {
-        ASSERT_EQ(monitors.size(), 2u);
-        const int desktopLeft = std::min(monitors[0].left, monitors[1].left);
-        const int desktopRight = std::max(monitors[0].right, monitors[1].right);
-        const POINT away{monitors[0].left + 640, monitors[0].top + 512};
+    static void DockAtTheDesktopsEdges(const char* layout) {
+        const char* laidOut = std::getenv("VARNO_MONITORS");
+        if (!laidOut || std::string_view(laidOut) != layout)
+            GTEST_SKIP() << "needs the layout " << layout << " (./test lays it out)";
+        ASSERT_EQ(GetSystemMetrics(SM_CMONITORS), 2) << "Wine sees one monitor";
+        // Two monitors side by side fill the rectangle of the desktop.
+        const int x = GetSystemMetrics(SM_XVIRTUALSCREEN), y = GetSystemMetrics(SM_YVIRTUALSCREEN);
+        const RECT desktop{x, y, x + GetSystemMetrics(SM_CXVIRTUALSCREEN),
+                           y + GetSystemMetrics(SM_CYVIRTUALSCREEN)};
+        ASSERT_EQ(desktop.right - desktop.left, 2 * GetSystemMetrics(SM_CXSCREEN));
+        auto shown = [&](HWND h) {
+            RECT r = WindowRect(h), both{};
+            IntersectRect(&both, &r, &desktop);
+            return (both.right - both.left) * (both.bottom - both.top);
+        };
         ShowBoth();
         HWND left = ad1frm::Instance().hWnd();
         HWND right = adfrm::Instance().hWnd();
-        const RECT leftAtLoad = WindowRect(left);
-        const RECT rightAtLoad = WindowRect(right);
-        const int width = leftAtLoad.right - leftAtLoad.left;
-        const int height = leftAtLoad.bottom - leftAtLoad.top;
-        EXPECT_EQ(leftAtLoad.left, desktopLeft);
-        EXPECT_EQ(rightAtLoad.right, desktopRight);
-        EXPECT_EQ(Shown(leftAtLoad, monitors), width * height) << "wholly on a monitor";
-        EXPECT_EQ(Shown(rightAtLoad, monitors), width * height) << "wholly on a monitor";
+        const int height = WindowRect(left).bottom - WindowRect(left).top;
+        EXPECT_EQ(WindowRect(left).left, desktop.left);
+        EXPECT_EQ(WindowRect(right).right, desktop.right);
 
         // Docking at once, without waiting five seconds for Timer2.
         ad1frm::Instance().SetTimer(PromoForm::Timer1, 1);
         adfrm::Instance().SetTimer(PromoForm::Timer1, 1);
         ASSERT_TRUE(PumpUntil(
             [&] {
-                return WindowRect(left).left == desktopLeft - 128 &&
-                       WindowRect(right).left == desktopRight - 3;
+                return WindowRect(left).left == desktop.left - 128 &&
+                       WindowRect(right).left == desktop.right - 3;
             },
             2000))
             << "ad1frm at " << WindowRect(left).left << ", adfrm at " << WindowRect(right).left;
-        Pump(100);
-        EXPECT_EQ(Shown(WindowRect(left), monitors), 3 * height) << "the strip alone, on a monitor";
-        EXPECT_EQ(Shown(WindowRect(right), monitors), 3 * height)
-            << "the strip alone, on a monitor";
-
         for (HWND h : {left, right}) {
             SCOPED_TRACE(h == left ? "ad1frm" : "adfrm");
+            EXPECT_EQ(shown(h), 3 * height) << "the strip alone, on a monitor";
             const RECT docked = WindowRect(h);
             SetCursorPos(h == left ? docked.right - 1 : docked.left + 1, docked.top + 100);
             ASSERT_TRUE(PumpUntil([&] { return WindowRect(h).left != docked.left; }, 1000));
-            EXPECT_EQ(Shown(WindowRect(h), monitors), (width - 1) * height) << "brought back";
-            SetCursorPos(away.x, away.y);
+            EXPECT_EQ(shown(h), 130 * height) << "brought back";
+            SetCursorPos(640, 512);
             ASSERT_TRUE(PumpUntil([&] { return WindowRect(h).left == docked.left; }, 1000));
         }
-    }
-
-    // Whether ./test has laid the display out so.
-    static bool LaidOut(std::string_view layout) {
-        const char* laidOut = std::getenv("VARNO_MONITORS");
-        return laidOut && layout == laidOut;
     }
 };
 
 TEST_F(PromoFormsOnTwoMonitors, RightOfTheMainOneAdfrmDocksAtTheDesktopsRightEdge) {
-    if (!LaidOut("RightOf"))
-        GTEST_SKIP() << "needs a second monitor right of the main one (./test lays it out)";
-    const std::vector<RECT> monitors = Monitors();
-    ASSERT_EQ(monitors.size(), 2u) << "Wine sees one monitor";
-    EXPECT_EQ(monitors[1].left, monitors[0].right);
-    DockAtTheDesktopsEdges(monitors);
+    DockAtTheDesktopsEdges("RightOf");
 }
 
 TEST_F(PromoFormsOnTwoMonitors, LeftOfTheMainOneAd1frmDocksAtTheDesktopsLeftEdge) {
-    if (!LaidOut("LeftOf"))
-        GTEST_SKIP() << "needs a second monitor left of the main one (./test lays it out)";
-    const std::vector<RECT> monitors = Monitors();
-    ASSERT_EQ(monitors.size(), 2u) << "Wine sees one monitor";
-    EXPECT_EQ(monitors[1].right, monitors[0].left);
-    DockAtTheDesktopsEdges(monitors);
+    DockAtTheDesktopsEdges("LeftOf");
 }
 
 using PromoFormsDeathTest = PromoForms;

@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
+
 #include <string>
 #include <vector>
 
@@ -49,36 +52,40 @@ TEST(CenterForm1, KeepsFractionsAndGoesNegativeOnALowScreen) {
     EXPECT_FLOAT_EQ(w.top, -1.0f / 3.0f);
 }
 
-TEST(CenterForm1, TheMainMonitorAlonePlacesAsTheScreenAlone) {
-    // 96, 120 and 168 DPI: whole and fractional twips per pixel.
-    for (const float tpp : {15.0f, 12.0f, 1440.0f / 168.0f}) {
-        const Screen screen{1280 * tpp, 1024 * tpp, tpp, tpp};
-        const RectPx main[] = {{0, 0, 1280, 1024}};
+// Placed at start-up on the monitor at its side of the desktop, each window
+// docks there on the first tick with the mouse away.
+TEST(CenterForm1, EachWindowStandsWhereItDocksAtItsSideOfTheDesktop) {
+    const Screen screen{19200, 15360, 15, 15};
+    const std::vector<std::vector<RectPx>> layouts = {
+        {{0, 0, 1280, 1024}, {1280, 0, 2560, 1024}},
+        {{0, 0, 1280, 1024}, {-1280, 0, 0, 1024}},
+        {{0, 0, 1280, 1024}, {0, -1024, 1280, 0}},
+        // Right a taller one, higher up; left one lower down.
+        {{0, 0, 1280, 1024}, {1280, -300, 3200, 780}, {-1280, 400, 0, 1424}},
+    };
+    for (const std::vector<RectPx>& monitors : layouts) {
         for (Side side : {Side::Left, Side::Right}) {
-            FakeWindow alone(9, 9, 1965, 9135), listed(9, 9, 1965, 9135);
-            CenterForm1(alone, screen, side);
-            CenterForm1(listed, screen, side, main);
-            EXPECT_EQ(listed.left, alone.left) << tpp; // bit for bit
-            EXPECT_EQ(listed.top, alone.top) << tpp;
+            FakeWindow w(0, 0, 1965, 9135);
+            CenterForm1(w, screen, side, monitors);
+            DockInput in;
+            const int x = static_cast<int>(std::lround(w.left / 15)),
+                      y = static_cast<int>(std::lround(w.top / 15));
+            in.cursor = {640, 512};
+            in.rect = {x, y, x + 131, y + 609};
+            in.left = x * 15.0f;
+            in.top = y * 15.0f;
+            in.width = w.width;
+            in.height = w.height;
+            in.monitors = monitors;
+            int edge = side == Side::Left ? monitors[0].left : monitors[0].right;
+            for (const RectPx& m : monitors)
+                edge = side == Side::Left ? std::min(edge, m.left) : std::max(edge, m.right);
+            const DockAction dock = DockTick(in);
+            EXPECT_EQ(dock.write, DockWrite::Left);
+            EXPECT_FLOAT_EQ(dock.value,
+                            side == Side::Left ? edge * 15 + 40 - 1965 : edge * 15 - 40);
         }
     }
-}
-
-TEST(CenterForm1, OnTheMonitorThatReachesFurthestToItsSide) {
-    const Screen screen{19200, 15360, 15, 15};
-    // Right of the main monitor one 1920 x 1080 pixels high, 300 pixels up;
-    // left of it one as far left as a third, which comes first.
-    const RectPx monitors[] = {
-        {0, 0, 1280, 1024}, {1280, -300, 3200, 780}, {-1280, 0, 0, 1024}, {-1280, 1024, 0, 2048}};
-    FakeWindow right(0, 0, 1965, 9135), left(0, 0, 1965, 9135);
-    CenterForm1(right, screen, Side::Right, monitors);
-    EXPECT_FLOAT_EQ(right.left, 48000 - 1965);
-    EXPECT_FLOAT_EQ(right.top, -4500 + (16200 - 9135) / 3.0f);
-    CenterForm1(left, screen, Side::Left, monitors);
-    EXPECT_FLOAT_EQ(left.left, -19200);
-    EXPECT_FLOAT_EQ(left.top, 2075);
-    EXPECT_EQ(OuterMonitor(monitors, Side::Left), 2u);
-    EXPECT_EQ(OuterMonitor({monitors, 1}, Side::Right), 0u);
 }
 
 TEST(LoadPromo, PlacesThenMakesTopmostWherePlacedThenNavigates) {
