@@ -124,6 +124,31 @@ INSTANTIATE_TEST_SUITE_P(EdgeDocking, DockTickTable, testing::ValuesIn(DockCases
                              return std::string(info.param.name);
                          });
 
+TEST(EdgeDocking, RightEdgeSumIsSinglePrecision) {
+    // 16777216 + 3 = 16777219 is short of a 16777220-twip screen, but in
+    // single precision the sum rounds to 16777220 and reaches the edge.
+    DockInput in = Input({700, 300}, At(600, 200), 16777216.0f, 3000);
+    in.width = 3.0f;
+    in.screenWidth = 16777220.0f;
+    const DockAction over = DockTick(in);
+    EXPECT_EQ(over.write, DockWrite::Left);
+    EXPECT_EQ(over.value, 16777220.0f - 3.0f + 10.0f);
+    EXPECT_TRUE(over.show);
+    in.width = 1.0f; // 16777217 rounds down to 16777216: short of the edge
+    EXPECT_EQ(DockTick(in).write, DockWrite::None);
+}
+
+TEST(EdgeDocking, CursorOverIsStrictOnAllFourSides) {
+    const RectPx r{10, 20, 30, 40};
+    EXPECT_TRUE(CursorOver({11, 21}, r));
+    EXPECT_TRUE(CursorOver({29, 39}, r));
+    EXPECT_FALSE(CursorOver({10, 30}, r));
+    EXPECT_FALSE(CursorOver({30, 30}, r));
+    EXPECT_FALSE(CursorOver({20, 20}, r));
+    EXPECT_FALSE(CursorOver({20, 40}, r));
+    EXPECT_FALSE(CursorOver({0, 0}, RectPx{}));
+}
+
 // Desktops of several monitors, in pixels, the main monitor first.
 const RectPx OneMonitor[] = {{0, 0, 1280, 1024}};
 const RectPx RightNeighbour[] = {{0, 0, 1280, 1024}, {1280, 0, 2560, 1024}};
