@@ -1,5 +1,6 @@
-// Cost of one docking tick's decision, and of the whole tick over a window
-// that is already docked (the steady state for the life of the window).
+// Cost of one docking tick's decision (on one screen and on two monitors),
+// and of the whole tick over a window that is already docked (the steady
+// state for the life of the window).
 #include "promo/DockingTick.h"
 
 #include <benchmark/benchmark.h>
@@ -38,6 +39,21 @@ void BM_DockTick(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_DockTick);
+
+// The same decisions on a desktop of two monitors, the second right of the
+// main one: the tick also finds the window's monitor and the desktop's edges.
+void BM_DockTickTwoMonitors(benchmark::State& state) {
+    static const RectPx monitors[] = {{0, 0, 1280, 1024}, {1280, 0, 2560, 1024}};
+    std::array<DockInput, 8> inputs = DockInputs;
+    for (DockInput& in : inputs)
+        in.monitors = monitors;
+    std::size_t i = 0;
+    for (auto _ : state) {
+        DockAction a = DockTick(inputs[i++ & 7]);
+        benchmark::DoNotOptimize(a);
+    }
+}
+BENCHMARK(BM_DockTickTwoMonitors);
 
 // The decision plus the pixel comparison through the window interface.
 class DockedWindow : public DockingWindow {

@@ -5,7 +5,7 @@ source "$(dirname "${BASH_SOURCE[0]}")/wine-env.sh"
 VARNO_PACKAGES="cmake ninja-build g++ clang libclang-rt-14-dev googletest libbenchmark-dev
  g++-mingw-w64-x86-64-posix mingw-w64-tools wine wine64 xvfb x11-utils xdotool
  imagemagick fonts-wqy-microhei fonts-wine fonts-dejavu-core locales
- fp-utils libchm-bin nsis"
+ fp-utils libchm-bin nsis xserver-xorg-core xserver-xorg-video-dummy"
 
 varno_install_deps() {
     local missing=()
@@ -48,6 +48,46 @@ varno_start_display() {
 varno_stop_display() {
     [ -n "$VARNO_XVFB_PID" ] && kill "$VARNO_XVFB_PID" 2>/dev/null
     VARNO_XVFB_PID=
+    if [ -n "$VARNO_XORG_PID" ]; then
+        kill "$VARNO_XORG_PID" 2>/dev/null
+        wait "$VARNO_XORG_PID" 2>/dev/null
+    fi
+    VARNO_XORG_PID=
+}
+
+# A desktop of two monitors for the tests of label "twomonitors": Xorg with
+# the dummy driver and two screens joined by Xinerama (Xvfb puts every head
+# at 0,0), laid out as $1 says: RightOf (the second monitor right of the main
+# one, tools/xorg-two-monitors.conf) or LeftOf (a copy written under build/).
+# Exports DISPLAY and VARNO_MONITORS; varno_stop_display stops it.
+VARNO_XORG_PID=
+varno_start_two_monitors() {
+    local layout=$1 dir="$VARNO_ROOT/build/xorg" n
+    case $layout in RightOf | LeftOf) ;; *)
+        echo "varno: no layout of two monitors named '$layout'" >&2
+        return 1
+        ;;
+    esac
+    mkdir -p "$dir" || return 1
+    local conf="$dir/two-monitors-$layout.conf"
+    sed "s/RightOf \"s0\"/$layout \"s0\"/" "$VARNO_ROOT/tools/xorg-two-monitors.conf" >"$conf" ||
+        return 1
+    for n in $(seq 121 150); do
+        [ -e /tmp/.X11-unix/X$n ] || [ -e /tmp/.X$n-lock ] && continue
+        Xorg :$n -config "$conf" -noreset -nolisten tcp -logfile "$dir/$layout.log" \
+            </dev/null >/dev/null 2>&1 &
+        VARNO_XORG_PID=$!
+        export DISPLAY=:$n VARNO_MONITORS=$layout
+        for _ in $(seq 100); do
+            xdpyinfo >/dev/null 2>&1 && return 0
+            kill -0 "$VARNO_XORG_PID" 2>/dev/null || break
+            sleep 0.1
+        done
+        kill "$VARNO_XORG_PID" 2>/dev/null
+        VARNO_XORG_PID=
+    done
+    echo "varno: could not start Xorg with two monitors ($dir/$layout.log)" >&2
+    return 1
 }
 
 # A persistent wineserver with detached streams, so that Wine's background

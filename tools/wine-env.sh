@@ -23,7 +23,7 @@ varno_locale() {
 # Creates the prefix on first use, with the settings the program relies on.
 varno_prefix() {
     varno_locale || { echo "varno: cannot build the zh_CN.UTF-8 locale" >&2; return 1; }
-    [ -f "$WINEPREFIX/.varno-ready-4" ] && return 0
+    [ -f "$WINEPREFIX/.varno-ready-5" ] && return 0
     mkdir -p "$WINEPREFIX"
     wine wineboot -i </dev/null >/dev/null 2>&1
     # This Wine build does not read its own font folder: the prefix gets
@@ -34,10 +34,16 @@ varno_prefix() {
     wine reg add "$k" /v "SimSun" /d "WenQuanYi Micro Hei" /f </dev/null >/dev/null 2>&1
     wine reg add "$k" /v "Verdana" /d "DejaVu Sans" /f </dev/null >/dev/null 2>&1
     wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f </dev/null >/dev/null 2>&1
+    # On an X server of two monitors joined by Xinerama (the tests of two
+    # monitors) Wine leaves XRandR for XF86VidMode, and its desktop process
+    # crashes while it lists that extension's modes: Wine then sees the main
+    # monitor alone. Without XF86VidMode it reports both; XRandR, where there
+    # is one (Xvfb), is used as before.
+    wine reg add 'HKCU\Software\Wine\X11 Driver' /v UseXVidMode /d N /f </dev/null >/dev/null 2>&1
     # The promotional pages are requested through a proxy on the loopback
     # address, where nothing answers: no name lookup leaves the machine.
     local inet='HKCU\Software\Microsoft\Windows\CurrentVersion\Internet Settings'
     wine reg add "$inet" /v ProxyEnable /t REG_DWORD /d 1 /f </dev/null >/dev/null 2>&1
     wine reg add "$inet" /v ProxyServer /d "127.0.0.1:9" /f </dev/null >/dev/null 2>&1
-    touch "$WINEPREFIX/.varno-ready-4"
+    touch "$WINEPREFIX/.varno-ready-5"
 }

@@ -1,6 +1,7 @@
 #include "platform/ListBox.h"
 
 #include "app/Error.h"
+#include "platform/Handle.h"
 
 #include <algorithm>
 #include <functional>
@@ -58,17 +59,6 @@ void RestorePlace(HWND lb, const ListPlace& place, const std::function<int(LRESU
         SendMessageW(lb, LB_SETANCHORINDEX, static_cast<WPARAM>(at), 0);
     if (const int at = newIndex(place.top); at >= 0)
         SendMessageW(lb, LB_SETTOPINDEX, static_cast<WPARAM>(at), 0);
-}
-
-// The entries again, in their order (already the sorted one), as far as
-// there is room: after a failed add the storage the old entries had has just
-// been given back, so they all fit.
-void InsertInOrder(HWND lb, std::span<const std::wstring> texts) {
-    for (const auto& t : texts) {
-        if (SendMessageW(lb, LB_INSERTSTRING, static_cast<WPARAM>(-1),
-                         reinterpret_cast<LPARAM>(t.c_str())) < 0)
-            break;
-    }
 }
 
 // The index map of a list that holds its entries again where they were.
@@ -146,7 +136,80 @@ class ListBoxAdd final : public PreparedAdd {
     std::vector<int> newIndex_;
 };
 
+// The list box's font, as it measures texts.
+class ListBoxFont final : public FontMeasure {
+  public:
+    explicit ListBoxFont(HWND listBox) : lb_(listBox) {}
+    void CharWidths(wchar_t first, wchar_t last, int* widths) override {
+        const WindowDC dc(lb_);
+        const SelectedObject font(dc.Get(), Font());
+        if (!GetCharWidth32W(dc.Get(), first, last, widths))
+            std::fill(widths, widths + (last - first + 1), 0);
+    }
+    int TextWidth(std::wstring_view text) override {
+        const WindowDC dc(lb_);
+        const SelectedObject font(dc.Get(), Font());
+        SIZE size{};
+        GetTextExtentPoint32W(dc.Get(), text.data(), static_cast<int>(text.size()), &size);
+        return size.cx;
+    }
+
+  private:
+    HGDIOBJ Font() const { return reinterpret_cast<HGDIOBJ>(SendMessageW(lb_, WM_GETFONT, 0, 0)); }
+    HWND lb_;
+};
+
+// The list box draws its texts a pixel or so in from its left edge: two
+// pixels beyond the widest text let its last character scroll fully into view.
+constexpr int TextMargin = 2;
+
 } // namespace
+
+// Sets the horizontal extent for the widest entry when it goes, however the
+// change it guards ends.
+class ListBoxList::WidestShown {
+  public:
+    explicit WidestShown(ListBoxList& list) : list_(list) {}
+    ~WidestShown() { list_.ShowWidest(); }
+    WidestShown(const WidestShown&) = delete;
+    WidestShown& operator=(const WidestShown&) = delete;
+
+  private:
+    ListBoxList& list_;
+};
+
+int ListBoxList::WidthOf(std::wstring_view text) {
+    ListBoxFont font(lb_);
+    return textWidths_.Width(text, font);
+}
+
+void ListBoxList::Added(const std::wstring& text) {
+    entryWidths_.Add(WidthOf(text));
+}
+
+void ListBoxList::ShowWidest() {
+    const int widest = entryWidths_.Widest();
+    const int extent = widest > 0 ? widest + TextMargin : 0;
+    if (extent != extent_) {
+        Send(LB_SETHORIZONTALEXTENT, static_cast<WPARAM>(extent));
+        extent_ = extent;
+    }
+}
+
+void ListBoxList::Reset() {
+    Send(LB_RESETCONTENT);
+    entryWidths_.Clear();
+}
+
+// After a failed add the storage the old entries had has just been given
+// back, so they all fit.
+void ListBoxList::Reinsert(std::span<const std::wstring> texts) {
+    for (const auto& t : texts) {
+        if (Send(LB_INSERTSTRING, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(t.c_str())) < 0)
+            break;
+        Added(t);
+    }
+}
 
 std::wstring ListBoxList::TextAt(int index) const {
     const WPARAM at = static_cast<WPARAM>(index);
@@ -172,13 +235,18 @@ bool ListBoxList::Selected(int index) const {
 }
 
 void ListBoxList::AddItem(std::wstring_view text) {
+    const WidestShown shown(*this);
     const std::wstring s(text);
     CheckAdded(Send(LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(s.c_str())));
+    Added(s);
 }
 
 void ListBoxList::RemoveItem(int index) {
+    const WidestShown shown(*this);
+    const std::wstring text = TextAt(index);
     if (Send(LB_DELETESTRING, static_cast<WPARAM>(index)) == LB_ERR)
         throw RuntimeError(errnum::InvalidProcedureCall);
+    entryWidths_.Remove(WidthOf(text));
 }
 
 void ListBoxList::SelectOnly(int index) {
@@ -188,7 +256,8 @@ void ListBoxList::SelectOnly(int index) {
 }
 
 void ListBoxList::Clear() {
-    Send(LB_RESETCONTENT);
+    const WidestShown shown(*this);
+    Reset();
 }
 
 std::vector<std::wstring> ListBoxList::Items() const {
@@ -208,8 +277,10 @@ void ListBoxList::AddAll(std::span<const std::wstring> texts) {
     const bool sorted = (GetWindowLongW(lb_, GWL_STYLE) & LBS_SORT) != 0;
     if (sorted && Send(LB_GETCOUNT) > 0) {
         // Each at its place among the entries already there.
-        for (const auto& t : texts)
+        for (const auto& t : texts) {
             CheckAdded(Send(LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(t.c_str())));
+            Added(t);
+        }
         return;
     }
     // Into an empty list: sorted here by the list box's own collation (its
@@ -227,29 +298,33 @@ void ListBoxList::AddAll(std::span<const std::wstring> texts) {
         std::stable_sort(order.begin(), order.end(),
                          [&keys](size_t a, size_t b) { return keys[a] < keys[b]; });
     }
-    for (size_t i : order)
+    for (size_t i : order) {
         CheckAdded(Send(LB_INSERTSTRING, static_cast<WPARAM>(-1),
                         reinterpret_cast<LPARAM>(texts[i].c_str())));
+        Added(texts[i]);
+    }
 }
 
 void ListBoxList::AddItems(std::span<const std::wstring> texts) {
     if (texts.empty())
         return;
     RedrawSuspended quiet(lb_);
+    const WidestShown shown(*this);
     AddAll(texts);
 }
 
 void ListBoxList::ReplaceAll(std::span<const std::wstring> texts) {
     RedrawSuspended quiet(lb_);
+    const WidestShown shown(*this);
     // All or nothing: when an add fails, the list shows again what it held.
     const std::vector<std::wstring> old = Items();
     const ListPlace place = PlaceIn(lb_);
-    Clear();
+    Reset();
     try {
         AddAll(texts);
     } catch (...) {
-        Clear();
-        InsertInOrder(lb_, old);
+        Reset();
+        Reinsert(old);
         RestorePlace(lb_, place, SameIndex(old.size()));
         throw;
     }
@@ -275,7 +350,10 @@ void ListBoxList::AddPrepared(const PreparedAdd& add) {
     const ListPlace place = PlaceIn(lb_);
 
     RedrawSuspended quiet(lb_);
-    Clear();
+    const WidestShown shown(*this);
+    // The entries listed keep their widths; only the new ones are measured.
+    const EntryWidths listed = entryWidths_;
+    Reset();
     size_t bytes = 0;
     for (const std::wstring* t : prepared->Merged())
         bytes += (t->size() + 1) * sizeof(wchar_t);
@@ -287,12 +365,15 @@ void ListBoxList::AddPrepared(const PreparedAdd& add) {
     } catch (const Error&) {
         // No room for all: the entries as they were, then the new ones one
         // at a time, as far as they go.
-        Clear();
-        InsertInOrder(lb_, add.Listed());
+        Reset();
+        Reinsert(add.Listed());
         RestorePlace(lb_, place, SameIndex(add.Listed().size()));
         AddAll(add.Fresh());
         return;
     }
+    entryWidths_ = listed;
+    for (const std::wstring& t : add.Fresh())
+        Added(t);
     RestorePlace(lb_, place, [prepared](LRESULT i) { return prepared->NewIndex(i); });
 }
 

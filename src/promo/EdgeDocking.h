@@ -6,7 +6,9 @@
 // only state.
 #include "app/Ui.h"
 
+#include <cstddef>
 #include <cstdint>
+#include <span>
 
 namespace varno {
 
@@ -41,7 +43,30 @@ struct DockInput {
     WindowState windowState = WindowState::Normal;
     float left = 0, top = 0, width = 0, height = 0;
     float screenWidth = 0;
+    // The desktop: every monitor's rectangle in pixels, the main monitor
+    // first, and the twips per pixel that convert them. Read when the layout
+    // changes, not on every tick. No monitors: the screen alone, screenWidth
+    // wide, at the origin.
+    std::span<const RectPx> monitors;
+    float twipsPerPixelX = 15, twipsPerPixelY = 15;
 };
+
+// Where a window can dock, where it is now: the edges of its monitor (top
+// and left in pixels for the touch tests; top, left and right in twips for
+// the positions) and which of them are edges of the desktop there.
+struct DockEdges {
+    std::int32_t topPixels = 0, leftPixels = 0;
+    float top = 0, left = 0, right = 0;
+    bool atTop = true, atLeft = true, atRight = true;
+};
+
+// The monitor a window belongs to: the one that shows the most of its
+// rectangle; when none shows any of it, the nearest; the first of equals.
+// The index into monitors, which must not be empty.
+std::size_t MonitorOf(std::span<const RectPx> monitors, const RectPx& rect);
+
+// The edges a window with this rectangle can dock at (see EdgeDocking.cpp).
+DockEdges EdgesAt(const DockInput& in);
 
 enum class DockWrite : std::uint8_t { None, Top, Left };
 
@@ -60,7 +85,8 @@ constexpr bool CursorOver(const PointPx& p, const RectPx& r) {
 
 // One tick's decision. Mouse away: dock at the top, else the left, else the
 // right edge. Mouse over: bring back from behind the top, else the left, else
-// the right edge, and show the window. A minimised window is left alone.
+// the right edge, and show the window. Only an edge of the desktop counts
+// (EdgesAt). A minimised window is left alone.
 DockAction DockTick(const DockInput& in);
 
 } // namespace varno

@@ -4,7 +4,9 @@
 // the maker's site.
 #include "app/Module1.h"
 #include "app/Ui.h"
+#include "promo/EdgeDocking.h"
 
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -27,6 +29,14 @@ std::wstring PageAddress(const PromoKind& kind);
 // width - width) with a third of the free height above it; floating point, not rounded, size
 // unchanged, one move.
 void CenterForm1(Window& window, const Screen& screen, Side side);
+// The same on a desktop of several monitors (pixels, the main one first): against the outer edge
+// of the monitor that reaches furthest to the window's side, the desktop's edge there, with a third
+// of that monitor's free height above it; of monitors that reach equally far, the first. No
+// monitors: the screen alone, as above. With the main monitor alone the result is the same.
+void CenterForm1(Window& window, const Screen& screen, Side side, std::span<const RectPx> monitors);
+
+// The monitor CenterForm1 places the window of a side on: its index into monitors (not empty).
+std::size_t OuterMonitor(std::span<const RectPx> monitors, Side side);
 
 // What loading a promotional window does besides placing it.
 class PromoLoadTarget {
@@ -38,8 +48,9 @@ class PromoLoadTarget {
     virtual void Navigate(std::wstring_view address) = 0;
 };
 
-// The load handler: place, make topmost where placed, start the page.
-void LoadPromo(Window& window, const Screen& screen, const PromoKind& kind,
-               PromoLoadTarget& target);
+// The load handler: place (on the desktop these monitors make up; none: the screen alone), make
+// topmost where placed, start the page.
+void LoadPromo(Window& window, const Screen& screen, const PromoKind& kind, PromoLoadTarget& target,
+               std::span<const RectPx> monitors = {});
 
 } // namespace varno

@@ -6,7 +6,9 @@
 
 #include <commctrl.h>
 
+#include <span>
 #include <utility>
+#include <vector>
 
 namespace varno::win {
 
@@ -29,10 +31,35 @@ RECT Pixels(const TwipRect& t) {
     return RECT{x, y, x + TwipsToPixelsX(t.width), y + TwipsToPixelsY(t.height)};
 }
 
+// The monitors of the desktop in pixels, the main one first; none when they
+// cannot be listed.
+std::vector<RectPx> DesktopMonitors() {
+    std::vector<RectPx> monitors;
+    EnumDisplayMonitors(
+        nullptr, nullptr,
+        [](HMONITOR monitor, HDC, LPRECT, LPARAM list) -> BOOL {
+            MONITORINFO info{};
+            info.cbSize = sizeof info;
+            if (GetMonitorInfoW(monitor, &info)) {
+                const RECT& r = info.rcMonitor;
+                auto& all = *reinterpret_cast<std::vector<RectPx>*>(list);
+                const RectPx px{r.left, r.top, r.right, r.bottom};
+                if (info.dwFlags & MONITORINFOF_PRIMARY)
+                    all.insert(all.begin(), px);
+                else
+                    all.push_back(px);
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&monitors));
+    return monitors;
+}
+
 // The form as a docking tick reads and moves it.
 class FormDocking final : public DockingWindow {
   public:
-    FormDocking(Form& form, float screenWidth) : form_(form), screenWidth_(screenWidth) {}
+    FormDocking(Form& form, const Screen& screen, std::span<const RectPx> monitors)
+        : form_(form), screen_(screen), monitors_(monitors) {}
     DockInput ReadDockInput() override {
         POINT p{};
         RECT r{};
@@ -46,7 +73,10 @@ class FormDocking final : public DockingWindow {
         in.top = form_.Top();
         in.width = form_.Width();
         in.height = form_.Height();
-        in.screenWidth = screenWidth_;
+        in.screenWidth = screen_.Width;
+        in.monitors = monitors_;
+        in.twipsPerPixelX = screen_.TwipsPerPixelX;
+        in.twipsPerPixelY = screen_.TwipsPerPixelY;
         return in;
     }
     std::int32_t LeftPixelsFor(float twips) const override { return TwipsToPixelsX(twips); }
@@ -58,7 +88,8 @@ class FormDocking final : public DockingWindow {
 
   private:
     Form& form_;
-    float screenWidth_;
+    const Screen& screen_;
+    std::span<const RectPx> monitors_;
 };
 
 class LoadTarget final : public PromoLoadTarget {
@@ -108,10 +139,10 @@ void PromoForm::Form_Load() {
     minimisePicture_ = Picture::FromResource(IDR_AD_MINIMISE);
     WebBrowser1_.Create(hWnd(), Pixels(WebBrowser1Rect));
     SetTimer(Timer2, DockingStartMs);
-    const Screen screen = TheScreen();
-    screenWidth_ = screen.Width;
+    screen_ = TheScreen();
+    monitors_ = DesktopMonitors();
     LoadTarget target(hWnd(), WebBrowser1_);
-    LoadPromo(*this, screen, kind_, target);
+    LoadPromo(*this, screen_, kind_, target, monitors_);
 }
 
 void PromoForm::OnCommand(int id, int code) {
@@ -135,7 +166,7 @@ void PromoForm::StartDocking() {
 }
 
 void PromoForm::DockTick() {
-    FormDocking window(*this, screenWidth_);
+    FormDocking window(*this, screen_, monitors_);
     RunDockTick(window);
 }
 
@@ -169,9 +200,10 @@ void PromoForm::OnMouseUp(POINT client) {
 }
 
 void PromoForm::OnDisplayChange() {
-    // The screen width changes only with the display mode; reading it on
-    // every docking tick would cost a trip to the window server.
-    screenWidth_ = TheScreen().Width;
+    // The screen and the monitors change only with the display settings;
+    // reading them on every docking tick would cost trips to the window server.
+    screen_ = TheScreen();
+    monitors_ = DesktopMonitors();
 }
 
 void PromoForm::OnDestroy() {

@@ -7,6 +7,8 @@
 #include "platform/WebBrowser.h"
 #include "promo/PromoWindow.h"
 
+#include <vector>
+
 namespace varno::win {
 
 class PromoForm : public Form {
@@ -52,7 +54,9 @@ class PromoForm : public Form {
     Picture closePicture_;
     Picture minimisePicture_;
     int pressedImage_ = 0;
-    float screenWidth_ = 0; // twips, kept up to date by WM_DISPLAYCHANGE
+    // The screen and the monitors of the desktop, kept up to date by WM_DISPLAYCHANGE.
+    Screen screen_;
+    std::vector<RectPx> monitors_;
 };
 
 // Right edge, "/gdownload.htm".

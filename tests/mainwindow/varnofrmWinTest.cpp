@@ -16,6 +16,8 @@
 #include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <memory>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -181,6 +183,64 @@ TEST_F(MainWindow, ListBoxSortsIgnoringCaseAndDeletesSelections) {
 
     Click(varnofrm::xpcmdbutton6);
     EXPECT_EQ(list().ListCount(), 0);
+}
+
+// A path wider than the list brings the horizontal scroll bar, as wide as
+// that entry in the list's font; deleting it takes the bar away again, and
+// deleting the wider of two leaves the bar as wide as the other. So with
+// every way the list gains and loses entries.
+TEST_F(MainWindow, ALongEntryBringsTheHorizontalScrollBarAndItsDeletionTakesItAway) {
+    HWND lb = form.Control(varnofrm::List2);
+    const std::wstring folder =
+        L"D:\\设计院\\2024项目\\某某住宅小区\\结构专业\\施工图\\第三版\\基础\\";
+    const std::wstring wide = folder + L"1#楼基础平面布置图（修改）.dwg";
+    const std::wstring wider = folder + L"详图\\1#楼基础平面布置图（修改）.dwg";
+    auto textWidth = [&](const std::wstring& text) {
+        HDC dc = GetDC(lb);
+        SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(lb, WM_GETFONT, 0, 0)));
+        SIZE size{};
+        GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
+        ReleaseDC(lb, dc);
+        return static_cast<int>(size.cx);
+    };
+    auto barWidth = [&] { // 0: no bar
+        SCROLLBARINFO bar{};
+        bar.cbSize = sizeof bar;
+        GetScrollBarInfo(lb, OBJID_HSCROLL, &bar);
+        return bar.rgstate[0] & STATE_SYSTEM_INVISIBLE
+                   ? 0
+                   : static_cast<int>(SendMessageW(lb, LB_GETHORIZONTALEXTENT, 0, 0));
+    };
+    auto deleteOnly = [&](const std::wstring& text) {
+        list().SelectOnly(
+            static_cast<int>(SendMessageW(lb, LB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
+                                          reinterpret_cast<LPARAM>(text.c_str()))));
+        Click(varnofrm::xpcmdbutton1); // "  删除选择"
+    };
+    RECT client{};
+    GetClientRect(lb, &client);
+    ASSERT_GT(textWidth(wide), client.right) << "the test needs an entry wider than the list";
+
+    list().AddItems(std::vector<std::wstring>{L"C:\\a.dwg", L"C:\\b.dwg"});
+    EXPECT_EQ(barWidth(), 0);
+    list().AddItem(wider);
+    list().AddItem(wide);
+    EXPECT_EQ(barWidth(), textWidth(wider) + 2) << "the entry and a margin of two pixels";
+    SendMessageW(lb, WM_HSCROLL, SB_RIGHT, 0); // its end, for a person to look at
+    test::SaveScreenshot(form.hWnd(), L"varnofrm-long-entry");
+    deleteOnly(wider);
+    EXPECT_EQ(barWidth(), textWidth(wide) + 2);
+    deleteOnly(wide);
+    EXPECT_EQ(barWidth(), 0);
+
+    list().ReplaceAll(std::vector<std::wstring>{L"C:\\c.dwg", wide}); // "  读取列表"
+    EXPECT_EQ(barWidth(), textWidth(wide) + 2);
+    std::unique_ptr<PreparedAdd> drop = list().StartAdd(); // a drop onto a filled list
+    drop->Prepare({wider, L"C:\\d.dwg"});
+    list().AddPrepared(*drop);
+    EXPECT_EQ(barWidth(), textWidth(wider) + 2);
+    Click(varnofrm::xpcmdbutton6); // "  删除全部", as the end of a run empties it
+    EXPECT_EQ(barWidth(), 0);
 }
 
 TEST_F(MainWindow, CancellingTheFileDialogShowsTheStopMessage) {

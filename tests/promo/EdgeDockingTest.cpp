@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <ostream>
+#include <span>
+#include <string>
 
 namespace varno {
 namespace {
@@ -145,6 +147,71 @@ TEST(EdgeDocking, CursorOverIsStrictOnAllFourSides) {
     EXPECT_FALSE(CursorOver({20, 20}, r));
     EXPECT_FALSE(CursorOver({20, 40}, r));
     EXPECT_FALSE(CursorOver({0, 0}, RectPx{}));
+}
+
+// Desktops of several monitors, in pixels, the main monitor first.
+const RectPx OneMonitor[] = {{0, 0, 1280, 1024}};
+const RectPx RightNeighbour[] = {{0, 0, 1280, 1024}, {1280, 0, 2560, 1024}};
+const RectPx LeftNeighbour[] = {{0, 0, 1280, 1024}, {-1280, 0, 0, 1024}};
+const RectPx HalfAbove[] = {{0, 0, 1280, 1024}, {640, -1024, 1920, 0}}; // above its right half
+// A 1920 x 1200 main monitor with a 512 pixels high one right of its top.
+const RectPx ShortNeighbour[] = {{0, 0, 1920, 1200}, {1920, 0, 3200, 512}};
+
+DockInput On(std::span<const RectPx> monitors, PointPx cursor, RectPx rect, float left, float top) {
+    DockInput in = Input(cursor, rect, left, top);
+    in.monitors = monitors;
+    return in;
+}
+
+// Only an edge of the desktop, beyond which no monitor continues where the
+// window is, docks the window and brings it back.
+const Case LayoutCases[] = {
+    {"RightNeighbourMainRightEdgeIsNoEdge",
+     On(RightNeighbour, {600, 900}, At(1149, 138), 17235, 2070), Nothing},
+    {"RightNeighbourAcrossTheSeamIsNotBroughtBack",
+     On(RightNeighbour, {1278, 300}, At(1277, 138), 19155, 2070), Nothing},
+    {"RightNeighbourDocksAtTheDesktopsRightEdge",
+     On(RightNeighbour, {600, 900}, At(2429, 138), 36435, 2070), Left(38400 - 40, false)},
+    {"RightNeighbourBroughtBackThere", On(RightNeighbour, {2559, 300}, At(2557, 138), 38355, 2070),
+     Left(38400 - W + 10, true)},
+    {"LeftNeighbourMainLeftEdgeIsNoEdge", On(LeftNeighbour, {600, 900}, At(0, 138), 0, 2070),
+     Nothing},
+    {"LeftNeighbourDocksAtTheDesktopsLeftEdge",
+     On(LeftNeighbour, {600, 900}, At(-1280, 138), -19200, 2070), Left(-19200 + 40 - W, false)},
+    {"LeftNeighbourBroughtBackThere", On(LeftNeighbour, {-1279, 300}, At(-1408, 138), -21120, 2070),
+     Left(-19200 - 10, true)},
+    {"LeftNeighbourMainRightEdgeStaysAnEdge",
+     On(LeftNeighbour, {600, 900}, At(1149, 138), 17235, 2070), Left(SW - 40, false)},
+    {"AboveMainTopUnderItIsNoEdge", On(HalfAbove, {600, 900}, At(700, 2), 10500, 30), Nothing},
+    {"AboveMainTopBesideItIsAnEdge", On(HalfAbove, {600, 900}, At(100, 2), 1500, 30),
+     Top(40 - H, false)},
+    {"AboveDocksAtTheUpperMonitorsTop", On(HalfAbove, {600, 900}, At(700, -1022), 10500, -15330),
+     Top(-15360 + 40 - H, false)},
+    {"AboveAcrossTheSeamIsNotBroughtBack", On(HalfAbove, {750, 1}, At(700, -606), 10500, -9090),
+     Nothing},
+    {"ShortNeighbourLastRowBesideIt", On(ShortNeighbour, {600, 900}, At(1789, 511), 26835, 7665),
+     Nothing},
+    {"ShortNeighbourFirstRowBelowIt", On(ShortNeighbour, {600, 900}, At(1789, 512), 26835, 7680),
+     Left(28800 - 40, false)},
+    // A failed GetWindowRect: the main monitor's top, as on one screen.
+    {"ZeroRecordsDockAtTheMainTop", On(LeftNeighbour, {0, 0}, {}, 0, 0), Top(40 - H, false)},
+};
+
+INSTANTIATE_TEST_SUITE_P(Layouts, DockTickTable, testing::ValuesIn(LayoutCases),
+                         [](const testing::TestParamInfo<Case>& info) {
+                             return std::string(info.param.name);
+                         });
+
+TEST(EdgeDocking, TheMainMonitorAloneDecidesAsTheScreenAlone) {
+    for (const Case& c : DockCases) {
+        SCOPED_TRACE(c.name);
+        DockInput in = c.in;
+        in.monitors = OneMonitor;
+        const DockAction a = DockTick(in), b = DockTick(c.in);
+        EXPECT_EQ(a.write, b.write);
+        EXPECT_EQ(a.value, b.value); // bit for bit
+        EXPECT_EQ(a.show, b.show);
+    }
 }
 
 } // namespace

@@ -8,8 +8,10 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
 #include <map>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace varno::win {
@@ -353,6 +355,66 @@ TEST_F(PromoForms, UnderTheBrowserLieTheStretchedPicturesAndTheLabelOnTheBackCol
     EXPECT_GT(GetRValue(bar), 200);
     EXPECT_EQ(labelBack, RGB(197, 210, 240));
     EXPECT_EQ(formBack, RGB(197, 210, 240));
+}
+
+// On a desktop of two monitors side by side: ./test runs these on an Xorg
+// server of its own and names its layout in VARNO_MONITORS ("RightOf" or
+// "LeftOf": where the second monitor lies beside the main one). Each window
+// stands at its side of the desktop, docks there showing only its strip, on a
+// monitor, comes back when the mouse reaches the strip and docks again.
+class PromoFormsOnTwoMonitors : public PromoForms {
+  protected:
+    static void DockAtTheDesktopsEdges(const char* layout) {
+        const char* laidOut = std::getenv("VARNO_MONITORS");
+        if (!laidOut || std::string_view(laidOut) != layout)
+            GTEST_SKIP() << "needs the layout " << layout << " (./test lays it out)";
+        ASSERT_EQ(GetSystemMetrics(SM_CMONITORS), 2) << "Wine sees one monitor";
+        // Two monitors side by side fill the rectangle of the desktop.
+        const int x = GetSystemMetrics(SM_XVIRTUALSCREEN), y = GetSystemMetrics(SM_YVIRTUALSCREEN);
+        const RECT desktop{x, y, x + GetSystemMetrics(SM_CXVIRTUALSCREEN),
+                           y + GetSystemMetrics(SM_CYVIRTUALSCREEN)};
+        ASSERT_EQ(desktop.right - desktop.left, 2 * GetSystemMetrics(SM_CXSCREEN));
+        auto shown = [&](HWND h) {
+            RECT r = WindowRect(h), both{};
+            IntersectRect(&both, &r, &desktop);
+            return (both.right - both.left) * (both.bottom - both.top);
+        };
+        ShowBoth();
+        HWND left = ad1frm::Instance().hWnd();
+        HWND right = adfrm::Instance().hWnd();
+        const int height = WindowRect(left).bottom - WindowRect(left).top;
+        EXPECT_EQ(WindowRect(left).left, desktop.left);
+        EXPECT_EQ(WindowRect(right).right, desktop.right);
+
+        // Docking at once, without waiting five seconds for Timer2.
+        ad1frm::Instance().SetTimer(PromoForm::Timer1, 1);
+        adfrm::Instance().SetTimer(PromoForm::Timer1, 1);
+        ASSERT_TRUE(PumpUntil(
+            [&] {
+                return WindowRect(left).left == desktop.left - 128 &&
+                       WindowRect(right).left == desktop.right - 3;
+            },
+            2000))
+            << "ad1frm at " << WindowRect(left).left << ", adfrm at " << WindowRect(right).left;
+        for (HWND h : {left, right}) {
+            SCOPED_TRACE(h == left ? "ad1frm" : "adfrm");
+            EXPECT_EQ(shown(h), 3 * height) << "the strip alone, on a monitor";
+            const RECT docked = WindowRect(h);
+            SetCursorPos(h == left ? docked.right - 1 : docked.left + 1, docked.top + 100);
+            ASSERT_TRUE(PumpUntil([&] { return WindowRect(h).left != docked.left; }, 1000));
+            EXPECT_EQ(shown(h), 130 * height) << "brought back";
+            SetCursorPos(640, 512);
+            ASSERT_TRUE(PumpUntil([&] { return WindowRect(h).left == docked.left; }, 1000));
+        }
+    }
+};
+
+TEST_F(PromoFormsOnTwoMonitors, RightOfTheMainOneAdfrmDocksAtTheDesktopsRightEdge) {
+    DockAtTheDesktopsEdges("RightOf");
+}
+
+TEST_F(PromoFormsOnTwoMonitors, LeftOfTheMainOneAd1frmDocksAtTheDesktopsLeftEdge) {
+    DockAtTheDesktopsEdges("LeftOf");
 }
 
 using PromoFormsDeathTest = PromoForms;

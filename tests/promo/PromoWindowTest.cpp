@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
+
 #include <string>
 #include <vector>
 
@@ -47,6 +50,42 @@ TEST(CenterForm1, KeepsFractionsAndGoesNegativeOnALowScreen) {
     w.height = 9001;
     CenterForm1(w, screen, Side::Left);
     EXPECT_FLOAT_EQ(w.top, -1.0f / 3.0f);
+}
+
+// Placed at start-up on the monitor at its side of the desktop, each window
+// docks there on the first tick with the mouse away.
+TEST(CenterForm1, EachWindowStandsWhereItDocksAtItsSideOfTheDesktop) {
+    const Screen screen{19200, 15360, 15, 15};
+    const std::vector<std::vector<RectPx>> layouts = {
+        {{0, 0, 1280, 1024}, {1280, 0, 2560, 1024}},
+        {{0, 0, 1280, 1024}, {-1280, 0, 0, 1024}},
+        {{0, 0, 1280, 1024}, {0, -1024, 1280, 0}},
+        // Right a taller one, higher up; left one lower down.
+        {{0, 0, 1280, 1024}, {1280, -300, 3200, 780}, {-1280, 400, 0, 1424}},
+    };
+    for (const std::vector<RectPx>& monitors : layouts) {
+        for (Side side : {Side::Left, Side::Right}) {
+            FakeWindow w(0, 0, 1965, 9135);
+            CenterForm1(w, screen, side, monitors);
+            DockInput in;
+            const int x = static_cast<int>(std::lround(w.left / 15)),
+                      y = static_cast<int>(std::lround(w.top / 15));
+            in.cursor = {640, 512};
+            in.rect = {x, y, x + 131, y + 609};
+            in.left = x * 15.0f;
+            in.top = y * 15.0f;
+            in.width = w.width;
+            in.height = w.height;
+            in.monitors = monitors;
+            int edge = side == Side::Left ? monitors[0].left : monitors[0].right;
+            for (const RectPx& m : monitors)
+                edge = side == Side::Left ? std::min(edge, m.left) : std::max(edge, m.right);
+            const DockAction dock = DockTick(in);
+            EXPECT_EQ(dock.write, DockWrite::Left);
+            EXPECT_FLOAT_EQ(dock.value,
+                            side == Side::Left ? edge * 15 + 40 - 1965 : edge * 15 - 40);
+        }
+    }
 }
 
 TEST(LoadPromo, PlacesThenMakesTopmostWherePlacedThenNavigates) {
