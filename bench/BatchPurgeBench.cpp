@@ -97,11 +97,11 @@ class TimedRuntime : public AutomationRuntime {
     bool IsRegistered(std::wstring_view progId) override {
         return win::TheAutomation().IsRegistered(progId);
     }
-    AutoRef GetObject(std::wstring_view progId) override {
-        return Wrap(Timed(time_, [&] { return win::TheAutomation().GetObject(progId); }));
+    AutoRef AttachRunning(std::wstring_view progId) override {
+        return Wrap(Timed(time_, [&] { return win::TheAutomation().AttachRunning(progId); }));
     }
-    AutoRef CreateObject(std::wstring_view progId) override {
-        return Wrap(Timed(time_, [&] { return win::TheAutomation().CreateObject(progId); }));
+    AutoRef Launch(std::wstring_view progId) override {
+        return Wrap(Timed(time_, [&] { return win::TheAutomation().Launch(progId); }));
     }
 
   private:

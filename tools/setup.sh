@@ -22,10 +22,15 @@ varno_install_deps() {
         --no-install-recommends "${missing[@]}" >/dev/null
 }
 
+# Configures build/win; arguments are further cache settings, which a build
+# already configured takes too.
 varno_configure_win() {
-    [ -f build/win/CMakeCache.txt ] && return 0
+    if [ -f build/win/CMakeCache.txt ]; then
+        [ $# -eq 0 ] || cmake -S . -B build/win "$@" >/dev/null
+        return
+    fi
     cmake -S . -B build/win -G Ninja -DCMAKE_BUILD_TYPE=Release \
-        -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake >/dev/null
+        -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake "$@" >/dev/null
 }
 
 VARNO_XVFB_PID=

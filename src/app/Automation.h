@@ -9,11 +9,6 @@
 #include <string_view>
 #include <variant>
 
-// <windows.h> maps GetObject to the GDI function GetObjectW, which would
-// rename AutomationRuntime::GetObject in every file that sees both headers.
-// Past this header the macro is gone: call the GDI function as GetObjectW.
-#undef GetObject
-
 namespace varno {
 
 class AutoObject;
@@ -40,8 +35,8 @@ class AutomationRuntime {
     virtual ~AutomationRuntime() = default;
     // A server is installed under this identifier (asking costs no launch).
     virtual bool IsRegistered(std::wstring_view progId) = 0;
-    virtual AutoRef GetObject(std::wstring_view progId) = 0;    // the running instance
-    virtual AutoRef CreateObject(std::wstring_view progId) = 0; // a new instance
+    virtual AutoRef AttachRunning(std::wstring_view progId) = 0; // the running instance
+    virtual AutoRef Launch(std::wstring_view progId) = 0;        // a new instance
 };
 
 } // namespace varno

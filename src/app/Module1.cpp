@@ -79,13 +79,13 @@ Connection ConnectHost(AutomationRuntime& runtime, MessageBoxes& boxes) {
     // The program the user has open is the one the run works with.
     for (const std::wstring_view progId : installed) {
         try {
-            host.HostApp = runtime.GetObject(progId);
+            host.HostApp = runtime.AttachRunning(progId);
             return Connected(host);
         } catch (const Error&) {
         }
     }
     try {
-        host.HostApp = runtime.CreateObject(installed.front());
+        host.HostApp = runtime.Launch(installed.front());
     } catch (const Error& e) {
         boxes.Show(e.Description(), MsgOkOnly);
         return {host, none ? Error(e.Number(), std::wstring(NoCadProgramText)) : e};

@@ -298,7 +298,7 @@ bool ComAutomation::IsRegistered(std::wstring_view progId) {
     return SUCCEEDED(CLSIDFromProgID(id.c_str(), &clsid));
 }
 
-AutoRef ComAutomation::GetObject(std::wstring_view progId) {
+AutoRef ComAutomation::AttachRunning(std::wstring_view progId) {
     const CLSID clsid = ClassOf(progId);
     ComPtr<IUnknown> unknown;
     const HRESULT hr = Retrying([&] { return GetActiveObject(clsid, nullptr, unknown.Put()); });
@@ -307,7 +307,7 @@ AutoRef ComAutomation::GetObject(std::wstring_view progId) {
     return WrapUnknown(unknown.Get());
 }
 
-AutoRef ComAutomation::CreateObject(std::wstring_view progId) {
+AutoRef ComAutomation::Launch(std::wstring_view progId) {
     const CLSID clsid = ClassOf(progId);
     ComPtr<IUnknown> unknown;
     const HRESULT hr = Retrying([&] {

@@ -13,9 +13,6 @@
 #include <oaidl.h>
 
 #include "app/Automation.h"
-// <windows.h> may have come after app/Automation.h: its GetObject macro goes
-// again (see there).
-#undef GetObject
 #include "platform/Com.h"
 
 #include <string>
@@ -50,8 +47,8 @@ class DispatchObject : public AutoObject {
 class ComAutomation : public AutomationRuntime {
   public:
     bool IsRegistered(std::wstring_view progId) override;
-    AutoRef GetObject(std::wstring_view progId) override;
-    AutoRef CreateObject(std::wstring_view progId) override;
+    AutoRef AttachRunning(std::wstring_view progId) override;
+    AutoRef Launch(std::wstring_view progId) override;
 };
 AutomationRuntime& TheAutomation();
 

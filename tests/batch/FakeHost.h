@@ -134,15 +134,15 @@ class FakeHost : public AutomationRuntime {
     bool IsRegistered(std::wstring_view progId) override {
         return installed.count(std::wstring(progId)) > 0;
     }
-    AutoRef GetObject(std::wstring_view progId) override {
-        Record(L"GetObject(" + std::wstring(progId) + L")");
+    AutoRef AttachRunning(std::wstring_view progId) override {
+        Record(L"AttachRunning(" + std::wstring(progId) + L")");
         if (!running.count(std::wstring(progId)))
             throw Error(errnum::CantCreateObject, L"no running host");
         return app;
     }
-    AutoRef CreateObject(std::wstring_view progId) override {
+    AutoRef Launch(std::wstring_view progId) override {
         const std::wstring id(progId);
-        Record(L"CreateObject(" + id + L")");
+        Record(L"Launch(" + id + L")");
         if (!installed.count(id))
             throw Error(errnum::CantCreateObject, L"host not installed");
         if (broken.count(id))

@@ -52,7 +52,7 @@ class PurgeRunTest : public ::testing::Test {
     // its template in its program folder.
     Journal Prologue() const {
         const std::wstring c = host.caption;
-        return {L"GetObject(AutoCAD.Application)",
+        return {L"AttachRunning(AutoCAD.Application)",
                 L"App.Visible=True",
                 L"App.ActiveDocument",
                 L"Doc.ModelSpace",
@@ -702,8 +702,8 @@ TEST_F(PurgeRunTest, NoWindowWithTheHostsTitleFailsBeforeTheProgressWindow) {
 TEST_F(PurgeRunTest, LaunchesTheHostWhenNoneRuns) {
     host.running.clear();
     Run();
-    EXPECT_EQ(journal.at(0), L"GetObject(AutoCAD.Application)");
-    EXPECT_EQ(journal.at(1), L"CreateObject(AutoCAD.Application)");
+    EXPECT_EQ(journal.at(0), L"AttachRunning(AutoCAD.Application)");
+    EXPECT_EQ(journal.at(1), L"Launch(AutoCAD.Application)");
     EXPECT_EQ(journal.at(2), L"App.Visible=True");
     EXPECT_EQ(host.launches, 1);
     EXPECT_EQ(Host().HostApp, host.app);
@@ -717,8 +717,8 @@ TEST_F(PurgeRunTest, WorksWithTheCadProgramTheUserHas) {
     const std::wstring A = L"AutoCAD.Application", Z = L"ZWCAD.Application",
                        G = L"GCAD.Application", S = L"GStarCAD.Application",
                        B = L"BricscadApp.AcadApplication";
-    const auto get = [](const std::wstring& id) { return L"GetObject(" + id + L")"; };
-    const auto create = [](const std::wstring& id) { return L"CreateObject(" + id + L")"; };
+    const auto get = [](const std::wstring& id) { return L"AttachRunning(" + id + L")"; };
+    const auto create = [](const std::wstring& id) { return L"Launch(" + id + L")"; };
     struct Row {
         const char* what;
         std::set<std::wstring> installed, running, broken;
@@ -755,7 +755,7 @@ TEST_F(PurgeRunTest, WorksWithTheCadProgramTheUserHas) {
         Journal connect;
         std::copy_if(run.journal.begin(), run.journal.end(), std::back_inserter(connect),
                      [](const std::wstring& l) {
-                         return l.starts_with(L"GetObject(") || l.starts_with(L"CreateObject(") ||
+                         return l.starts_with(L"AttachRunning(") || l.starts_with(L"Launch(") ||
                                 l.starts_with(L"MsgBox(");
                      });
         EXPECT_EQ(connect, row.connect);
@@ -793,7 +793,7 @@ TEST_F(PurgeRunTest, AHostWindowNotTitledWithItsCaptionIsFoundByItsHwnd) {
 
 TEST_F(PurgeRunTest, AttachingNeverLaunchesASecondHost) {
     Run();
-    EXPECT_FALSE(HasPrefix(L"CreateObject"));
+    EXPECT_FALSE(HasPrefix(L"Launch"));
     EXPECT_EQ(host.launches, 0);
     EXPECT_EQ(Host().HostApp, host.app);
     EXPECT_EQ(Host().HostDoc, host.doc);
@@ -806,7 +806,7 @@ TEST_F(PurgeRunTest, NoHostShowsTheDescriptionThenTheFailure) {
     list.AddItem(L"C:\\d\\1.dwg");
     Run();
     EXPECT_EQ(journal,
-              (Journal{L"GetObject(AutoCAD.Application)", L"CreateObject(AutoCAD.Application)",
+              (Journal{L"AttachRunning(AutoCAD.Application)", L"Launch(AutoCAD.Application)",
                        L"MsgBox(host not installed|0|)",
                        FailBox(NoCadProgramText, {}, errnum::CantCreateObject)}));
     EXPECT_FALSE(Host().HostApp);
@@ -863,7 +863,7 @@ TEST_F(PurgeRunTest, EverySecondRunConnectsAgainAndLaunchesWhenTheHostIsGone) {
     journal.clear();
     list.AddItem(L"C:\\d\\1.dwg");
     Run();
-    EXPECT_EQ(journal.at(1), L"CreateObject(AutoCAD.Application)");
+    EXPECT_EQ(journal.at(1), L"Launch(AutoCAD.Application)");
     EXPECT_EQ(host.launches, 1);
     EXPECT_EQ(Count(L"Drawing.Close(True)"), 1);
     EXPECT_EQ(Host().HostApp, first); // the fake hands out the same object

@@ -238,14 +238,14 @@ TEST_F(DispatchTest, RejectedCallsAreTriedAgainUntilTheServerTakesThem) {
 TEST(ComAutomation, UnknownIdentifiersCannotBeAttachedToOrCreated) {
     std::wstring text;
     try {
-        TheAutomation().GetObject(L"Varno.NoSuchClass.Application");
+        TheAutomation().AttachRunning(L"Varno.NoSuchClass.Application");
         FAIL() << "attached to nothing";
     } catch (const Error& e) {
         EXPECT_EQ(e.Number(), 429);
         EXPECT_FALSE(e.Description().empty());
     }
     try {
-        TheAutomation().CreateObject(L"Varno.NoSuchClass.Application");
+        TheAutomation().Launch(L"Varno.NoSuchClass.Application");
         FAIL() << "created nothing";
     } catch (const Error& e) {
         EXPECT_EQ(e.Number(), 429);
