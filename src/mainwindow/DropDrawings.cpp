@@ -11,10 +11,6 @@ namespace varno {
 
 namespace {
 
-wchar_t AsciiLower(wchar_t c) {
-    return c >= L'A' && c <= L'Z' ? static_cast<wchar_t>(c - L'A' + L'a') : c;
-}
-
 void AddIfDrawing(std::wstring path, FoundDrawings& found) {
     if (!IsDrawingName(path))
         return;
@@ -70,15 +66,6 @@ struct Search {
 };
 
 } // namespace
-
-bool IsDrawingName(std::wstring_view name) {
-    constexpr std::wstring_view ext = L".dwg";
-    if (name.size() < ext.size())
-        return false;
-    const std::wstring_view tail = name.substr(name.size() - ext.size());
-    return std::equal(tail.begin(), tail.end(), ext.begin(),
-                      [](wchar_t a, wchar_t b) { return AsciiLower(a) == b; });
-}
 
 FoundDrawings CollectDrawings(FolderReader& folders, std::span<const std::wstring> dropped,
                               std::stop_token stop) {

@@ -4,6 +4,7 @@
 #include "app/Unicode.h"
 
 #include <algorithm>
+#include <iterator>
 #include <new>
 
 namespace varno {
@@ -271,6 +272,9 @@ void ShowCancelled(ListFileCommand command, MessageBoxes& messages) {
     messages.Show(ListFileCancelText(command), MsgCritical | MsgOkOnly, ErrorTitle);
 }
 
+// The CAD program's drawings, templates and standards files.
+constexpr std::wstring_view CadExtensions[] = {L".dwg", L".dxf", L".dwt", L".dws"};
+
 // The name after the last folder separator.
 std::wstring_view FileNameOf(std::wstring_view path) {
     const size_t slash = path.find_last_of(L"\\/");
@@ -288,35 +292,84 @@ bool HoldsNul(std::string_view bytes) {
     return false;
 }
 
+// The first bytes up to and with their last line end, so that no line is
+// judged by a part of it; none without a line end (a UTF-16 LE mark stays).
+// CR and LF are never part of another character, in any of the encodings.
+std::string_view WholeLines(std::string_view bytes) {
+    if (bytes.starts_with(Utf16LeBom)) {
+        for (size_t end = bytes.size() & ~size_t{1}; end > Utf16LeBom.size(); end -= 2)
+            if ((bytes[end - 2] == '\r' || bytes[end - 2] == '\n') && bytes[end - 1] == '\0')
+                return bytes.substr(0, end);
+        return bytes.substr(0, Utf16LeBom.size());
+    }
+    const size_t end = bytes.find_last_of("\r\n");
+    return end == std::string_view::npos ? std::string_view() : bytes.substr(0, end + 1);
+}
+
+// Every line of the text that adds an entry names a drawing.
+bool NamesDrawingsOnly(std::wstring_view text) {
+    bool only = true;
+    ForEachLine(text, [&only](std::wstring_view line) {
+        const auto entry = ListEntry(line);
+        if (entry && !IsDrawingName(EntryPath(*entry)))
+            only = false;
+    });
+    return only;
+}
+
 } // namespace
 
-bool CanBeListFile(std::wstring_view path, const FileStart& file) {
+bool IsCadFileName(std::wstring_view path) {
     // Windows drops trailing dots and spaces from a name: "plan.dwg ." is plan.dwg.
     std::wstring_view name = FileNameOf(path);
     name = name.substr(0, name.find_last_not_of(L". ") + 1);
-    constexpr std::wstring_view drawing = L".dwg";
-    const bool isDrawing =
-        name.size() >= drawing.size() &&
-        std::equal(drawing.begin(), drawing.end(), name.end() - drawing.size(),
-                   [](wchar_t d, wchar_t c) { return d == (c >= L'A' && c <= L'Z' ? c + 32 : c); });
-    return !isDrawing && file.size <= MaxListFileBytes &&
-           !HoldsNul(std::string_view(file.head).substr(0, ListFileProbeBytes));
+    return std::any_of(std::begin(CadExtensions), std::end(CadExtensions),
+                       [name](std::wstring_view ext) { return EndsWithNoCase(name, ext); });
+}
+
+ExistingFile LookAtExisting(std::wstring_view path, const FileStart& file, const CodePage& ansi) {
+    if (IsCadFileName(path) || file.size > MaxListFileBytes || HoldsNul(file.head))
+        return ExistingFile::Other;
+    // The lines are the same whichever of UTF-8 and the ANSI code page the
+    // reader takes, and so is whether they end in ".dwg".
+    const bool whole = file.head.size() >= file.size;
+    const std::optional<std::wstring> text =
+        DecodeText(whole ? std::string_view(file.head) : WholeLines(file.head), ansi);
+    if (!text || text->find(L'\0') != std::wstring::npos || !NamesDrawingsOnly(*text))
+        return ExistingFile::Other;
+    return whole ? ExistingFile::ListFile : ExistingFile::ReadFurther;
 }
 
 std::wstring ReplaceQuestion(std::wstring_view path) {
     return L"“" + std::wstring(FileNameOf(path)) + L"”不是列表文件，确定要替换它吗？";
 }
 
+namespace {
+
+// Whether a save may write the file: nothing is there, a list file is, or
+// the user says Yes to replacing what is.
+bool MayReplace(const std::wstring& path, ListFileServices services) {
+    std::optional<FileStart> existing = services.files.Peek(path, ListFileProbeBytes);
+    if (!existing)
+        return true;
+    ExistingFile kind = LookAtExisting(path, *existing, services.ansi);
+    if (kind == ExistingFile::ReadFurther) {
+        existing->head = services.files.ReadAll(path, MaxListFileBytes);
+        existing->size = existing->head.size();
+        kind = LookAtExisting(path, *existing, services.ansi);
+    }
+    return kind == ExistingFile::ListFile ||
+           services.questions.Ask(ReplaceQuestion(path), ReplaceQuestionStyle) == MsgAnswerYes;
+}
+
+} // namespace
+
 void SaveListFile(FileDialog& dialog, const DrawingList& list, ListFileServices services) {
     Trapped(ListFileCommand::Save, services.messages, [&] {
         dialog.DialogTitle = ListFileSaveTitle;
         if (!dialog.ShowSave())
             return ShowCancelled(ListFileCommand::Save, services.messages);
-        const std::optional<FileStart> existing =
-            services.files.Peek(dialog.FileName, ListFileProbeBytes);
-        if (existing && !CanBeListFile(dialog.FileName, *existing) &&
-            services.questions.Ask(ReplaceQuestion(dialog.FileName), ReplaceQuestionStyle) !=
-                MsgAnswerYes)
+        if (!MayReplace(dialog.FileName, services))
             return;
         const std::vector<std::wstring> entries = list.Items();
         services.files.ReplaceWith(dialog.FileName, EncodeListFile(entries, services.ansi));

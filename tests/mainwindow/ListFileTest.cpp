@@ -468,18 +468,24 @@ TEST_F(ListFileCommands, ABareNamesListNamesTheDrawingsBesideIt) {
     EXPECT_TRUE(messages.shown.empty());
 }
 
-// A drawing, or a file that cannot be a list, is replaced only after a Yes;
-// a list file without a question.
+// A CAD file, or any file that does not read as a list of drawings, is
+// replaced only after a Yes; a list file without a question. The rest of a
+// file is read only when its first bytes are a list's.
 TEST_F(ListFileCommands, AFileThatIsNotAListIsReplacedOnlyAfterAYes) {
     const std::string drawing = "AC1032\0\0\0\0\0\x01\x02"s;
     const std::string nulLast = std::string(ListFileProbeBytes - 1, 'a') + '\0';
     const std::string nulBeyond = std::string(ListFileProbeBytes, 'a') + '\0';
     const std::string utf16 = "\xFF\xFE"s + "a\0.\0d\0w\0g\0\r\0\n\0"s;
+    const std::string dxf = "  0\r\nSECTION\r\n  2\r\nHEADER\r\n  9\r\n$ACADVER\r\n";
+    std::string longList; // more lines than the first bytes hold, one cut by them
+    for (int i = 0; longList.size() <= ListFileProbeBytes; ++i)
+        longList += "  \"D:\\\xcd\xbc\xd6\xbd\\" + std::to_string(i) + ".DWG\"\r\n\n";
     const struct {
         std::wstring name;
         std::string bytes;
         std::uint64_t size; // 0: the size of the bytes
         bool asks;
+        bool readsAll = false; // beyond the first ListFileProbeBytes
     } rows[] = {
         {L"D:\\图纸\\plan.dwg", drawing, 0, true},
         {L"D:\\图纸\\text.DWG", "a.dwg\r\n", 0, true}, // by its name alone
@@ -488,11 +494,24 @@ TEST_F(ListFileCommands, AFileThatIsNotAListIsReplacedOnlyAfterAYes) {
         {L"nul-last.txt", nulLast, 0, true},
         {L"huge.txt", "a.dwg\r\n", MaxListFileBytes + 1, true},
         {L"utf16-nul.txt", utf16 + "\0\0"s, 0, true},
+        {L"nul-beyond.txt", nulBeyond, 0, true, true}, // the reader would refuse it
+        {L"D:\\图纸\\plan.dxf", dxf, 0, true},
+        {L"empty.Dwt", "", 0, true},
+        {L"a.dwg.DXF", "a.dwg\r\n", 0, true},
+        {L"standards.dws", "a.dwg\r\n", 0, true},
+        {L"notes.txt", "\xc3\xf7\xcc\xec\xbd\xbb\xcd\xbc\r\nD:\\a.dwg\r\n", 0, true},
+        {L"purge.scr", "_.PURGE _A * _N\r\n", 0, true},
+        {L"purge.lsp", "(defun c:p ()\n  (command \"_.purge\" \"_a\"))\n", 0, true},
+        {L"a.dwg.txt", "a.dwg\r\nb.dwg.bak\r\n", 0, true},
+        {L"not-text.txt", "a.dwg\r\n\xff.dwg\r\n", 0, true},
+        {L"note-at-end.txt", longList + "done", 0, true, true},
         {L"l.txt", "old.dwg\r\n", 0, false},
-        {L"plan.dwg.txt", "old.dwg\r\n", MaxListFileBytes, false},
+        {L"plan.dwg.txt", "old.dwg\r\n", MaxListFileBytes, false, true},
         {L"dwg", "", 0, false},
+        {L"blank.txt", "\r\n \t\n\r", 0, false},
+        {L"made.txt", "\"C:\\a b.dwg\"\n\n  D:\\x.DWG \r\n\t\"\\\\srv\\y.dwg\"", 0, false},
         {L"utf16.txt", utf16, 0, false},
-        {L"nul-beyond.txt", nulBeyond, 0, false},
+        {L"long.txt", longList, 0, false, true},
     };
     const std::string saved = "A.dwg\r\nb.dwg\r\n" + GbkPath + "\r\n";
     const Lines before = list.Items();
@@ -504,7 +523,9 @@ TEST_F(ListFileCommands, AFileThatIsNotAListIsReplacedOnlyAfterAYes) {
             files.sizes[row.name] = row.size;
         messages.asked.clear();
         messages.answer = 7; // No
+        files.reads = 0;
         Save(row.name);
+        EXPECT_EQ(files.reads, row.readsAll ? 1 : 0);
         if (row.asks) {
             const std::wstring name = row.name.substr(row.name.find_last_of(L'\\') + 1);
             ASSERT_EQ(messages.asked.size(), 1u);
@@ -525,7 +546,7 @@ TEST_F(ListFileCommands, AFileThatIsNotAListIsReplacedOnlyAfterAYes) {
 }
 
 TEST_F(ListFileCommands, SavingAnEmptyListWritesZeroBytesOverTheOldContent) {
-    files.files[L"f"] = "old\r\n";
+    files.files[L"f"] = "old.dwg\r\n";
     list.Clear();
     Save(L"f");
     EXPECT_EQ(files.files[L"f"], "");

@@ -422,6 +422,29 @@ TEST_F(ListFileCommands, ABinaryFileIsNotReplacedWithoutAYes) {
     EXPECT_EQ(Contents(f), binary);
 }
 
+// An ASCII DXF drawing and a page of notes are text without a NUL, and still
+// no list file: each survives a No byte for byte.
+TEST_F(ListFileCommands, ADxfDrawingOrANotesFileIsNotReplacedWithoutAYes) {
+    Fill({L"C:\\x\\a.dwg"});
+    const std::string dxf = "  0\r\nSECTION\r\n  2\r\nHEADER\r\n  9\r\n$ACADVER\r\n  1\r\n"
+                            "AC1018\r\n  0\r\nENDSEC\r\n  0\r\nEOF\r\n";
+    const std::string notes = "\xc3\xf7\xcc\xec\xbd\xbb\xcd\xbc\r\nC:\\x\\a.dwg\r\n"; // 明天交图
+    for (const auto& [name, bytes] : {std::pair{L"plan.dxf", dxf}, std::pair{L"笔记.txt", notes}}) {
+        const std::wstring f = At(name);
+        Write(f, bytes);
+        std::wstring asked;
+        test::DialogWatcher question(L"批量清理", [&](HWND h) {
+            asked = test::ReadMessageBox(h).text;
+            PostMessageW(h, WM_COMMAND, IDNO, 0);
+        });
+        EXPECT_EQ(Save(f), L"");
+        ASSERT_TRUE(question.Join()) << "no question before " << testing::PrintToString(f);
+        EXPECT_EQ(asked, L"“" + std::wstring(name) + L"”不是列表文件，确定要替换它吗？");
+        EXPECT_EQ(Contents(f), bytes);
+    }
+    EXPECT_EQ(Names(), (Lines{L"plan.dxf", L"笔记.txt"}));
+}
+
 TEST_F(ListFileCommands, TheDialogOffersListFilesFirstAndAddsNoExtension) {
     Fill({L"a.dwg"});
     std::vector<std::wstring> types;
