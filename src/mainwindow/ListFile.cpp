@@ -135,9 +135,12 @@ std::optional<std::wstring> DecodeText(std::string_view bytes, const CodePage& a
     return utf8;
 }
 
-std::vector<std::wstring> DecodeListFile(std::string_view bytes, const CodePage& ansi) {
-    const std::optional<std::wstring> text = DecodeText(bytes, ansi);
-    // A NUL has no place in a path and would cut the entry short in the list.
+namespace {
+
+// The entries of decoded text; the format error for no text, or one with a
+// NUL (which has no place in a path and would cut the entry short in the
+// list).
+std::vector<std::wstring> EntriesOf(const std::optional<std::wstring>& text) {
     if (!text || text->find(L'\0') != std::wstring::npos)
         throw Error(errnum::InvalidFileFormat, L"The file is not a list file");
     std::vector<std::wstring> entries;
@@ -146,6 +149,62 @@ std::vector<std::wstring> DecodeListFile(std::string_view bytes, const CodePage&
             entries.emplace_back(*entry);
     });
     return entries;
+}
+
+std::vector<std::wstring> ResolvedEntriesOf(const std::optional<std::wstring>& text,
+                                            const std::wstring& listFile) {
+    std::vector<std::wstring> entries = EntriesOf(text);
+    for (std::wstring& entry : entries)
+        if (!IsFullyQualified(EntryPath(entry)))
+            entry = ResolveEntry(listFile, entry);
+    return entries;
+}
+
+// For bytes without a byte-order mark that are valid both as UTF-8 and in
+// the ANSI code page and read differently: the one of the two readings that
+// is not taken. Nothing for any other bytes.
+std::optional<std::wstring> OtherReading(std::string_view bytes, const CodePage& ansi,
+                                         std::wstring_view taken) {
+    if (bytes.starts_with(Utf8Bom) || bytes.starts_with(Utf16LeBom) || !HasNonAscii(bytes) ||
+        !IsValidUtf8(bytes))
+        return std::nullopt;
+    std::optional<std::wstring> utf8 = Utf8ToWide(bytes), text = ansi.Decode(bytes);
+    if (!utf8 || !text || *utf8 == *text)
+        return std::nullopt;
+    return *utf8 == taken ? std::move(text) : std::move(utf8);
+}
+
+} // namespace
+
+std::vector<std::wstring> DecodeListFile(std::string_view bytes, const CodePage& ansi) {
+    return EntriesOf(DecodeText(bytes, ansi));
+}
+
+std::vector<std::wstring> ReadListEntries(std::string_view bytes, const CodePage& ansi,
+                                          const std::wstring& listFile, ListFileStore& files) {
+    const std::optional<std::wstring> text = DecodeText(bytes, ansi);
+    std::vector<std::wstring> entries = ResolvedEntriesOf(text, listFile);
+    const std::optional<std::wstring> other = OtherReading(bytes, ansi, *text);
+    if (!other || other->find(L'\0') != std::wstring::npos)
+        return entries;
+    // The lines are the same in both readings (CR and LF are never part of
+    // another character), and so are the blank ones and the quotes.
+    std::vector<std::wstring> others = ResolvedEntriesOf(other, listFile);
+    if (others.size() != entries.size())
+        return entries;
+    // The first entries that differ, each reading beside the other.
+    std::vector<std::wstring> paths;
+    for (size_t i = 0; i < entries.size() && paths.size() < 2 * LookedUpEntries; ++i) {
+        if (entries[i] != others[i]) {
+            paths.emplace_back(EntryPath(entries[i]));
+            paths.emplace_back(EntryPath(others[i]));
+        }
+    }
+    const std::vector<bool> found = files.FilesExist(paths, LookUpTime);
+    long lead = 0; // how many more drawings the other reading names, where both were looked for
+    for (size_t i = 0; i + 1 < std::min(found.size(), paths.size()); i += 2)
+        lead += static_cast<long>(found[i + 1]) - static_cast<long>(found[i]);
+    return lead > 0 ? others : entries;
 }
 
 namespace {
@@ -381,12 +440,8 @@ void ReadListFile(FileDialog& dialog, DrawingList& list, ListFileServices servic
         dialog.DialogTitle = ListFileReadTitle;
         if (!dialog.ShowOpen())
             return ShowCancelled(ListFileCommand::Read, services.messages);
-        std::vector<std::wstring> entries = DecodeListFile(
-            services.files.ReadAll(dialog.FileName, MaxListFileBytes), services.ansi);
-        for (std::wstring& entry : entries)
-            if (!IsFullyQualified(EntryPath(entry)))
-                entry = ResolveEntry(dialog.FileName, entry);
-        list.ReplaceAll(entries);
+        list.ReplaceAll(ReadListEntries(services.files.ReadAll(dialog.FileName, MaxListFileBytes),
+                                        services.ansi, dialog.FileName, services.files));
     });
 }
 

@@ -10,6 +10,7 @@
 #include "app/ListFileStore.h"
 #include "app/Ui.h"
 
+#include <chrono>
 #include <cstddef>
 #include <optional>
 #include <span>
@@ -68,6 +69,19 @@ bool IsFullyQualified(std::wstring_view path);
 // stays exactly as it is, and so does one that cannot be a path (it holds a
 // character no file name can). listFile is the list file's own full path.
 std::wstring ResolveEntry(std::wstring_view listFile, std::wstring_view entry);
+
+// The entries that reading the list file at listFile adds, in the file's
+// order, each resolved against listFile (ResolveEntry): its text as
+// DecodeListFile reads it, but for bytes without a byte-order mark that are
+// valid both as UTF-8 and in the ANSI code page, and read differently: then
+// the reading under which more of the drawings named exist. Only the first
+// LookedUpEntries entries that differ are looked for, within LookUpTime in
+// all (files.FilesExist); on a tie DecodeText's reading stands. Raises as
+// DecodeListFile does.
+std::vector<std::wstring> ReadListEntries(std::string_view bytes, const CodePage& ansi,
+                                          const std::wstring& listFile, ListFileStore& files);
+constexpr std::size_t LookedUpEntries = 50;
+constexpr std::chrono::milliseconds LookUpTime{1000};
 
 // The largest list file that is read: far beyond any real drawing list.
 constexpr std::size_t MaxListFileBytes = std::size_t{256} << 20;
@@ -136,8 +150,7 @@ struct ListFileServices {
 void SaveListFile(FileDialog& dialog, const DrawingList& list, ListFileServices services);
 
 // Replaces the drawing list with the entries of the file picked in the Open
-// dialog, each resolved against the list file's folder (ResolveEntry), in
-// one step once the whole file has been read. A cancelled dialog
+// dialog (ReadListEntries), in one step once the whole file has been read. A cancelled dialog
 // or a failure shows its message and leaves the list as it was.
 void ReadListFile(FileDialog& dialog, DrawingList& list, ListFileServices services);
 

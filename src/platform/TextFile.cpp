@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "app/FileError.h"
+#include "platform/DrawingFiles.h"
 #include "platform/Handle.h"
 
 #include <algorithm>
@@ -239,6 +240,11 @@ void ReplaceFileWith(const std::wstring& path, std::string_view bytes) {
                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
         RaiseLastError(L"Cannot replace", path);
     temp.Keep();
+}
+
+std::vector<bool> Win32ListFileStore::FilesExist(std::span<const std::wstring> paths,
+                                                 std::chrono::milliseconds limit) {
+    return FilesExistWithin(paths, limit);
 }
 
 std::optional<std::string> AnsiCodePage::Encode(std::wstring_view text) const {

@@ -42,6 +42,8 @@ class Win32ListFileStore : public ListFileStore {
     void ReplaceWith(const std::wstring& path, std::string_view bytes) override {
         ReplaceFileWith(path, bytes);
     }
+    std::vector<bool> FilesExist(std::span<const std::wstring> paths,
+                                 std::chrono::milliseconds limit) override;
 };
 
 // The system's ANSI code page (CP_ACP) through WideCharToMultiByte and

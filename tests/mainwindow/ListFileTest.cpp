@@ -1,6 +1,7 @@
 #include "mainwindow/ListFile.h"
 
 #include "app/FileError.h"
+#include "app/Unicode.h"
 #include "support/IconvCodePage.h"
 
 #include <gtest/gtest.h>
@@ -335,10 +336,22 @@ class MemoryFiles : public ListFileStore {
             throw Error(failure, L"");
         files[path] = bytes;
     }
+    std::vector<bool> FilesExist(std::span<const std::wstring> paths,
+                                 std::chrono::milliseconds limit) override {
+        looked.assign(paths.begin(), paths.end());
+        lookLimit = limit;
+        std::vector<bool> found;
+        for (size_t i = 0; i < paths.size() && i < answered; ++i)
+            found.push_back(files.contains(paths[i]));
+        return found;
+    }
     std::map<std::wstring, std::string> files;
     std::map<std::wstring, std::uint64_t> sizes; // where a file is larger than its bytes here
     long failure = 0;
     int reads = 0, writes = 0;
+    size_t answered = SIZE_MAX; // how many paths FilesExist tells before its time is up
+    Lines looked;
+    std::chrono::milliseconds lookLimit{};
 };
 
 // A file dialog that answers with a name or is cancelled. Like the real
@@ -543,6 +556,80 @@ TEST_F(ListFileCommands, AFileThatIsNotAListIsReplacedOnlyAfterAYes) {
         EXPECT_EQ(list.Items(), before);
     }
     EXPECT_TRUE(messages.shown.empty());
+}
+
+// UTF-8 without a mark whose text is also valid code page 936 (two-byte
+// sequences, or Chinese whose bytes happen to pair up): the reading whose
+// drawings exist wins; where that does not tell, the choice of DecodeText.
+TEST_F(ListFileCommands, AListThatReadsBothWaysTakesTheReadingWhoseDrawingsExist) {
+    const std::wstring at = L"D:\\图纸\\l.txt";
+    const Lines cafe{L"D:\\Café\\Müller.dwg", L"D:\\Café\\ß.dwg", L"C:\\x.dwg"};
+    const Lines bare{L"Müller.dwg", L"  \"ß.dwg\""};
+    const Lines chinese{L"D:\\图纸\\平面.dwg"}; // its UTF-8 bytes are valid 936 too
+    std::vector<std::wstring> many;
+    for (int i = 0; i < 60; ++i)
+        many.push_back(L"D:\\Café\\" + std::to_wstring(i) + L".dwg");
+    enum Exist { None, Utf8Ones, AnsiOnes, FirstUtf8SecondAnsi, Beyond50 };
+    const struct {
+        Lines lines;
+        Exist exist;
+        size_t answered; // within the time
+        bool utf8;       // the reading taken
+    } rows[] = {
+        {cafe, Utf8Ones, SIZE_MAX, true},
+        {cafe, None, SIZE_MAX, false}, // as today: 936
+        {cafe, AnsiOnes, SIZE_MAX, false},
+        {cafe, FirstUtf8SecondAnsi, SIZE_MAX, false}, // a tie
+        {cafe, Utf8Ones, 0, false},                   // a share that does not answer
+        {cafe, Utf8Ones, 1, false},                   // only half of the first pair told
+        {cafe, Utf8Ones, 2, true},
+        {bare, Utf8Ones, SIZE_MAX, true}, // looked for beside the list file
+        {chinese, None, SIZE_MAX, true},  // as today: UTF-8
+        {chinese, AnsiOnes, SIZE_MAX, false},
+        {many, Beyond50, SIZE_MAX, false}, // only the first 50 that differ are looked for
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(testing::Message() << "row " << (&row - rows));
+        std::wstring text;
+        for (const auto& line : row.lines)
+            text += line + L"\n";
+        const std::string bytes = *WideToUtf8(text);
+        ASSERT_TRUE(Gbk().Decode(bytes)) << "valid in 936 as well";
+        const auto resolve = [&](const Lines& entries) {
+            Lines paths;
+            for (const auto& e : entries)
+                paths.push_back(ResolveEntry(at, e));
+            return paths;
+        };
+        const Lines utf8 = resolve(DecodeListFile(bytes, test::IconvCodePage("UTF-8")));
+        const Lines ansi = resolve(DecodeListFile(bytes, Gbk()));
+        files.files = {{at, bytes}};
+        for (size_t i = 0; i < utf8.size(); ++i) {
+            const bool first = i == 0;
+            if (row.exist == Utf8Ones || (row.exist == FirstUtf8SecondAnsi && first) ||
+                (row.exist == Beyond50 && i >= LookedUpEntries))
+                files.files[std::wstring(EntryPath(utf8[i]))] = "AC1032";
+            if (row.exist == AnsiOnes || (row.exist == FirstUtf8SecondAnsi && i == 1))
+                files.files[std::wstring(EntryPath(ansi[i]))] = "AC1032";
+        }
+        files.answered = row.answered;
+        Read(at);
+        EXPECT_EQ(list.Items(), ListOf(row.utf8 ? utf8 : ansi).Items());
+        EXPECT_LE(files.looked.size(), 2 * LookedUpEntries);
+        EXPECT_EQ(files.lookLimit, LookUpTime);
+    }
+    EXPECT_TRUE(messages.shown.empty());
+    // A file that reads one way only, or the same both ways, is not looked for.
+    files.looked.clear();
+    for (const std::string& bytes : {"D:\\x.dwg\r\n"s,
+                                     "\xEF\xBB\xBF"
+                                     "D:\\\xC3\xA9"
+                                     ".dwg\r\n"s,
+                                     GbkPath + "\r\n"}) {
+        files.files = {{at, bytes}};
+        Read(at);
+        EXPECT_TRUE(files.looked.empty());
+    }
 }
 
 TEST_F(ListFileCommands, SavingAnEmptyListWritesZeroBytesOverTheOldContent) {

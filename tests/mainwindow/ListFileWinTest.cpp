@@ -548,6 +548,14 @@ TEST_F(ListFileCommands, ReadsAHandMadeListWithLfQuotesAndABlankLastLine) {
     for (int i = 0; i < list().ListCount(); ++i)
         EXPECT_TRUE(fs::is_regular_file(list().List(i))) << i;
 
+    // UTF-8 without a mark that is valid code page 936 as well: the reading
+    // that names the drawing beside the list is taken.
+    const std::wstring cafe = At(L"Café Müller.dwg");
+    Write(cafe, "drawing");
+    Write(f, "Caf\xC3\xA9 M\xC3\xBCller.dwg\n");
+    EXPECT_EQ(Read(f), L"");
+    EXPECT_EQ(list().Items(), Lines{cafe});
+
     // Without a mark, in code page 936, a half-quoted line stays as it stands.
     Write(f, "\"" + GbkPath + "\n\"C:\\x.dwg\"\n");
     EXPECT_EQ(Read(f), L"");
