@@ -20,9 +20,11 @@ std::wstring ForLength(const std::wstring& path) {
 EntryKind KindFromAttributes(DWORD attributes, DWORD reparseTag) {
     if (!(attributes & FILE_ATTRIBUTE_DIRECTORY))
         return EntryKind::File;
-    // Symbolic links and junctions name another place; other reparse points
+    // Symbolic links and junctions name another place, and so may a reparse
+    // point whose tag is not told (Wine's Unix links); other reparse points
     // (cloud placeholders, for one) are the folder itself.
-    if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) && IsReparseTagNameSurrogate(reparseTag))
+    if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) &&
+        (reparseTag == 0 || IsReparseTagNameSurrogate(reparseTag)))
         return EntryKind::LinkedFolder;
     return EntryKind::Folder;
 }
