@@ -1,6 +1,7 @@
 #include "mainwindow/ListFile.h"
 
 #include "app/FileError.h"
+#include "app/Folders.h"
 #include "app/Unicode.h"
 #include "support/IconvCodePage.h"
 
@@ -630,6 +631,30 @@ TEST_F(ListFileCommands, AListThatReadsBothWaysTakesTheReadingWhoseDrawingsExist
         Read(at);
         EXPECT_TRUE(files.looked.empty());
     }
+}
+
+// A save writes a new file beside the list file and moves the old one to a
+// backup name there: names longer than the list file's own, which must open
+// wherever it opens, in a folder of 240 characters too.
+TEST(ListFileSave, NamesBesideTheListFileOpenWhereverItOpens) {
+    const std::wstring deep = L"D:\\" + std::wstring(236, L'深'); // 240 characters
+    const std::wstring share = L"\\\\srv\\share\\" + std::wstring(226, L's');
+    const struct {
+        std::wstring list, beside;
+    } rows[] = {
+        {L"C:\\lists\\l.txt", L"C:\\lists\\~varno12.tmp"},
+        {L"C:\\l.txt", L"C:\\~varno12.tmp"},
+        {deep + L"\\l.txt", L"\\\\?\\" + deep + L"\\~varno12.tmp"},
+        {share + L"\\l.txt", L"\\\\?\\UNC\\srv\\share\\" + share.substr(12) + L"\\~varno12.tmp"},
+        {L"\\\\?\\C:\\a\\l.txt", L"\\\\?\\C:\\a\\~varno12.tmp"}, // a link's target, as told
+        {L"\\\\?\\" + deep + L"\\l.txt", L"\\\\?\\" + deep + L"\\~varno12.tmp"},
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(NameBeside(row.list, L"~varno12.tmp"), row.beside) << row.list.size();
+    // The plain form up to 247 characters, the long one from 248 on.
+    const std::wstring longer = deep + L"\\" + std::wstring(20, L'x');
+    EXPECT_EQ(LongPathForm(longer.substr(0, 247)), longer.substr(0, 247));
+    EXPECT_EQ(LongPathForm(longer.substr(0, 248)), L"\\\\?\\" + longer.substr(0, 248));
 }
 
 TEST_F(ListFileCommands, SavingAnEmptyListWritesZeroBytesOverTheOldContent) {

@@ -6,6 +6,7 @@
 #include "app/FileError.h"
 #include "platform/TextFile.h"
 #include "support/DialogDriver.h"
+#include "support/UnixLink.h"
 
 #include <gtest/gtest.h>
 
@@ -107,6 +108,21 @@ TEST_F(TextFileTest, ReplacesTheWholeFileAndReadsItBack) {
     ReplaceFileWith(f, big);
     EXPECT_EQ(ReadWholeFile(f, big.size()), big);
     EXPECT_EQ(ErrorOf([&] { ReadWholeFile(f, big.size() - 1); }), errnum::OutOfMemory);
+
+    // In a folder whose path is 240 characters long, where the new file's
+    // and the backup's names are longer than the plain form may be on
+    // Windows (Wine has no such limit: there this shows that their long
+    // forms work).
+    fs::path deep = dir;
+    while (deep.native().size() < 240)
+        deep /= std::wstring(std::min<size_t>(60, 239 - deep.native().size()), L'深');
+    ASSERT_EQ(deep.native().size(), 240u);
+    fs::create_directories(deep);
+    const std::wstring inDeep = (deep / L"l.txt").wstring();
+    ReplaceFileWith(inDeep, "first\r\n");
+    ReplaceFileWith(inDeep, "second\r\n");
+    EXPECT_EQ(ReadWholeFile(inDeep, 100), "second\r\n");
+    EXPECT_EQ(std::distance(fs::directory_iterator(deep), fs::directory_iterator()), 1);
 }
 
 TEST_F(TextFileTest, AFailedSaveLeavesTheOldFileAndNoNewOne) {
@@ -173,6 +189,22 @@ TEST_F(TextFileTest, ASaveKeepsTheFilesAttributesAndCreationTime) {
     EXPECT_EQ(Contents(fresh), "x\r\n");
     EXPECT_FALSE(GetFileAttributesW(fresh.c_str()) & FILE_ATTRIBUTE_HIDDEN);
     EXPECT_EQ(Names(), (Lines{L"新.txt", L"隐藏.txt"}));
+
+    // A symbolic link: the list goes to its target, and the link stays one.
+    const std::wstring target = At(L"target.txt");
+    Write(target, "old\r\n");
+    const test::UnixLink link(dir.wstring(), L"link.txt", L"target.txt");
+    ASSERT_TRUE(link.Made());
+    ReplaceFileWith(At(L"link.txt"), "new\r\n");
+    EXPECT_EQ(Contents(target), "new\r\n");
+    HANDLE h = CreateFileW(At(L"link.txt").c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ, nullptr,
+                           OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    wchar_t reached[1024] = {};
+    GetFinalPathNameByHandleW(h, reached, 1024, 0);
+    CloseHandle(h);
+    EXPECT_TRUE(std::wstring_view(reached).ends_with(L"\\target.txt")) << reached;
+    EXPECT_EQ(Names(), (Lines{L"link.txt", L"target.txt", L"新.txt", L"隐藏.txt"}));
 }
 
 TEST_F(TextFileTest, ReadingFailuresCarryTheirNumbers) {
