@@ -408,7 +408,9 @@ namespace {
 // Whether a save may write the file: nothing is there, a list file is, or
 // the user says Yes to replacing what is.
 bool MayReplace(const std::wstring& path, ListFileServices services) {
-    std::optional<FileStart> existing = services.files.Peek(path, ListFileProbeBytes);
+    // A CAD file's name decides without its bytes.
+    std::optional<FileStart> existing =
+        services.files.Peek(path, IsCadFileName(path) ? 0 : ListFileProbeBytes);
     if (!existing)
         return true;
     ExistingFile kind = LookAtExisting(path, *existing, services.ansi);

@@ -322,6 +322,7 @@ class MemoryFiles : public ListFileStore {
         return it->second;
     }
     std::optional<FileStart> Peek(const std::wstring& path, std::size_t headBytes) override {
+        peeked = headBytes;
         if (failure)
             throw Error(failure, L"");
         auto it = files.find(path);
@@ -350,6 +351,7 @@ class MemoryFiles : public ListFileStore {
     std::map<std::wstring, std::uint64_t> sizes; // where a file is larger than its bytes here
     long failure = 0;
     int reads = 0, writes = 0;
+    size_t peeked = 0;          // the first bytes last asked for
     size_t answered = SIZE_MAX; // how many paths FilesExist tells before its time is up
     Lines looked;
     std::chrono::milliseconds lookLimit{};
@@ -494,38 +496,39 @@ TEST_F(ListFileCommands, AFileThatIsNotAListIsReplacedOnlyAfterAYes) {
     std::string longList; // more lines than the first bytes hold, one cut by them
     for (int i = 0; longList.size() <= ListFileProbeBytes; ++i)
         longList += "  \"D:\\\xcd\xbc\xd6\xbd\\" + std::to_string(i) + ".DWG\"\r\n\n";
+    enum Looks { AtName, AtHead, AtAll }; // how much of the file the save looks at
     const struct {
         std::wstring name;
         std::string bytes;
         std::uint64_t size; // 0: the size of the bytes
         bool asks;
-        bool readsAll = false; // beyond the first ListFileProbeBytes
+        Looks looks = AtHead;
     } rows[] = {
-        {L"D:\\图纸\\plan.dwg", drawing, 0, true},
-        {L"D:\\图纸\\text.DWG", "a.dwg\r\n", 0, true}, // by its name alone
-        {L"D:\\图纸\\dots.Dwg. .", "a.dwg\r\n", 0, true},
+        {L"D:\\图纸\\plan.dwg", drawing, 0, true, AtName},
+        {L"D:\\图纸\\text.DWG", "a.dwg\r\n", 0, true, AtName},
+        {L"D:\\图纸\\dots.Dwg. .", "a.dwg\r\n", 0, true, AtName},
         {L"D:\\图纸\\plan.bak", drawing, 0, true},
         {L"nul-last.txt", nulLast, 0, true},
         {L"huge.txt", "a.dwg\r\n", MaxListFileBytes + 1, true},
         {L"utf16-nul.txt", utf16 + "\0\0"s, 0, true},
-        {L"nul-beyond.txt", nulBeyond, 0, true, true}, // the reader would refuse it
-        {L"D:\\图纸\\plan.dxf", dxf, 0, true},
-        {L"empty.Dwt", "", 0, true},
-        {L"a.dwg.DXF", "a.dwg\r\n", 0, true},
-        {L"standards.dws", "a.dwg\r\n", 0, true},
+        {L"nul-beyond.txt", nulBeyond, 0, true, AtAll}, // the reader would refuse it
+        {L"D:\\图纸\\plan.dxf", dxf, 0, true, AtName},
+        {L"empty.Dwt", "", 0, true, AtName},
+        {L"a.dwg.DXF", "a.dwg\r\n", 0, true, AtName},
+        {L"standards.dws", "a.dwg\r\n", 0, true, AtName},
         {L"notes.txt", "\xc3\xf7\xcc\xec\xbd\xbb\xcd\xbc\r\nD:\\a.dwg\r\n", 0, true},
         {L"purge.scr", "_.PURGE _A * _N\r\n", 0, true},
         {L"purge.lsp", "(defun c:p ()\n  (command \"_.purge\" \"_a\"))\n", 0, true},
         {L"a.dwg.txt", "a.dwg\r\nb.dwg.bak\r\n", 0, true},
         {L"not-text.txt", "a.dwg\r\n\xff.dwg\r\n", 0, true},
-        {L"note-at-end.txt", longList + "done", 0, true, true},
+        {L"note-at-end.txt", longList + "done", 0, true, AtAll},
         {L"l.txt", "old.dwg\r\n", 0, false},
-        {L"plan.dwg.txt", "old.dwg\r\n", MaxListFileBytes, false, true},
+        {L"plan.dwg.txt", "old.dwg\r\n", MaxListFileBytes, false, AtAll},
         {L"dwg", "", 0, false},
         {L"blank.txt", "\r\n \t\n\r", 0, false},
         {L"made.txt", "\"C:\\a b.dwg\"\n\n  D:\\x.DWG \r\n\t\"\\\\srv\\y.dwg\"", 0, false},
         {L"utf16.txt", utf16, 0, false},
-        {L"long.txt", longList, 0, false, true},
+        {L"long.txt", longList, 0, false, AtAll},
     };
     const std::string saved = "A.dwg\r\nb.dwg\r\n" + GbkPath + "\r\n";
     const Lines before = list.Items();
@@ -539,7 +542,8 @@ TEST_F(ListFileCommands, AFileThatIsNotAListIsReplacedOnlyAfterAYes) {
         messages.answer = 7; // No
         files.reads = 0;
         Save(row.name);
-        EXPECT_EQ(files.reads, row.readsAll ? 1 : 0);
+        EXPECT_EQ(files.peeked, row.looks == AtName ? 0 : ListFileProbeBytes);
+        EXPECT_EQ(files.reads, row.looks == AtAll ? 1 : 0);
         if (row.asks) {
             const std::wstring name = row.name.substr(row.name.find_last_of(L'\\') + 1);
             ASSERT_EQ(messages.asked.size(), 1u);
