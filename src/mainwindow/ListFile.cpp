@@ -200,6 +200,8 @@ std::vector<std::wstring> ReadListEntries(std::string_view bytes, const CodePage
             paths.emplace_back(EntryPath(others[i]));
         }
     }
+    if (paths.empty())
+        return entries;
     const std::vector<bool> found = files.FilesExist(paths, LookUpTime);
     long lead = 0; // how many more drawings the other reading names, where both were looked for
     for (size_t i = 0; i + 1 < std::min(found.size(), paths.size()); i += 2)

@@ -29,16 +29,16 @@ namespace {
 // call returns the length it wrote, the size it needs (NUL included) when the
 // buffer is too small, or 0 when it fails (GetLastError says why).
 template <class Call> std::optional<std::wstring> TextOf(Call&& call) {
-    std::wstring text(MAX_PATH, L'\0');
-    for (;;) {
-        const DWORD n = call(text.data(), static_cast<DWORD>(text.size()));
+    for (DWORD size = MAX_PATH;;) {
+        std::wstring text(size, L'\0');
+        const DWORD n = call(text.data(), size);
         if (n == 0)
             return std::nullopt;
-        const bool fits = n < text.size();
-        text.resize(fits ? n : n - 1);
-        if (fits)
+        if (n < size) {
+            text.resize(n);
             return text;
-        text.resize(n);
+        }
+        size = n;
     }
 }
 
@@ -56,9 +56,9 @@ std::wstring SaveTarget(const std::wstring& path) {
     const UniqueFile file(CreateFileW(target.c_str(), FILE_READ_ATTRIBUTES,
                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                       nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    // Nothing there yet; or what is there cannot be opened, and the save says why.
     if (!file)
-        return target; // nothing there yet; or what is there cannot be opened, and the save says
-                       // why
+        return target;
     if (std::optional<std::wstring> final = TextOf([&](wchar_t* buffer, DWORD size) {
             return GetFinalPathNameByHandleW(file.Get(), buffer, size,
                                              FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
