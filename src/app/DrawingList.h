@@ -18,6 +18,23 @@ inline std::wstring_view EntryPath(std::wstring_view entry) {
     return entry.substr(first, entry.find_last_not_of(L' ') - first + 1);
 }
 
+// The name ends in ext, ASCII letters in any case (ext in lower case).
+inline bool EndsWithNoCase(std::wstring_view name, std::wstring_view ext) {
+    if (name.size() < ext.size())
+        return false;
+    for (size_t i = 0, at = name.size() - ext.size(); i < ext.size(); ++i) {
+        const wchar_t c = name[at + i];
+        if ((c >= L'A' && c <= L'Z' ? static_cast<wchar_t>(c - L'A' + L'a') : c) != ext[i])
+            return false;
+    }
+    return true;
+}
+
+// The name ends in ".dwg", in any letter case.
+inline bool IsDrawingName(std::wstring_view name) {
+    return EndsWithNoCase(name, L".dwg");
+}
+
 // An add of many texts in three steps, so that its costly part need not run
 // on the list's thread: StartAdd reads the entries (the list's thread);
 // Prepare keeps the texts not yet listed, compared exactly (the paths kept

@@ -22,6 +22,29 @@ inline std::wstring JoinPath(std::wstring_view folder, std::wstring_view name) {
     return path;
 }
 
+// The form of a full path that Windows opens at any length: "\\?\" before
+// it ("\\?\UNC\server\share\..." for a UNC path) where the plain form may be
+// too long (from 248 characters on, the most a folder's own path may have);
+// shorter paths, and paths in that form already, as they are. The path must
+// be full and normalised (no "." or "..", no "/", no trailing dots or spaces).
+inline std::wstring LongPathForm(std::wstring_view path) {
+    constexpr size_t plainLimit = 248;
+    constexpr std::wstring_view prefix = L"\\\\?\\";
+    if (path.size() < plainLimit || path.starts_with(prefix))
+        return std::wstring(path);
+    if (path.starts_with(L"\\\\")) // \\server\share\...
+        return std::wstring(prefix) + L"UNC" + std::wstring(path.substr(1));
+    return std::wstring(prefix) + std::wstring(path);
+}
+
+// The path of a new file named name in the folder of the file at path (a
+// full path), in LongPathForm: a name that opens wherever the file itself
+// opens, however much longer it is.
+inline std::wstring NameBeside(std::wstring_view path, std::wstring_view name) {
+    const size_t slash = path.find_last_of(L'\\');
+    return LongPathForm(std::wstring(path.substr(0, slash + 1)) + std::wstring(name));
+}
+
 enum class EntryKind {
     Missing, // nothing there, or nothing that can be asked
     File,

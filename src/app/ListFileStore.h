@@ -1,10 +1,13 @@
 #pragma once
 // Whole files as the list file commands read and write them.
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace varno {
 
@@ -14,8 +17,8 @@ struct FileStart {
     std::string head;
 };
 
-// The file system as the list file commands use it. Both raise varno::Error
-// with the runtime error number of the failure.
+// The file system as the list file commands use it. The reads and the
+// replace raise varno::Error with the runtime error number of the failure.
 class ListFileStore {
   public:
     virtual ~ListFileStore() = default;
@@ -27,6 +30,12 @@ class ListFileStore {
     // Replaces the file (or creates it) with exactly these bytes, in one step:
     // on failure the old file is left as it was.
     virtual void ReplaceWith(const std::wstring& path, std::string_view bytes) = 0;
+    // Whether each path names a file (not a folder), in order, for as many
+    // of the paths as can be told within the time given: fewer answers than
+    // paths when the time ran out (a share that does not answer). Raises
+    // nothing.
+    virtual std::vector<bool> FilesExist(std::span<const std::wstring> paths,
+                                         std::chrono::milliseconds limit) = 0;
 };
 
 } // namespace varno

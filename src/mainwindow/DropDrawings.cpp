@@ -5,15 +5,12 @@
 #include <algorithm>
 #include <exception>
 #include <iterator>
+#include <map>
 #include <set>
 
 namespace varno {
 
 namespace {
-
-wchar_t AsciiLower(wchar_t c) {
-    return c >= L'A' && c <= L'Z' ? static_cast<wchar_t>(c - L'A' + L'a') : c;
-}
 
 void AddIfDrawing(std::wstring path, FoundDrawings& found) {
     if (!IsDrawingName(path))
@@ -28,26 +25,65 @@ struct Search {
     FolderReader& folders;
     std::stop_token stop;
     FoundDrawings& found;
-    std::set<FolderId> visited;
     std::vector<FolderEntry> entries;
 
     struct Pending {
         std::wstring path;
-        bool linked = false; // reached through a link inside the walk
+        bool link = false;    // a link: dropped as one, or met as one in a folder
+        bool dropped = false; // what the user dropped, not met in a walk
     };
 
+    // The folders walked, told apart by their identity, so that no link
+    // leads into a folder twice nor round a loop; each with the path it was
+    // first walked on.
+    struct Walked {
+        std::wstring path;
+        bool link = false;
+        bool shared = false; // two paths without a link have it: it tells nothing
+    };
+    std::map<FolderId, Walked> byId;
+    // Folders without a usable identity (none, a zero one, a shared one),
+    // told apart by their paths.
+    std::set<std::wstring> byPath;
+
+    enum class Visit { Walk, Skip, Unread };
+
+    Visit Decide(const Pending& folder) {
+        const std::optional<FolderId> id = folders.IdOf(folder.path);
+        if (id && (id->high != 0 || id->low != 0)) {
+            auto [first, fresh] = byId.try_emplace(*id, Walked{folder.path, folder.link});
+            if (fresh)
+                return Visit::Walk;
+            if (!first->second.shared) {
+                // The same folder on its own path again, or where a link leads.
+                if (first->second.path == folder.path || folder.link || first->second.link)
+                    return Visit::Skip;
+                // Two different paths without a link: a file system that gives
+                // folders no IDs of their own (a redirector, FUSE, a NAS), or
+                // cloned disks. A path cannot loop without a link.
+                first->second.shared = true;
+                byPath.insert(first->second.path);
+            }
+        }
+        // A link met in a walk whose folder cannot be told apart from the
+        // others might lead back up: it is not followed.
+        if (folder.link && !folder.dropped)
+            return Visit::Unread;
+        return byPath.insert(folder.path).second ? Visit::Walk : Visit::Skip;
+    }
+
     // Depth first, each folder's entries in the order the reader gives them.
-    void Walk(const std::wstring& top) {
-        std::vector<Pending> pending{{top}};
+    void Walk(const std::wstring& top, bool link) {
+        std::vector<Pending> pending{{top, link, true}};
         std::vector<Pending> subfolders;
         while (!pending.empty() && !stop.stop_requested()) {
             const Pending folder = std::move(pending.back());
             pending.pop_back();
-            if (const auto id = folders.IdOf(folder.path)) {
-                if (!visited.insert(*id).second)
-                    continue; // walked already, on another path or higher up a loop
-            } else if (folder.linked) {
-                ++found.unreadFolders; // a link that leads nowhere that can be read
+            const Visit visit = Decide(folder);
+            if (visit == Visit::Skip)
+                continue; // walked already, on another path or higher up a loop
+            if (visit == Visit::Unread) {
+                ++found.unreadFolders; // a link that leads nowhere that can be told
                 continue;
             }
             entries.clear();
@@ -71,30 +107,22 @@ struct Search {
 
 } // namespace
 
-bool IsDrawingName(std::wstring_view name) {
-    constexpr std::wstring_view ext = L".dwg";
-    if (name.size() < ext.size())
-        return false;
-    const std::wstring_view tail = name.substr(name.size() - ext.size());
-    return std::equal(tail.begin(), tail.end(), ext.begin(),
-                      [](wchar_t a, wchar_t b) { return AsciiLower(a) == b; });
-}
-
 FoundDrawings CollectDrawings(FolderReader& folders, std::span<const std::wstring> dropped,
                               std::stop_token stop) {
     FoundDrawings found;
-    Search search{folders, stop, found, {}, {}};
+    Search search{folders, stop, found, {}, {}, {}};
     try {
         for (const auto& path : dropped) {
             if (stop.stop_requested())
                 break;
-            switch (folders.KindOf(path)) {
+            const EntryKind kind = folders.KindOf(path);
+            switch (kind) {
             case EntryKind::File:
                 AddIfDrawing(path, found);
                 break;
             case EntryKind::Folder:
             case EntryKind::LinkedFolder:
-                search.Walk(path);
+                search.Walk(path, kind == EntryKind::LinkedFolder);
                 break;
             case EntryKind::Missing:
                 break;

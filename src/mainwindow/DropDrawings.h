@@ -22,9 +22,6 @@ namespace varno {
 // are counted, never added.
 inline constexpr size_t MaxDrawingPath = 259;
 
-// The name ends in ".dwg", in any letter case.
-bool IsDrawingName(std::wstring_view name);
-
 // What a search of dropped paths found, and what it had to leave out.
 struct FoundDrawings {
     std::vector<std::wstring> drawings; // in the order met

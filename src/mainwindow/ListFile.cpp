@@ -4,6 +4,7 @@
 #include "app/Unicode.h"
 
 #include <algorithm>
+#include <iterator>
 #include <new>
 
 namespace varno {
@@ -134,9 +135,12 @@ std::optional<std::wstring> DecodeText(std::string_view bytes, const CodePage& a
     return utf8;
 }
 
-std::vector<std::wstring> DecodeListFile(std::string_view bytes, const CodePage& ansi) {
-    const std::optional<std::wstring> text = DecodeText(bytes, ansi);
-    // A NUL has no place in a path and would cut the entry short in the list.
+namespace {
+
+// The entries of decoded text; the format error for no text, or one with a
+// NUL (which has no place in a path and would cut the entry short in the
+// list).
+std::vector<std::wstring> EntriesOf(const std::optional<std::wstring>& text) {
     if (!text || text->find(L'\0') != std::wstring::npos)
         throw Error(errnum::InvalidFileFormat, L"The file is not a list file");
     std::vector<std::wstring> entries;
@@ -145,6 +149,64 @@ std::vector<std::wstring> DecodeListFile(std::string_view bytes, const CodePage&
             entries.emplace_back(*entry);
     });
     return entries;
+}
+
+std::vector<std::wstring> ResolvedEntriesOf(const std::optional<std::wstring>& text,
+                                            const std::wstring& listFile) {
+    std::vector<std::wstring> entries = EntriesOf(text);
+    for (std::wstring& entry : entries)
+        if (!IsFullyQualified(EntryPath(entry)))
+            entry = ResolveEntry(listFile, entry);
+    return entries;
+}
+
+// For bytes without a byte-order mark that are valid both as UTF-8 and in
+// the ANSI code page and read differently: the one of the two readings that
+// is not taken. Nothing for any other bytes.
+std::optional<std::wstring> OtherReading(std::string_view bytes, const CodePage& ansi,
+                                         std::wstring_view taken) {
+    if (bytes.starts_with(Utf8Bom) || bytes.starts_with(Utf16LeBom) || !HasNonAscii(bytes) ||
+        !IsValidUtf8(bytes))
+        return std::nullopt;
+    std::optional<std::wstring> utf8 = Utf8ToWide(bytes), text = ansi.Decode(bytes);
+    if (!utf8 || !text || *utf8 == *text)
+        return std::nullopt;
+    return *utf8 == taken ? std::move(text) : std::move(utf8);
+}
+
+} // namespace
+
+std::vector<std::wstring> DecodeListFile(std::string_view bytes, const CodePage& ansi) {
+    return EntriesOf(DecodeText(bytes, ansi));
+}
+
+std::vector<std::wstring> ReadListEntries(std::string_view bytes, const CodePage& ansi,
+                                          const std::wstring& listFile, ListFileStore& files) {
+    const std::optional<std::wstring> text = DecodeText(bytes, ansi);
+    std::vector<std::wstring> entries = ResolvedEntriesOf(text, listFile);
+    const std::optional<std::wstring> other = OtherReading(bytes, ansi, *text);
+    if (!other || other->find(L'\0') != std::wstring::npos)
+        return entries;
+    // The lines are the same in both readings (CR and LF are never part of
+    // another character), and so are the blank ones and the quotes.
+    std::vector<std::wstring> others = ResolvedEntriesOf(other, listFile);
+    if (others.size() != entries.size())
+        return entries;
+    // The first entries that differ, each reading beside the other.
+    std::vector<std::wstring> paths;
+    for (size_t i = 0; i < entries.size() && paths.size() < 2 * LookedUpEntries; ++i) {
+        if (entries[i] != others[i]) {
+            paths.emplace_back(EntryPath(entries[i]));
+            paths.emplace_back(EntryPath(others[i]));
+        }
+    }
+    if (paths.empty())
+        return entries;
+    const std::vector<bool> found = files.FilesExist(paths, LookUpTime);
+    long lead = 0; // how many more drawings the other reading names, where both were looked for
+    for (size_t i = 0; i + 1 < std::min(found.size(), paths.size()); i += 2)
+        lead += static_cast<long>(found[i + 1]) - static_cast<long>(found[i]);
+    return lead > 0 ? others : entries;
 }
 
 namespace {
@@ -271,6 +333,9 @@ void ShowCancelled(ListFileCommand command, MessageBoxes& messages) {
     messages.Show(ListFileCancelText(command), MsgCritical | MsgOkOnly, ErrorTitle);
 }
 
+// The CAD program's drawings, templates and standards files.
+constexpr std::wstring_view CadExtensions[] = {L".dwg", L".dxf", L".dwt", L".dws"};
+
 // The name after the last folder separator.
 std::wstring_view FileNameOf(std::wstring_view path) {
     const size_t slash = path.find_last_of(L"\\/");
@@ -288,35 +353,86 @@ bool HoldsNul(std::string_view bytes) {
     return false;
 }
 
+// The first bytes up to and with their last line end, so that no line is
+// judged by a part of it; none without a line end (a UTF-16 LE mark stays).
+// CR and LF are never part of another character, in any of the encodings.
+std::string_view WholeLines(std::string_view bytes) {
+    if (bytes.starts_with(Utf16LeBom)) {
+        for (size_t end = bytes.size() & ~size_t{1}; end > Utf16LeBom.size(); end -= 2)
+            if ((bytes[end - 2] == '\r' || bytes[end - 2] == '\n') && bytes[end - 1] == '\0')
+                return bytes.substr(0, end);
+        return bytes.substr(0, Utf16LeBom.size());
+    }
+    const size_t end = bytes.find_last_of("\r\n");
+    return end == std::string_view::npos ? std::string_view() : bytes.substr(0, end + 1);
+}
+
+// Every line of the text that adds an entry names a drawing.
+bool NamesDrawingsOnly(std::wstring_view text) {
+    bool only = true;
+    ForEachLine(text, [&only](std::wstring_view line) {
+        const auto entry = ListEntry(line);
+        if (entry && !IsDrawingName(EntryPath(*entry)))
+            only = false;
+    });
+    return only;
+}
+
 } // namespace
 
-bool CanBeListFile(std::wstring_view path, const FileStart& file) {
+bool IsCadFileName(std::wstring_view path) {
     // Windows drops trailing dots and spaces from a name: "plan.dwg ." is plan.dwg.
     std::wstring_view name = FileNameOf(path);
     name = name.substr(0, name.find_last_not_of(L". ") + 1);
-    constexpr std::wstring_view drawing = L".dwg";
-    const bool isDrawing =
-        name.size() >= drawing.size() &&
-        std::equal(drawing.begin(), drawing.end(), name.end() - drawing.size(),
-                   [](wchar_t d, wchar_t c) { return d == (c >= L'A' && c <= L'Z' ? c + 32 : c); });
-    return !isDrawing && file.size <= MaxListFileBytes &&
-           !HoldsNul(std::string_view(file.head).substr(0, ListFileProbeBytes));
+    return std::any_of(std::begin(CadExtensions), std::end(CadExtensions),
+                       [name](std::wstring_view ext) { return EndsWithNoCase(name, ext); });
+}
+
+ExistingFile LookAtExisting(std::wstring_view path, const FileStart& file, const CodePage& ansi) {
+    if (IsCadFileName(path) || file.size > MaxListFileBytes || HoldsNul(file.head))
+        return ExistingFile::Other;
+    // The lines are the same whichever of UTF-8 and the ANSI code page the
+    // reader takes, and so is whether they end in ".dwg".
+    const bool whole = file.head.size() >= file.size;
+    const std::optional<std::wstring> text =
+        DecodeText(whole ? std::string_view(file.head) : WholeLines(file.head), ansi);
+    if (!text || text->find(L'\0') != std::wstring::npos || !NamesDrawingsOnly(*text))
+        return ExistingFile::Other;
+    return whole ? ExistingFile::ListFile : ExistingFile::ReadFurther;
 }
 
 std::wstring ReplaceQuestion(std::wstring_view path) {
     return L"“" + std::wstring(FileNameOf(path)) + L"”不是列表文件，确定要替换它吗？";
 }
 
+namespace {
+
+// Whether a save may write the file: nothing is there, a list file is, or
+// the user says Yes to replacing what is.
+bool MayReplace(const std::wstring& path, ListFileServices services) {
+    // A CAD file's name decides without its bytes.
+    std::optional<FileStart> existing =
+        services.files.Peek(path, IsCadFileName(path) ? 0 : ListFileProbeBytes);
+    if (!existing)
+        return true;
+    ExistingFile kind = LookAtExisting(path, *existing, services.ansi);
+    if (kind == ExistingFile::ReadFurther) {
+        existing->head = services.files.ReadAll(path, MaxListFileBytes);
+        existing->size = existing->head.size();
+        kind = LookAtExisting(path, *existing, services.ansi);
+    }
+    return kind == ExistingFile::ListFile ||
+           services.questions.Ask(ReplaceQuestion(path), ReplaceQuestionStyle) == MsgAnswerYes;
+}
+
+} // namespace
+
 void SaveListFile(FileDialog& dialog, const DrawingList& list, ListFileServices services) {
     Trapped(ListFileCommand::Save, services.messages, [&] {
         dialog.DialogTitle = ListFileSaveTitle;
         if (!dialog.ShowSave())
             return ShowCancelled(ListFileCommand::Save, services.messages);
-        const std::optional<FileStart> existing =
-            services.files.Peek(dialog.FileName, ListFileProbeBytes);
-        if (existing && !CanBeListFile(dialog.FileName, *existing) &&
-            services.questions.Ask(ReplaceQuestion(dialog.FileName), ReplaceQuestionStyle) !=
-                MsgAnswerYes)
+        if (!MayReplace(dialog.FileName, services))
             return;
         const std::vector<std::wstring> entries = list.Items();
         services.files.ReplaceWith(dialog.FileName, EncodeListFile(entries, services.ansi));
@@ -328,12 +444,8 @@ void ReadListFile(FileDialog& dialog, DrawingList& list, ListFileServices servic
         dialog.DialogTitle = ListFileReadTitle;
         if (!dialog.ShowOpen())
             return ShowCancelled(ListFileCommand::Read, services.messages);
-        std::vector<std::wstring> entries = DecodeListFile(
-            services.files.ReadAll(dialog.FileName, MaxListFileBytes), services.ansi);
-        for (std::wstring& entry : entries)
-            if (!IsFullyQualified(EntryPath(entry)))
-                entry = ResolveEntry(dialog.FileName, entry);
-        list.ReplaceAll(entries);
+        list.ReplaceAll(ReadListEntries(services.files.ReadAll(dialog.FileName, MaxListFileBytes),
+                                        services.ansi, dialog.FileName, services.files));
     });
 }
 

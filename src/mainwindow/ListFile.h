@@ -10,6 +10,7 @@
 #include "app/ListFileStore.h"
 #include "app/Ui.h"
 
+#include <chrono>
 #include <cstddef>
 #include <optional>
 #include <span>
@@ -69,17 +70,46 @@ bool IsFullyQualified(std::wstring_view path);
 // character no file name can). listFile is the list file's own full path.
 std::wstring ResolveEntry(std::wstring_view listFile, std::wstring_view entry);
 
+// The entries that reading the list file at listFile adds, in the file's
+// order, each resolved against listFile (ResolveEntry): its text as
+// DecodeListFile reads it, but for bytes without a byte-order mark that are
+// valid both as UTF-8 and in the ANSI code page, and read differently: then
+// the reading under which more of the drawings named exist. Only the first
+// LookedUpEntries entries that differ are looked for, within LookUpTime in
+// all (files.FilesExist); on a tie DecodeText's reading stands. Raises as
+// DecodeListFile does.
+std::vector<std::wstring> ReadListEntries(std::string_view bytes, const CodePage& ansi,
+                                          const std::wstring& listFile, ListFileStore& files);
+constexpr std::size_t LookedUpEntries = 50;
+constexpr std::chrono::milliseconds LookUpTime{1000};
+
 // The largest list file that is read: far beyond any real drawing list.
 constexpr std::size_t MaxListFileBytes = std::size_t{256} << 20;
 
-// How much of an existing file a save looks at before it replaces it.
+// How much of an existing file a save looks at first.
 constexpr std::size_t ListFileProbeBytes = std::size_t{64} << 10;
 
-// Whether an existing file can be a list file, which a save replaces without
-// asking: its name does not end in ".dwg" (any letter case), it is no larger
-// than MaxListFileBytes, and its first bytes hold no NUL (after a UTF-16 LE
-// byte-order mark: no NUL character).
-bool CanBeListFile(std::wstring_view path, const FileStart& file);
+// The file is named as one of the CAD program's own: it ends in ".dwg",
+// ".dxf", ".dwt" or ".dws" (any letter case; trailing dots and spaces
+// dropped, as Windows drops them).
+bool IsCadFileName(std::wstring_view path);
+
+// What an existing file is to a save that would replace it.
+enum class ExistingFile {
+    ListFile,    // replaced without asking
+    Other,       // replaced only after a Yes
+    ReadFurther, // its first bytes read as a list file's: the whole file decides
+};
+
+// Looks at an existing file: its size and first bytes (all of them, or the
+// first ListFileProbeBytes). A list file is one that reads as a list of
+// drawings: empty, or every line that adds an entry (decoded and taken as
+// DecodeListFile does) names a drawing (IsDrawingName, of the path the entry
+// names). A file named as a CAD file, one larger than MaxListFileBytes, one
+// with a NUL (a NUL character after a UTF-16 LE mark) and one that is not
+// text in its encoding are not. Only whole lines of the first bytes are
+// judged: the rest of the file is needed only when they all name drawings.
+ExistingFile LookAtExisting(std::wstring_view path, const FileStart& file, const CodePage& ansi);
 
 // The question before a save replaces a file that is not a list file, and
 // its message box style: Yes and No, No the default.
@@ -113,14 +143,14 @@ struct ListFileServices {
 // Saves the drawing list to the file named in the Save As dialog. A
 // cancelled dialog shows the cancel message and writes nothing (whatever
 // name the dialog still holds); a failure shows its message and leaves any
-// existing file as it was. An existing file that cannot be a list file is
-// replaced only when the user answers Yes to ReplaceQuestion; No writes
-// nothing and shows nothing more.
+// existing file as it was. An existing file that is not a list file
+// (LookAtExisting, reading no more of it than the answer needs) is replaced
+// only when the user answers Yes to ReplaceQuestion; No writes nothing and
+// shows nothing more.
 void SaveListFile(FileDialog& dialog, const DrawingList& list, ListFileServices services);
 
 // Replaces the drawing list with the entries of the file picked in the Open
-// dialog, each resolved against the list file's folder (ResolveEntry), in
-// one step once the whole file has been read. A cancelled dialog
+// dialog (ReadListEntries), in one step once the whole file has been read. A cancelled dialog
 // or a failure shows its message and leaves the list as it was.
 void ReadListFile(FileDialog& dialog, DrawingList& list, ListFileServices services);
 

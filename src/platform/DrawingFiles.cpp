@@ -5,6 +5,12 @@
 #include "platform/Handle.h"
 #include "platform/TextFile.h"
 
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <system_error>
+#include <thread>
+
 namespace varno::win {
 
 bool Win32DrawingFiles::FileExists(const std::wstring& path) {
@@ -46,6 +52,40 @@ std::optional<std::wstring> Win32DrawingFiles::FinalPath(const std::wstring& pat
 bool Win32DrawingFiles::SameName(std::wstring_view a, std::wstring_view b) {
     return CompareStringOrdinal(a.data(), static_cast<int>(a.size()), b.data(),
                                 static_cast<int>(b.size()), TRUE) == CSTR_EQUAL;
+}
+
+std::vector<bool> FilesExistWithin(std::span<const std::wstring> paths,
+                                   std::chrono::milliseconds limit) {
+    // Shared with the thread, which may outlive this call.
+    struct Lookup {
+        std::vector<std::wstring> paths;
+        std::mutex lock;
+        std::condition_variable answered;
+        std::vector<bool> found;
+        bool late = false; // the caller has gone on
+    };
+    const auto lookup = std::make_shared<Lookup>();
+    lookup->paths.assign(paths.begin(), paths.end());
+    try {
+        std::thread([lookup] {
+            Win32DrawingFiles disk;
+            for (const std::wstring& path : lookup->paths) {
+                const bool exists = disk.FileExists(path);
+                const std::lock_guard hold(lookup->lock);
+                if (lookup->late)
+                    return;
+                lookup->found.push_back(exists);
+                lookup->answered.notify_one();
+            }
+        }).detach();
+    } catch (const std::system_error&) {
+        return {}; // no thread: nothing is told
+    }
+    std::unique_lock hold(lookup->lock);
+    lookup->answered.wait_for(hold, limit,
+                              [&] { return lookup->found.size() == lookup->paths.size(); });
+    lookup->late = true;
+    return lookup->found;
 }
 
 } // namespace varno::win

@@ -2,6 +2,11 @@
 // The drawings' files on the disk.
 #include "app/DrawingFiles.h"
 
+#include <chrono>
+#include <span>
+#include <string>
+#include <vector>
+
 namespace varno::win {
 
 class Win32DrawingFiles : public DrawingFiles {
@@ -15,5 +20,12 @@ class Win32DrawingFiles : public DrawingFiles {
     // CompareStringOrdinal ignoring case.
     bool SameName(std::wstring_view a, std::wstring_view b) override;
 };
+
+// Win32DrawingFiles::FileExists of each path, in order, for as many of the
+// paths as are told within the time limit. The looking is done on a thread of
+// its own: one that a share that does not answer holds up is left to end by
+// itself, and the caller goes on.
+std::vector<bool> FilesExistWithin(std::span<const std::wstring> paths,
+                                   std::chrono::milliseconds limit);
 
 } // namespace varno::win

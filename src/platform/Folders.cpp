@@ -8,21 +8,14 @@ namespace varno::win {
 
 namespace {
 
-// The "\\?\" form of a full path that the plain form cannot carry.
-std::wstring ForLength(const std::wstring& path) {
-    if (path.size() < MAX_PATH - 12 || path.starts_with(L"\\\\?\\"))
-        return path;
-    if (path.starts_with(L"\\\\")) // \\server\share\...
-        return L"\\\\?\\UNC\\" + path.substr(2);
-    return L"\\\\?\\" + path;
-}
-
 EntryKind KindFromAttributes(DWORD attributes, DWORD reparseTag) {
     if (!(attributes & FILE_ATTRIBUTE_DIRECTORY))
         return EntryKind::File;
-    // Symbolic links and junctions name another place; other reparse points
+    // Symbolic links and junctions name another place, and so may a reparse
+    // point whose tag is not told (Wine's Unix links); other reparse points
     // (cloud placeholders, for one) are the folder itself.
-    if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) && IsReparseTagNameSurrogate(reparseTag))
+    if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) &&
+        (reparseTag == 0 || IsReparseTagNameSurrogate(reparseTag)))
         return EntryKind::LinkedFolder;
     return EntryKind::Folder;
 }
@@ -39,7 +32,7 @@ bool IsDots(const wchar_t* name) {
 } // namespace
 
 EntryKind Win32FolderReader::KindOf(const std::wstring& path) {
-    const DWORD attributes = GetFileAttributesW(ForLength(path).c_str());
+    const DWORD attributes = GetFileAttributesW(LongPathForm(path).c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES)
         return EntryKind::Missing;
     if ((attributes & FILE_ATTRIBUTE_DIRECTORY) && (attributes & FILE_ATTRIBUTE_REPARSE_POINT))
@@ -49,7 +42,7 @@ EntryKind Win32FolderReader::KindOf(const std::wstring& path) {
 
 std::optional<FolderId> Win32FolderReader::IdOf(const std::wstring& folder) {
     // Opened for its attributes only, through any link, whoever else has it open.
-    const UniqueFile h(CreateFileW(ForLength(folder).c_str(), FILE_READ_ATTRIBUTES,
+    const UniqueFile h(CreateFileW(LongPathForm(folder).c_str(), FILE_READ_ATTRIBUTES,
                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
     if (!h)
@@ -73,7 +66,7 @@ std::optional<FolderId> Win32FolderReader::IdOf(const std::wstring& folder) {
 bool Win32FolderReader::Read(const std::wstring& folder, std::vector<FolderEntry>& out) {
     const std::wstring pattern = JoinPath(folder, L"*");
     WIN32_FIND_DATAW data;
-    const UniqueFind find(FindFirstFileExW(ForLength(pattern).c_str(), FindExInfoBasic, &data,
+    const UniqueFind find(FindFirstFileExW(LongPathForm(pattern).c_str(), FindExInfoBasic, &data,
                                            FindExSearchNameMatch, nullptr,
                                            FIND_FIRST_EX_LARGE_FETCH));
     if (!find) // a drive's empty root has not even "." and ".."

@@ -3,10 +3,13 @@
 #include <windows.h>
 
 #include "app/FileError.h"
+#include "app/Folders.h"
+#include "platform/DrawingFiles.h"
 #include "platform/Handle.h"
 
 #include <algorithm>
 #include <climits>
+#include <optional>
 #include <utility>
 
 namespace varno::win {
@@ -22,14 +25,51 @@ namespace {
     throw Error(errnum::PathFileAccess, L"Path/File access error: " + path);
 }
 
-// The folder part of a path, with its separator ("" for a bare name).
-std::wstring FolderOf(const std::wstring& path) {
-    const size_t slash = path.find_last_of(L"\\/");
-    if (slash != std::wstring::npos)
-        return path.substr(0, slash + 1);
-    if (path.size() >= 2 && path[1] == L':')
-        return path.substr(0, 2);
-    return {};
+// The text a Win32 call writes into a buffer of the size it is given: the
+// call returns the length it wrote, the size it needs (NUL included) when the
+// buffer is too small, or 0 when it fails (GetLastError says why).
+template <class Call> std::optional<std::wstring> TextOf(Call&& call) {
+    for (DWORD size = MAX_PATH;;) {
+        std::wstring text(size, L'\0');
+        const DWORD n = call(text.data(), size);
+        if (n == 0)
+            return std::nullopt;
+        if (n < size) {
+            text.resize(n);
+            return text;
+        }
+        size = n;
+    }
+}
+
+// The full path of the file a save writes, in LongPathForm, so that the
+// names beside it fit wherever it fits. Where a file is there, it is the file
+// that is there in the end: a save through a symbolic link writes to the
+// link's target and leaves the link a link.
+std::wstring SaveTarget(const std::wstring& path) {
+    const std::optional<std::wstring> full = TextOf([&](wchar_t* buffer, DWORD size) {
+        return GetFullPathNameW(path.c_str(), size, buffer, nullptr);
+    });
+    if (!full)
+        RaiseLastError(L"Cannot save", path);
+    std::wstring target = LongPathForm(*full);
+    const UniqueFile file(CreateFileW(target.c_str(), FILE_READ_ATTRIBUTES,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    // Nothing there yet; or what is there cannot be opened, and the save says why.
+    if (!file)
+        return target;
+    if (std::optional<std::wstring> final = TextOf([&](wchar_t* buffer, DWORD size) {
+            return GetFinalPathNameByHandleW(file.Get(), buffer, size,
+                                             FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+        }))
+        return std::move(*final);
+    // A link is not replaced by a plain file: without its target, no save.
+    const DWORD error = GetLastError();
+    const DWORD attributes = GetFileAttributesW(target.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT))
+        throw FileError(error, L"Cannot follow the link: " + path);
+    return target;
 }
 
 // Removes the new file unless it has taken the target's place.
@@ -55,20 +95,20 @@ struct NewFile {
     UniqueFile file; // closed before the path removes the file
 };
 
-// Creates a file of a new name in the folder.
-NewFile CreateTempFile(const std::wstring& folder) {
+// Creates a file of a new name beside the target (a full path).
+NewFile CreateTempFile(const std::wstring& target) {
     const unsigned long long seed =
         (static_cast<unsigned long long>(GetCurrentProcessId()) << 32) ^ GetTickCount64();
     for (unsigned attempt = 0;; ++attempt) {
-        std::wstring path =
-            folder + L"~varno" + std::to_wstring(seed + attempt * 0x9E3779B9ull) + L".tmp";
+        std::wstring path = NameBeside(
+            target, L"~varno" + std::to_wstring(seed + attempt * 0x9E3779B9ull) + L".tmp");
         UniqueFile file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                     FILE_ATTRIBUTE_NORMAL, nullptr));
         if (file)
             return {TempFile(std::move(path)), std::move(file)};
         const DWORD err = GetLastError();
         if ((err != ERROR_FILE_EXISTS && err != ERROR_ALREADY_EXISTS) || attempt >= 100)
-            throw FileError(err, L"Cannot create a file in " + folder);
+            throw FileError(err, L"Cannot create a file beside " + target);
     }
 }
 
@@ -101,8 +141,8 @@ bool CannotReplaceHere(DWORD error) {
 // file goes to a backup name first; should the new one then fail to take its
 // place, it is put back. False when the volume cannot replace files; raises
 // on every other failure, with the target as it was.
-bool ReplaceExisting(const std::wstring& path, TempFile& replacement, const std::wstring& folder) {
-    TempFile backup = std::move(CreateTempFile(folder).path); // its name only, closed
+bool ReplaceExisting(const std::wstring& path, TempFile& replacement) {
+    TempFile backup = std::move(CreateTempFile(path).path); // its name only, closed
     if (ReplaceFileW(path.c_str(), replacement.Path().c_str(), backup.Path().c_str(),
                      REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr))
         return true; // the backup holds the old file and is removed
@@ -205,15 +245,15 @@ std::optional<FileStart> PeekFile(const std::wstring& path, std::size_t headByte
 void ReplaceFileWith(const std::wstring& path, std::string_view bytes) {
     if (path.empty())
         RaiseAccessError(path);
+    const std::wstring target = SaveTarget(path);
     // A folder or a read-only file cannot be opened for output: refused before
     // anything is written.
-    WIN32_FILE_ATTRIBUTE_DATA target{};
-    const bool exists = GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &target) != FALSE;
-    if (exists && (target.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)))
+    WIN32_FILE_ATTRIBUTE_DATA old{};
+    const bool exists = GetFileAttributesExW(target.c_str(), GetFileExInfoStandard, &old) != FALSE;
+    if (exists && (old.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)))
         RaiseAccessError(path);
 
-    const std::wstring folder = FolderOf(path);
-    auto [temp, file] = CreateTempFile(folder);
+    auto [temp, file] = CreateTempFile(target);
     for (size_t done = 0; done < bytes.size();) {
         const DWORD chunk = static_cast<DWORD>(std::min<size_t>(bytes.size() - done, 1u << 24));
         DWORD written = 0;
@@ -226,19 +266,24 @@ void ReplaceFileWith(const std::wstring& path, std::string_view bytes) {
         done += written;
     }
     if (exists)
-        TakeOverIdentity(file.Get(), target);
+        TakeOverIdentity(file.Get(), old);
     // Written data that the system has not yet put on the disk can fail
     // only at the flush or the close, which must both succeed.
     if (!FlushFileBuffers(file.Get()) || !CloseHandle(file.Detach()))
         RaiseLastError(L"Cannot write", path);
-    if (exists && ReplaceExisting(path, temp, folder)) {
+    if (exists && ReplaceExisting(target, temp)) {
         temp.Keep();
         return;
     }
-    if (!MoveFileExW(temp.Path().c_str(), path.c_str(),
+    if (!MoveFileExW(temp.Path().c_str(), target.c_str(),
                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
         RaiseLastError(L"Cannot replace", path);
     temp.Keep();
+}
+
+std::vector<bool> Win32ListFileStore::FilesExist(std::span<const std::wstring> paths,
+                                                 std::chrono::milliseconds limit) {
+    return FilesExistWithin(paths, limit);
 }
 
 std::optional<std::string> AnsiCodePage::Encode(std::wstring_view text) const {

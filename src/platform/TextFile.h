@@ -20,7 +20,11 @@ std::string ReadWholeFile(const std::wstring& path, std::size_t maxBytes);
 std::optional<FileStart> PeekFile(const std::wstring& path, std::size_t headBytes);
 
 // Writes the bytes to a new file in the target's folder, flushes it to disk
-// and puts it in the target's place in one step: an existing target is
+// and puts it in the target's place in one step. The target is the file the
+// path leads to in the end: through a symbolic link, the link's target, and
+// the link stays as it is. The new file's and the backup's names are used in
+// their long form ("\\?\") where that is needed, so a save works in any
+// folder where the file itself can be opened. An existing target is
 // replaced with ReplaceFileW, so that the file keeps its attributes, creation
 // time, short name, object identifier, access control list, encryption,
 // compression and alternate streams. It is a new file all the same: another
@@ -42,6 +46,8 @@ class Win32ListFileStore : public ListFileStore {
     void ReplaceWith(const std::wstring& path, std::string_view bytes) override {
         ReplaceFileWith(path, bytes);
     }
+    std::vector<bool> FilesExist(std::span<const std::wstring> paths,
+                                 std::chrono::milliseconds limit) override;
 };
 
 // The system's ANSI code page (CP_ACP) through WideCharToMultiByte and

@@ -34,9 +34,13 @@ class FakeFolders : public FolderReader {
     }
     std::optional<FolderId> IdOf(const std::wstring& path) override {
         const std::wstring& real = Resolve(path);
-        if (!folders.contains(real) || noId.contains(real))
+        if (!folders.contains(real) || noId.contains(real) || ids == Ids::None)
             return std::nullopt;
-        return FolderId{7, 0, std::hash<std::wstring>{}(real)};
+        if (ids != Ids::Own)
+            return FolderId{7, 0, ids == Ids::One ? 42u : 0u};
+        const auto clone = clones.find(real);
+        return FolderId{7, 0,
+                        std::hash<std::wstring>{}(clone == clones.end() ? real : clone->second)};
     }
     bool Read(const std::wstring& folder, std::vector<FolderEntry>& out) override {
         reads.push_back(folder);
@@ -61,6 +65,10 @@ class FakeFolders : public FolderReader {
     std::map<std::wstring, size_t> failsAfter;  // the listing fails after so many entries
     std::set<std::wstring> files, unreadable, noId;
     Paths reads;
+    // What identities the file system gives its folders: each its own, one
+    // for all of them, a zero one, none at all.
+    enum class Ids { Own, One, Zero, None } ids = Ids::Own;
+    std::map<std::wstring, std::wstring> clones; // a folder with the identity of another
 };
 
 FolderEntry F(const wchar_t* name) {
@@ -164,6 +172,41 @@ TEST(CollectDrawings, EveryFolderOnceHoweverManyLinksLeadThere) {
     EXPECT_EQ(disk.ReadsOf(L"D:\\t"), 1u);
     EXPECT_EQ(disk.ReadsOf(L"D:\\t\\sub"), 1u);
     EXPECT_EQ(disk.reads.size(), 3u);
+}
+
+// Some file systems give every folder the same file ID, or zero (network
+// redirectors, FUSE, NAS drives), and cloned disks share their IDs: every
+// folder is walked all the same, once, and no link loops.
+TEST(CollectDrawings, EveryFolderIsWalkedWhateverIdsTheFileSystemGives) {
+    using Ids = FakeFolders::Ids;
+    const struct {
+        Ids ids;
+        int unread; // the links met in a walk that cannot be told apart
+    } rows[] = {{Ids::Own, 0}, {Ids::One, 2}, {Ids::Zero, 2}, {Ids::None, 2}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(testing::Message() << "row " << (&row - rows));
+        FakeFolders disk;
+        disk.ids = row.ids;
+        disk.Folder(L"D:\\t", {F(L"a.dwg"), D(L"sub"), Link(L"up"), Link(L"again"), D(L"other")});
+        disk.Folder(L"D:\\t\\sub", {F(L"s.dwg"), D(L"deeper")});
+        disk.Folder(L"D:\\t\\sub\\deeper", {F(L"d.dwg")});
+        disk.Folder(L"D:\\t\\other", {F(L"o.dwg")});
+        disk.links = {{L"D:\\t\\up", L"D:\\t"}, {L"D:\\t\\again", L"D:\\t\\sub"}};
+        disk.Folder(L"D:\\u", {F(L"u.dwg")});
+        // A clone of the first disk, its folders with the same identities.
+        disk.Folder(L"E:\\t", {F(L"e.dwg"), D(L"sub")});
+        disk.Folder(L"E:\\t\\sub", {F(L"f.dwg")});
+        disk.clones = {{L"E:\\t", L"D:\\t"}, {L"E:\\t\\sub", L"D:\\t\\sub"}};
+
+        const FoundDrawings found =
+            CollectDrawings(disk, Paths{L"D:\\t", L"D:\\t\\sub", L"D:\\u", L"E:\\t"});
+        EXPECT_EQ(found.drawings, (Paths{L"D:\\t\\a.dwg", L"D:\\t\\sub\\s.dwg",
+                                         L"D:\\t\\sub\\deeper\\d.dwg", L"D:\\t\\other\\o.dwg",
+                                         L"D:\\u\\u.dwg", L"E:\\t\\e.dwg", L"E:\\t\\sub\\f.dwg"}));
+        EXPECT_EQ(found.unreadFolders, row.unread);
+        EXPECT_EQ(disk.reads, (Paths{L"D:\\t", L"D:\\t\\sub", L"D:\\t\\sub\\deeper",
+                                     L"D:\\t\\other", L"D:\\u", L"E:\\t", L"E:\\t\\sub"}));
+    }
 }
 
 TEST(CollectDrawings, PassesOverTheSystemsOwnFoldersAndFiles) {

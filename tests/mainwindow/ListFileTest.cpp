@@ -1,6 +1,8 @@
 #include "mainwindow/ListFile.h"
 
 #include "app/FileError.h"
+#include "app/Folders.h"
+#include "app/Unicode.h"
 #include "support/IconvCodePage.h"
 
 #include <gtest/gtest.h>
@@ -320,6 +322,7 @@ class MemoryFiles : public ListFileStore {
         return it->second;
     }
     std::optional<FileStart> Peek(const std::wstring& path, std::size_t headBytes) override {
+        peeked = headBytes;
         if (failure)
             throw Error(failure, L"");
         auto it = files.find(path);
@@ -335,10 +338,23 @@ class MemoryFiles : public ListFileStore {
             throw Error(failure, L"");
         files[path] = bytes;
     }
+    std::vector<bool> FilesExist(std::span<const std::wstring> paths,
+                                 std::chrono::milliseconds limit) override {
+        looked.assign(paths.begin(), paths.end());
+        lookLimit = limit;
+        std::vector<bool> found;
+        for (size_t i = 0; i < paths.size() && i < answered; ++i)
+            found.push_back(files.contains(paths[i]));
+        return found;
+    }
     std::map<std::wstring, std::string> files;
     std::map<std::wstring, std::uint64_t> sizes; // where a file is larger than its bytes here
     long failure = 0;
     int reads = 0, writes = 0;
+    size_t peeked = 0;          // the first bytes last asked for
+    size_t answered = SIZE_MAX; // how many paths FilesExist tells before its time is up
+    Lines looked;
+    std::chrono::milliseconds lookLimit{};
 };
 
 // A file dialog that answers with a name or is cancelled. Like the real
@@ -468,31 +484,51 @@ TEST_F(ListFileCommands, ABareNamesListNamesTheDrawingsBesideIt) {
     EXPECT_TRUE(messages.shown.empty());
 }
 
-// A drawing, or a file that cannot be a list, is replaced only after a Yes;
-// a list file without a question.
+// A CAD file, or any file that does not read as a list of drawings, is
+// replaced only after a Yes; a list file without a question. The rest of a
+// file is read only when its first bytes are a list's.
 TEST_F(ListFileCommands, AFileThatIsNotAListIsReplacedOnlyAfterAYes) {
     const std::string drawing = "AC1032\0\0\0\0\0\x01\x02"s;
     const std::string nulLast = std::string(ListFileProbeBytes - 1, 'a') + '\0';
     const std::string nulBeyond = std::string(ListFileProbeBytes, 'a') + '\0';
     const std::string utf16 = "\xFF\xFE"s + "a\0.\0d\0w\0g\0\r\0\n\0"s;
+    const std::string dxf = "  0\r\nSECTION\r\n  2\r\nHEADER\r\n  9\r\n$ACADVER\r\n";
+    std::string longList; // more lines than the first bytes hold, one cut by them
+    for (int i = 0; longList.size() <= ListFileProbeBytes; ++i)
+        longList += "  \"D:\\\xcd\xbc\xd6\xbd\\" + std::to_string(i) + ".DWG\"\r\n\n";
+    enum Looks { AtName, AtHead, AtAll }; // how much of the file the save looks at
     const struct {
         std::wstring name;
         std::string bytes;
         std::uint64_t size; // 0: the size of the bytes
         bool asks;
+        Looks looks = AtHead;
     } rows[] = {
-        {L"D:\\图纸\\plan.dwg", drawing, 0, true},
-        {L"D:\\图纸\\text.DWG", "a.dwg\r\n", 0, true}, // by its name alone
-        {L"D:\\图纸\\dots.Dwg. .", "a.dwg\r\n", 0, true},
+        {L"D:\\图纸\\plan.dwg", drawing, 0, true, AtName},
+        {L"D:\\图纸\\text.DWG", "a.dwg\r\n", 0, true, AtName},
+        {L"D:\\图纸\\dots.Dwg. .", "a.dwg\r\n", 0, true, AtName},
         {L"D:\\图纸\\plan.bak", drawing, 0, true},
         {L"nul-last.txt", nulLast, 0, true},
         {L"huge.txt", "a.dwg\r\n", MaxListFileBytes + 1, true},
         {L"utf16-nul.txt", utf16 + "\0\0"s, 0, true},
+        {L"nul-beyond.txt", nulBeyond, 0, true, AtAll}, // the reader would refuse it
+        {L"D:\\图纸\\plan.dxf", dxf, 0, true, AtName},
+        {L"empty.Dwt", "", 0, true, AtName},
+        {L"a.dwg.DXF", "a.dwg\r\n", 0, true, AtName},
+        {L"standards.dws", "a.dwg\r\n", 0, true, AtName},
+        {L"notes.txt", "\xc3\xf7\xcc\xec\xbd\xbb\xcd\xbc\r\nD:\\a.dwg\r\n", 0, true},
+        {L"purge.scr", "_.PURGE _A * _N\r\n", 0, true},
+        {L"purge.lsp", "(defun c:p ()\n  (command \"_.purge\" \"_a\"))\n", 0, true},
+        {L"a.dwg.txt", "a.dwg\r\nb.dwg.bak\r\n", 0, true},
+        {L"not-text.txt", "a.dwg\r\n\xff.dwg\r\n", 0, true},
+        {L"note-at-end.txt", longList + "done", 0, true, AtAll},
         {L"l.txt", "old.dwg\r\n", 0, false},
-        {L"plan.dwg.txt", "old.dwg\r\n", MaxListFileBytes, false},
+        {L"plan.dwg.txt", "old.dwg\r\n", MaxListFileBytes, false, AtAll},
         {L"dwg", "", 0, false},
+        {L"blank.txt", "\r\n \t\n\r", 0, false},
+        {L"made.txt", "\"C:\\a b.dwg\"\n\n  D:\\x.DWG \r\n\t\"\\\\srv\\y.dwg\"", 0, false},
         {L"utf16.txt", utf16, 0, false},
-        {L"nul-beyond.txt", nulBeyond, 0, false},
+        {L"long.txt", longList, 0, false, AtAll},
     };
     const std::string saved = "A.dwg\r\nb.dwg\r\n" + GbkPath + "\r\n";
     const Lines before = list.Items();
@@ -504,7 +540,10 @@ TEST_F(ListFileCommands, AFileThatIsNotAListIsReplacedOnlyAfterAYes) {
             files.sizes[row.name] = row.size;
         messages.asked.clear();
         messages.answer = 7; // No
+        files.reads = 0;
         Save(row.name);
+        EXPECT_EQ(files.peeked, row.looks == AtName ? 0 : ListFileProbeBytes);
+        EXPECT_EQ(files.reads, row.looks == AtAll ? 1 : 0);
         if (row.asks) {
             const std::wstring name = row.name.substr(row.name.find_last_of(L'\\') + 1);
             ASSERT_EQ(messages.asked.size(), 1u);
@@ -524,8 +563,106 @@ TEST_F(ListFileCommands, AFileThatIsNotAListIsReplacedOnlyAfterAYes) {
     EXPECT_TRUE(messages.shown.empty());
 }
 
+// UTF-8 without a mark whose text is also valid code page 936 (two-byte
+// sequences, or Chinese whose bytes happen to pair up): the reading whose
+// drawings exist wins; where that does not tell, the choice of DecodeText.
+TEST_F(ListFileCommands, AListThatReadsBothWaysTakesTheReadingWhoseDrawingsExist) {
+    const std::wstring at = L"D:\\图纸\\l.txt";
+    const Lines cafe{L"D:\\Café\\Müller.dwg", L"D:\\Café\\ß.dwg", L"C:\\x.dwg"};
+    const Lines bare{L"Müller.dwg", L"  \"ß.dwg\""};
+    const Lines chinese{L"D:\\图纸\\平面.dwg"}; // its UTF-8 bytes are valid 936 too
+    std::vector<std::wstring> many;
+    for (int i = 0; i < 60; ++i)
+        many.push_back(L"D:\\Café\\" + std::to_wstring(i) + L".dwg");
+    enum Exist { None, Utf8Ones, AnsiOnes, FirstUtf8SecondAnsi, Beyond50 };
+    const struct {
+        Lines lines;
+        Exist exist;
+        size_t answered; // within the time
+        bool utf8;       // the reading taken
+    } rows[] = {
+        {cafe, Utf8Ones, SIZE_MAX, true},
+        {cafe, None, SIZE_MAX, false}, // as today: 936
+        {cafe, AnsiOnes, SIZE_MAX, false},
+        {cafe, FirstUtf8SecondAnsi, SIZE_MAX, false}, // a tie
+        {cafe, Utf8Ones, 0, false},                   // a share that does not answer
+        {cafe, Utf8Ones, 1, false},                   // only half of the first pair told
+        {cafe, Utf8Ones, 2, true},
+        {bare, Utf8Ones, SIZE_MAX, true}, // looked for beside the list file
+        {chinese, None, SIZE_MAX, true},  // as today: UTF-8
+        {chinese, AnsiOnes, SIZE_MAX, false},
+        {many, Beyond50, SIZE_MAX, false}, // only the first 50 that differ are looked for
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(testing::Message() << "row " << (&row - rows));
+        std::wstring text;
+        for (const auto& line : row.lines)
+            text += line + L"\n";
+        const std::string bytes = *WideToUtf8(text);
+        ASSERT_TRUE(Gbk().Decode(bytes)) << "valid in 936 as well";
+        const auto resolve = [&](const Lines& entries) {
+            Lines paths;
+            for (const auto& e : entries)
+                paths.push_back(ResolveEntry(at, e));
+            return paths;
+        };
+        const Lines utf8 = resolve(DecodeListFile(bytes, test::IconvCodePage("UTF-8")));
+        const Lines ansi = resolve(DecodeListFile(bytes, Gbk()));
+        files.files = {{at, bytes}};
+        for (size_t i = 0; i < utf8.size(); ++i) {
+            const bool first = i == 0;
+            if (row.exist == Utf8Ones || (row.exist == FirstUtf8SecondAnsi && first) ||
+                (row.exist == Beyond50 && i >= LookedUpEntries))
+                files.files[std::wstring(EntryPath(utf8[i]))] = "AC1032";
+            if (row.exist == AnsiOnes || (row.exist == FirstUtf8SecondAnsi && i == 1))
+                files.files[std::wstring(EntryPath(ansi[i]))] = "AC1032";
+        }
+        files.answered = row.answered;
+        Read(at);
+        EXPECT_EQ(list.Items(), ListOf(row.utf8 ? utf8 : ansi).Items());
+        EXPECT_LE(files.looked.size(), 2 * LookedUpEntries);
+        EXPECT_EQ(files.lookLimit, LookUpTime);
+    }
+    EXPECT_TRUE(messages.shown.empty());
+    // A file that reads one way only, or the same both ways, is not looked for.
+    files.looked.clear();
+    for (const std::string& bytes : {"D:\\x.dwg\r\n"s,
+                                     "\xEF\xBB\xBF"
+                                     "D:\\\xC3\xA9"
+                                     ".dwg\r\n"s,
+                                     GbkPath + "\r\n"}) {
+        files.files = {{at, bytes}};
+        Read(at);
+        EXPECT_TRUE(files.looked.empty());
+    }
+}
+
+// A save writes a new file beside the list file and moves the old one to a
+// backup name there: names longer than the list file's own, which must open
+// wherever it opens, in a folder of 240 characters too.
+TEST(ListFileSave, NamesBesideTheListFileOpenWhereverItOpens) {
+    const std::wstring deep = L"D:\\" + std::wstring(236, L'深'); // 240 characters
+    const std::wstring share = L"\\\\srv\\share\\" + std::wstring(226, L's');
+    const struct {
+        std::wstring list, beside;
+    } rows[] = {
+        {L"C:\\lists\\l.txt", L"C:\\lists\\~varno12.tmp"},
+        {L"C:\\l.txt", L"C:\\~varno12.tmp"},
+        {deep + L"\\l.txt", L"\\\\?\\" + deep + L"\\~varno12.tmp"},
+        {share + L"\\l.txt", L"\\\\?\\UNC\\srv\\share\\" + share.substr(12) + L"\\~varno12.tmp"},
+        {L"\\\\?\\C:\\a\\l.txt", L"\\\\?\\C:\\a\\~varno12.tmp"}, // a link's target, as told
+        {L"\\\\?\\" + deep + L"\\l.txt", L"\\\\?\\" + deep + L"\\~varno12.tmp"},
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(NameBeside(row.list, L"~varno12.tmp"), row.beside) << row.list.size();
+    // The plain form up to 247 characters, the long one from 248 on.
+    const std::wstring longer = deep + L"\\" + std::wstring(20, L'x');
+    EXPECT_EQ(LongPathForm(longer.substr(0, 247)), longer.substr(0, 247));
+    EXPECT_EQ(LongPathForm(longer.substr(0, 248)), L"\\\\?\\" + longer.substr(0, 248));
+}
+
 TEST_F(ListFileCommands, SavingAnEmptyListWritesZeroBytesOverTheOldContent) {
-    files.files[L"f"] = "old\r\n";
+    files.files[L"f"] = "old.dwg\r\n";
     list.Clear();
     Save(L"f");
     EXPECT_EQ(files.files[L"f"], "");

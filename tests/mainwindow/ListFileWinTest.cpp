@@ -6,6 +6,7 @@
 #include "app/FileError.h"
 #include "platform/TextFile.h"
 #include "support/DialogDriver.h"
+#include "support/UnixLink.h"
 
 #include <gtest/gtest.h>
 
@@ -107,6 +108,21 @@ TEST_F(TextFileTest, ReplacesTheWholeFileAndReadsItBack) {
     ReplaceFileWith(f, big);
     EXPECT_EQ(ReadWholeFile(f, big.size()), big);
     EXPECT_EQ(ErrorOf([&] { ReadWholeFile(f, big.size() - 1); }), errnum::OutOfMemory);
+
+    // In a folder whose path is 240 characters long, where the new file's
+    // and the backup's names are longer than the plain form may be on
+    // Windows (Wine has no such limit: there this shows that their long
+    // forms work).
+    fs::path deep = dir;
+    while (deep.native().size() < 240)
+        deep /= std::wstring(std::min<size_t>(60, 239 - deep.native().size()), L'深');
+    ASSERT_EQ(deep.native().size(), 240u);
+    fs::create_directories(deep);
+    const std::wstring inDeep = (deep / L"l.txt").wstring();
+    ReplaceFileWith(inDeep, "first\r\n");
+    ReplaceFileWith(inDeep, "second\r\n");
+    EXPECT_EQ(ReadWholeFile(inDeep, 100), "second\r\n");
+    EXPECT_EQ(std::distance(fs::directory_iterator(deep), fs::directory_iterator()), 1);
 }
 
 TEST_F(TextFileTest, AFailedSaveLeavesTheOldFileAndNoNewOne) {
@@ -173,6 +189,22 @@ TEST_F(TextFileTest, ASaveKeepsTheFilesAttributesAndCreationTime) {
     EXPECT_EQ(Contents(fresh), "x\r\n");
     EXPECT_FALSE(GetFileAttributesW(fresh.c_str()) & FILE_ATTRIBUTE_HIDDEN);
     EXPECT_EQ(Names(), (Lines{L"新.txt", L"隐藏.txt"}));
+
+    // A symbolic link: the list goes to its target, and the link stays one.
+    const std::wstring target = At(L"target.txt");
+    Write(target, "old\r\n");
+    const test::UnixLink link(dir.wstring(), L"link.txt", L"target.txt");
+    ASSERT_TRUE(link.Made());
+    ReplaceFileWith(At(L"link.txt"), "new\r\n");
+    EXPECT_EQ(Contents(target), "new\r\n");
+    HANDLE h = CreateFileW(At(L"link.txt").c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ, nullptr,
+                           OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    wchar_t reached[1024] = {};
+    GetFinalPathNameByHandleW(h, reached, 1024, 0);
+    CloseHandle(h);
+    EXPECT_TRUE(std::wstring_view(reached).ends_with(L"\\target.txt")) << reached;
+    EXPECT_EQ(Names(), (Lines{L"link.txt", L"target.txt", L"新.txt", L"隐藏.txt"}));
 }
 
 TEST_F(TextFileTest, ReadingFailuresCarryTheirNumbers) {
@@ -422,6 +454,29 @@ TEST_F(ListFileCommands, ABinaryFileIsNotReplacedWithoutAYes) {
     EXPECT_EQ(Contents(f), binary);
 }
 
+// An ASCII DXF drawing and a page of notes are text without a NUL, and still
+// no list file: each survives a No byte for byte.
+TEST_F(ListFileCommands, ADxfDrawingOrANotesFileIsNotReplacedWithoutAYes) {
+    Fill({L"C:\\x\\a.dwg"});
+    const std::string dxf = "  0\r\nSECTION\r\n  2\r\nHEADER\r\n  9\r\n$ACADVER\r\n  1\r\n"
+                            "AC1018\r\n  0\r\nENDSEC\r\n  0\r\nEOF\r\n";
+    const std::string notes = "\xc3\xf7\xcc\xec\xbd\xbb\xcd\xbc\r\nC:\\x\\a.dwg\r\n"; // 明天交图
+    for (const auto& [name, bytes] : {std::pair{L"plan.dxf", dxf}, std::pair{L"笔记.txt", notes}}) {
+        const std::wstring f = At(name);
+        Write(f, bytes);
+        std::wstring asked;
+        test::DialogWatcher question(L"批量清理", [&](HWND h) {
+            asked = test::ReadMessageBox(h).text;
+            PostMessageW(h, WM_COMMAND, IDNO, 0);
+        });
+        EXPECT_EQ(Save(f), L"");
+        ASSERT_TRUE(question.Join()) << "no question before " << testing::PrintToString(f);
+        EXPECT_EQ(asked, L"“" + std::wstring(name) + L"”不是列表文件，确定要替换它吗？");
+        EXPECT_EQ(Contents(f), bytes);
+    }
+    EXPECT_EQ(Names(), (Lines{L"plan.dxf", L"笔记.txt"}));
+}
+
 TEST_F(ListFileCommands, TheDialogOffersListFilesFirstAndAddsNoExtension) {
     Fill({L"a.dwg"});
     std::vector<std::wstring> types;
@@ -524,6 +579,14 @@ TEST_F(ListFileCommands, ReadsAHandMadeListWithLfQuotesAndABlankLastLine) {
     EXPECT_EQ(list().Items(), (Lines{a, a, b}));
     for (int i = 0; i < list().ListCount(); ++i)
         EXPECT_TRUE(fs::is_regular_file(list().List(i))) << i;
+
+    // UTF-8 without a mark that is valid code page 936 as well: the reading
+    // that names the drawing beside the list is taken.
+    const std::wstring cafe = At(L"Café Müller.dwg");
+    Write(cafe, "drawing");
+    Write(f, "Caf\xC3\xA9 M\xC3\xBCller.dwg\n");
+    EXPECT_EQ(Read(f), L"");
+    EXPECT_EQ(list().Items(), Lines{cafe});
 
     // Without a mark, in code page 936, a half-quoted line stays as it stands.
     Write(f, "\"" + GbkPath + "\n\"C:\\x.dwg\"\n");

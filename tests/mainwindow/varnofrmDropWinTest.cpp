@@ -8,6 +8,7 @@
 #include "mainwindow/DropDrawings.h"
 #include "support/DialogDriver.h"
 #include "support/RealInput.h"
+#include "support/UnixLink.h"
 
 #include <gtest/gtest.h>
 
@@ -25,6 +26,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using test::MakeDrop;
+using test::UnixLink;
 using Paths = std::vector<std::wstring>;
 
 // The list box's order: its locale's collation, letter case ignored.
@@ -468,42 +470,6 @@ TEST_F(DropOnMainWindow, FolderReaderListsFoldersLinksAndDeepPaths) {
     RemoveDeepFolder(deep, root.wstring().size());
 }
 
-// A symbolic link made on the Unix side, where Wine shows it as a folder
-// that is a link (Wine's CreateSymbolicLinkW makes none); removed with this
-// object.
-class UnixLink {
-  public:
-    UnixLink(const std::wstring& folder, const wchar_t* name, const wchar_t* target)
-        : folder_(folder), name_(name) {
-        Run(L"/bin/ln -s " + std::wstring(target) + L" " + name_, true);
-    }
-    ~UnixLink() { Run(L"/bin/rm " + name_, false); }
-    UnixLink(const UnixLink&) = delete;
-    UnixLink& operator=(const UnixLink&) = delete;
-    bool Made() const {
-        const DWORD attributes = GetFileAttributesW((folder_ + L"\\" + name_).c_str());
-        return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
-    }
-
-  private:
-    // In the folder, so that the names need no Unix path. Wine's handle of a
-    // Unix process says nothing of its end: the link is watched for instead.
-    void Run(std::wstring command, bool made) {
-        STARTUPINFOW si{};
-        si.cb = sizeof si;
-        PROCESS_INFORMATION pi{};
-        const std::wstring program = L"Z:" + command.substr(0, command.find(L' '));
-        if (!CreateProcessW(program.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                            folder_.c_str(), &si, &pi))
-            return;
-        CloseHandle(pi.hThread);
-        CloseHandle(pi.hProcess);
-        for (int i = 0; i < 100 && Made() != made; ++i)
-            Sleep(50);
-    }
-    std::wstring folder_, name_;
-};
-
 TEST_F(DropOnMainWindow, FollowsALinkLoopOnceAndTellsWhatItSkipped) {
     const std::wstring a = File(L"树\\a.dwg"), b = File(L"树\\下\\b.DWG");
     const std::wstring bin = Folder(L"树\\$RECYCLE.BIN");
@@ -511,6 +477,12 @@ TEST_F(DropOnMainWindow, FollowsALinkLoopOnceAndTellsWhatItSkipped) {
     ASSERT_TRUE(SetFileAttributesW(bin.c_str(), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM));
     const UnixLink loop(Folder(L"树\\下"), L"up", L"..");
     ASSERT_TRUE(loop.Made());
+    // Wine tells no tag of the link: it is a link all the same.
+    std::vector<FolderEntry> listed;
+    ASSERT_TRUE(Win32FolderReader().Read(Folder(L"树\\下"), listed));
+    EXPECT_TRUE(std::any_of(listed.begin(), listed.end(), [](const FolderEntry& e) {
+        return e.name == L"up" && e.kind == EntryKind::LinkedFolder;
+    }));
     const std::wstring deep = DeepFolderWithADrawing(Folder(L"树\\深"));
 
     test::SeenBox seen;

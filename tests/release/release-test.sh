@@ -9,6 +9,9 @@
 #    and no other file or HKCU value of the prefix changed;
 #  - the installer refuses a folder that holds another program's files (its
 #    uninstall.exe is neither run nor removed, its 说明.txt stays);
+#  - two installations in two folders: the uninstaller of the older one, run
+#    last, removes its files and leaves the newer one registered, with its
+#    shortcut; the newer one's then leaves nothing behind;
 #  - the zip: it unpacks to the listed files, 说明.txt is code page 936 with
 #    CR LF, and the program in it starts.
 # usage: release-test.sh SETUP.exe ZIP PROBE.exe VERSION WORK
@@ -156,6 +159,27 @@ check_listing "$udir" "" uninstall.exe
 w "$udir/uninstall.exe" /S || fail "the uninstaller ended with $?"
 wait_gone "$udir" || fail "$udir is still there after uninstalling"
 probe removed
+
+echo "== two installations: the older one's uninstaller run last"
+# The second installation, in another folder, takes over the HKCU entry and
+# the shortcuts; the first one's uninstaller then removes its own files only.
+snapshot two-before
+older='C:\批量清理一' newer='C:\批量清理二'
+uolder="$c/批量清理一" unewer="$c/批量清理二"
+w "$setup" /S "/D=$older" || fail "the installation into $older ended with $?"
+probe installed "$older" "$version"
+w "$setup" /S "/D=$newer" || fail "the installation into $newer ended with $?"
+probe installed "$newer" "$version"
+check_listing "$uolder" "" uninstall.exe
+w "$uolder/uninstall.exe" /S || fail "the older uninstaller ended with $?"
+wait_gone "$uolder" || fail "$uolder is still there after uninstalling it"
+probe installed "$newer" "$version"
+check_listing "$unewer" "" uninstall.exe
+w "$unewer/uninstall.exe" /S || fail "the newer uninstaller ended with $?"
+wait_gone "$unewer" || fail "$unewer is still there after uninstalling it"
+probe removed
+snapshot two-after
+compare two-before two-after
 
 echo "== zip"
 top="varno-$version-win64/"
