@@ -215,7 +215,7 @@ int RunOnce(const std::wstring& folder, int drawings, int nesting) {
 
 int wmain(int argc, wchar_t** argv) {
     const int drawings = argc > 1 ? std::max(1, _wtoi(argv[1])) : 1000;
-    win::InitUiThread();
+    const win::UiThread ui;
     wchar_t temp[MAX_PATH];
     GetTempPathW(MAX_PATH, temp);
     const std::wstring folder =
@@ -229,5 +229,6 @@ int wmain(int argc, wchar_t** argv) {
         failed |= RunOnce(folder, drawings, nesting);
     DeleteFileW((folder + L"\\journal.txt").c_str());
     RemoveDirectoryW(folder.c_str());
+    Host() = HostSession{}; // before the thread's OLE session ends
     return failed;
 }

@@ -7,8 +7,6 @@
 #include "platform/TextFile.h"
 
 #include <windows.h>
-#include <commctrl.h>
-#include <ole2.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -73,9 +71,7 @@ void Report(const char* what, const std::vector<double>& t, double target) {
 
 int wmain() {
     SetProcessDPIAware();
-    OleInitialize(nullptr);
-    INITCOMMONCONTROLSEX icc{sizeof icc, ICC_STANDARD_CLASSES | ICC_WIN95_CLASSES};
-    InitCommonControlsEx(&icc);
+    const win::UiThread ui;
 
     // 32,767 drawing paths in no particular order, in code page 936.
     std::vector<std::wstring> paths;
@@ -115,6 +111,5 @@ int wmain() {
     DeleteFileW(source.c_str());
     DeleteFileW(target.c_str());
     form.Unload();
-    OleUninitialize();
     return count == 32767 && messages.shown == 0 && same ? 0 : 1;
 }

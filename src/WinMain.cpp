@@ -3,11 +3,26 @@
 // every folder of src/: it is the one place that knows them all.
 #include <windows.h>
 
+#include "app/Module1.h"
 #include "app/Ui.h"
 #include "mainwindow/varnofrm.h"
 #include "platform/App.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
-    varno::win::InitUiThread();
-    return varno::win::RunProgram(varno::win::varnofrm::Instance(), varno::CannotStartText);
+    // The thread's OLE session is this scope. What holds COM references ends
+    // inside it, in this order: the windows, with the browser controls and
+    // drop targets (the message loop returns when the last form has gone);
+    // then the host session, whose references to the CAD host go only now;
+    // then OLE itself. "  退   出" ends the process at once instead, and the
+    // system drops every reference with it.
+    const varno::win::UiThread ui;
+    if (!ui) {
+        varno::win::TheMessageBoxes().Show(varno::CannotStartText, varno::MsgCritical,
+                                           varno::ErrorTitle);
+        return 1;
+    }
+    const int code =
+        varno::win::RunProgram(varno::win::varnofrm::Instance(), varno::CannotStartText);
+    varno::Host() = varno::HostSession{};
+    return code;
 }

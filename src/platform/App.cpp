@@ -48,15 +48,21 @@ bool ClickFocusedButton(const MSG& msg) {
 
 } // namespace
 
-void InitUiThread() {
+UiThread::UiThread()
     // DLLs loaded from now on by name come from the system folder only, never
     // from the program's folder or the current one: a DLL planted beside
-    // varno.exe (in Downloads, say) is not run.
-    SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
-    OleInitialize(nullptr);
+    // varno.exe (in Downloads, say) is not run. So first of all.
+    : ole_((SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32), OleInitialize(nullptr))) {
+    if (FAILED(ole_))
+        return;
     InstallMessageFilter();
     INITCOMMONCONTROLSEX icc{sizeof icc, ICC_STANDARD_CLASSES | ICC_WIN95_CLASSES};
     InitCommonControlsEx(&icc);
+}
+
+UiThread::~UiThread() {
+    if (SUCCEEDED(ole_))
+        OleUninitialize();
 }
 
 HINSTANCE Instance() {

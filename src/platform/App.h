@@ -10,10 +10,24 @@
 
 namespace varno::win {
 
-// Prepares the process and its user-interface thread: DLLs from the system
-// folder only, OLE in a single-threaded apartment, the COM message filter, the
-// common controls' classes.
-void InitUiThread();
+// The user-interface thread, prepared for the program while this object
+// lives: DLLs from the system folder only, the thread's OLE session (a
+// single-threaded apartment), the COM message filter, the common controls'
+// classes. Its end closes the OLE session: whatever holds COM references
+// must have let them go by then (the program's entry says in which order).
+class UiThread {
+  public:
+    UiThread();
+    ~UiThread();
+    UiThread(const UiThread&) = delete;
+    UiThread& operator=(const UiThread&) = delete;
+    // False when the thread could not open its OLE session: the program
+    // cannot start.
+    explicit operator bool() const { return SUCCEEDED(ole_); }
+
+  private:
+    HRESULT ole_;
+};
 
 HINSTANCE Instance();
 // The hidden window that owns every form, so that forms without a task bar

@@ -220,15 +220,6 @@ void ThrowAutomationError(HRESULT hr, const EXCEPINFO* info) {
 
 DispatchObject::DispatchObject(ComPtr<IDispatch> dispatch) : dispatch_(std::move(dispatch)) {}
 
-DispatchObject::~DispatchObject() {
-    // A reference that outlives COM on this thread (the host session at
-    // process exit) is let go without a call into the uninitialised runtime.
-    APTTYPE type;
-    APTTYPEQUALIFIER qualifier;
-    if (FAILED(CoGetApartmentType(&type, &qualifier)))
-        (void)dispatch_.Detach();
-}
-
 Variant DispatchObject::Invoke(std::wstring_view member, WORD flags, VariantArray& args, bool put) {
     std::wstring name(member);
     LPOLESTR names[] = {name.data()};

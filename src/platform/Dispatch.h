@@ -23,7 +23,6 @@ namespace varno::win {
 class DispatchObject : public AutoObject {
   public:
     explicit DispatchObject(ComPtr<IDispatch> dispatch);
-    ~DispatchObject() override;
     DispatchObject(const DispatchObject&) = delete;
     DispatchObject& operator=(const DispatchObject&) = delete;
 
@@ -65,7 +64,7 @@ std::wstring SystemMessage(HRESULT hr);
 // The UI thread's COM message filter: a rejected outgoing call is retried
 // every 100 ms for up to 60 s; a message arriving while a call waits gets the
 // default processing (PENDINGMSG_WAITDEFPROCESS); incoming calls are handled.
-// Call once on the UI thread after CoInitialize (InitUiThread does).
+// Call once on the UI thread after CoInitialize (UiThread does).
 void InstallMessageFilter();
 IMessageFilter& TheMessageFilter();
 

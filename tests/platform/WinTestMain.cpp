@@ -3,18 +3,20 @@
 #include <windows.h>
 #include <ole2.h>
 
+#include "app/Module1.h"
 #include "platform/App.h"
 
 #include <gtest/gtest.h>
 
 int wmain(int argc, wchar_t** argv) {
     SetProcessDPIAware();
-    varno::win::InitUiThread();
+    const varno::win::UiThread ui;
     // The DpiChild checks run only in the child processes that the HighDpi
     // tests start at each DPI, which name them in their filter.
     GTEST_FLAG_SET(filter, "-DpiChild.*");
     testing::InitGoogleTest(&argc, argv);
     const int rc = RUN_ALL_TESTS();
-    OleUninitialize();
+    // The host session a test left goes before the thread's OLE session.
+    varno::Host() = varno::HostSession{};
     return rc;
 }
