@@ -56,9 +56,9 @@ constexpr std::uint32_t ServerDiedDne = 0x80010012;        // RPC_E_SERVER_DIED_
 constexpr std::uint32_t ServerFault = 0x80010105;          // RPC_E_SERVERFAULT
 constexpr std::uint32_t Disconnected = 0x80010108;         // RPC_E_DISCONNECTED
 constexpr std::uint32_t ObjectNotConnected = 0x800401FD;   // CO_E_OBJNOTCONNECTED
-constexpr std::uint32_t ServerUnavailable = 0x800706BA;    // RPC_S_SERVER_UNAVAILABLE
-constexpr std::uint32_t CallFailed = 0x800706BE;           // RPC_S_CALL_FAILED
-constexpr std::uint32_t CallFailedDne = 0x800706BF;        // RPC_S_CALL_FAILED_DNE
+constexpr std::uint32_t ServerUnavailable = 0x800706BA; // RPC_S_SERVER_UNAVAILABLE (as an HRESULT)
+constexpr std::uint32_t CallFailed = 0x800706BE;        // RPC_S_CALL_FAILED (as an HRESULT)
+constexpr std::uint32_t CallFailedDne = 0x800706BF;     // RPC_S_CALL_FAILED_DNE (as an HRESULT)
 } // namespace hresult
 
 // What a failed call reported.

@@ -15,6 +15,9 @@
 
 namespace varno::win {
 
+// A drawing the drop adds is one the CAD host can open: a path within MAX_PATH.
+static_assert(MaxDrawingPath == MAX_PATH - 1);
+
 varnofrm& varnofrm::Instance() {
     static varnofrm form;
     return form;

@@ -209,6 +209,12 @@ int Win32MessageBoxes::Ask(std::wstring_view text, unsigned style, std::wstring_
     return ShowMessageBox(nullptr, text, style, title);
 }
 
+// The message box styles and answer the portable layer names, as the system
+// defines them.
+static_assert(MsgOkOnly == MB_OK && MsgYesNo == MB_YESNO && MsgCritical == MB_ICONHAND &&
+              MsgExclamation == MB_ICONEXCLAMATION && MsgDefaultButton2 == MB_DEFBUTTON2 &&
+              MsgAnswerYes == IDYES);
+
 namespace {
 
 // The style of the message box this thread is about to show. Some systems

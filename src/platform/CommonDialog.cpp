@@ -10,6 +10,10 @@
 
 namespace varno::win {
 
+// The dialog flags the portable layer names, as the system defines them.
+static_assert(OfnHideReadOnly == OFN_HIDEREADONLY && OfnAllowMultiSelect == OFN_ALLOWMULTISELECT &&
+              OfnExplorer == OFN_EXPLORER);
+
 namespace {
 
 // The dialogs make the folder last shown the process's current one, which

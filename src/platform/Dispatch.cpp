@@ -7,6 +7,41 @@
 
 namespace varno::win {
 
+// The HRESULTs the portable mapping names, as the system defines them.
+static_assert(hresult::NoInterface == static_cast<std::uint32_t>(E_NOINTERFACE));
+static_assert(hresult::OutOfMemory == static_cast<std::uint32_t>(E_OUTOFMEMORY));
+static_assert(hresult::InvalidArg == static_cast<std::uint32_t>(E_INVALIDARG));
+static_assert(hresult::DispMemberNotFound == static_cast<std::uint32_t>(DISP_E_MEMBERNOTFOUND));
+static_assert(hresult::DispParamNotFound == static_cast<std::uint32_t>(DISP_E_PARAMNOTFOUND));
+static_assert(hresult::DispTypeMismatch == static_cast<std::uint32_t>(DISP_E_TYPEMISMATCH));
+static_assert(hresult::DispUnknownName == static_cast<std::uint32_t>(DISP_E_UNKNOWNNAME));
+static_assert(hresult::DispNoNamedArgs == static_cast<std::uint32_t>(DISP_E_NONAMEDARGS));
+static_assert(hresult::DispException == static_cast<std::uint32_t>(DISP_E_EXCEPTION));
+static_assert(hresult::DispOverflow == static_cast<std::uint32_t>(DISP_E_OVERFLOW));
+static_assert(hresult::DispBadIndex == static_cast<std::uint32_t>(DISP_E_BADINDEX));
+static_assert(hresult::DispBadParamCount == static_cast<std::uint32_t>(DISP_E_BADPARAMCOUNT));
+static_assert(hresult::DispParamNotOptional == static_cast<std::uint32_t>(DISP_E_PARAMNOTOPTIONAL));
+static_assert(hresult::DispDivByZero == static_cast<std::uint32_t>(DISP_E_DIVBYZERO));
+static_assert(hresult::ClassNotRegistered == static_cast<std::uint32_t>(REGDB_E_CLASSNOTREG));
+static_assert(hresult::MonikerUnavailable == static_cast<std::uint32_t>(MK_E_UNAVAILABLE));
+static_assert(hresult::InvalidClassString == static_cast<std::uint32_t>(CO_E_CLASSSTRING));
+static_assert(hresult::AppNotFound == static_cast<std::uint32_t>(CO_E_APPNOTFOUND));
+static_assert(hresult::ServerExecFailure == static_cast<std::uint32_t>(CO_E_SERVER_EXEC_FAILURE));
+static_assert(hresult::CallRejected == static_cast<std::uint32_t>(RPC_E_CALL_REJECTED));
+static_assert(hresult::ServerCallRetryLater ==
+              static_cast<std::uint32_t>(RPC_E_SERVERCALL_RETRYLATER));
+static_assert(hresult::ServerDied == static_cast<std::uint32_t>(RPC_E_SERVER_DIED));
+static_assert(hresult::ServerDiedDne == static_cast<std::uint32_t>(RPC_E_SERVER_DIED_DNE));
+static_assert(hresult::ServerFault == static_cast<std::uint32_t>(RPC_E_SERVERFAULT));
+static_assert(hresult::Disconnected == static_cast<std::uint32_t>(RPC_E_DISCONNECTED));
+static_assert(hresult::ObjectNotConnected == static_cast<std::uint32_t>(CO_E_OBJNOTCONNECTED));
+static_assert(hresult::ServerUnavailable ==
+              static_cast<std::uint32_t>(__HRESULT_FROM_WIN32(RPC_S_SERVER_UNAVAILABLE)));
+static_assert(hresult::CallFailed ==
+              static_cast<std::uint32_t>(__HRESULT_FROM_WIN32(RPC_S_CALL_FAILED)));
+static_assert(hresult::CallFailedDne ==
+              static_cast<std::uint32_t>(__HRESULT_FROM_WIN32(RPC_S_CALL_FAILED_DNE)));
+
 namespace {
 
 // How often the COM runtime asked this thread's message filter about a

@@ -14,6 +14,31 @@
 
 namespace varno::win {
 
+// The file errors the portable mapping names, as the system defines them.
+static_assert(win32err::FileNotFound == ERROR_FILE_NOT_FOUND);
+static_assert(win32err::PathNotFound == ERROR_PATH_NOT_FOUND);
+static_assert(win32err::TooManyOpenFiles == ERROR_TOO_MANY_OPEN_FILES);
+static_assert(win32err::AccessDenied == ERROR_ACCESS_DENIED);
+static_assert(win32err::NotEnoughMemory == ERROR_NOT_ENOUGH_MEMORY);
+static_assert(win32err::OutOfMemory == ERROR_OUTOFMEMORY);
+static_assert(win32err::InvalidDrive == ERROR_INVALID_DRIVE);
+static_assert(win32err::WriteProtect == ERROR_WRITE_PROTECT);
+static_assert(win32err::NotReady == ERROR_NOT_READY);
+static_assert(win32err::WriteFault == ERROR_WRITE_FAULT);
+static_assert(win32err::ReadFault == ERROR_READ_FAULT);
+static_assert(win32err::SharingViolation == ERROR_SHARING_VIOLATION);
+static_assert(win32err::LockViolation == ERROR_LOCK_VIOLATION);
+static_assert(win32err::HandleDiskFull == ERROR_HANDLE_DISK_FULL);
+static_assert(win32err::BadNetPath == ERROR_BAD_NETPATH);
+static_assert(win32err::BadNetName == ERROR_BAD_NET_NAME);
+static_assert(win32err::FileExists == ERROR_FILE_EXISTS);
+static_assert(win32err::DiskFull == ERROR_DISK_FULL);
+static_assert(win32err::InvalidName == ERROR_INVALID_NAME);
+static_assert(win32err::BadPathName == ERROR_BAD_PATHNAME);
+static_assert(win32err::AlreadyExists == ERROR_ALREADY_EXISTS);
+static_assert(win32err::FileNameExcedRange == ERROR_FILENAME_EXCED_RANGE);
+static_assert(win32err::Directory == ERROR_DIRECTORY);
+
 namespace {
 
 [[noreturn]] void RaiseLastError(std::wstring_view what, const std::wstring& path) {
