@@ -20,7 +20,7 @@
 #include "mainwindow/varnofrm.h"
 #include "platform/App.h"
 #include "platform/Dispatch.h"
-#include "platform/DrawingFiles.h"
+#include "platform/Win32DrawingFiles.h"
 #include "tools/cadhost/Vcad.h"
 
 #include <commctrl.h>

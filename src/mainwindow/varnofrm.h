@@ -4,7 +4,7 @@
 #include "platform/BackgroundWork.h"
 #include "platform/CommonDialog.h"
 #include "platform/FileDrop.h"
-#include "platform/Folders.h"
+#include "platform/Win32FolderReader.h"
 #include "platform/Form.h"
 #include "platform/ListBox.h"
 #include "platform/OleDrop.h"

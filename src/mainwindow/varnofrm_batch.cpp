@@ -5,7 +5,7 @@
 #include "batch/Form3.h"
 #include "platform/App.h"
 #include "platform/Dispatch.h"
-#include "platform/DrawingFiles.h"
+#include "platform/Win32DrawingFiles.h"
 
 namespace varno::win {
 

@@ -4,7 +4,7 @@
 
 #include "app/FileError.h"
 #include "app/Folders.h"
-#include "platform/DrawingFiles.h"
+#include "platform/Win32DrawingFiles.h"
 #include "platform/Handle.h"
 
 #include <algorithm>

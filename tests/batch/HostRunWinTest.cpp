@@ -9,7 +9,7 @@
 #include "mainwindow/varnofrm.h"
 #include "platform/App.h"
 #include "platform/Dispatch.h"
-#include "platform/DrawingFiles.h"
+#include "platform/Win32DrawingFiles.h"
 #include "support/ChildProcess.h"
 #include "support/DialogDriver.h"
 #include "support/RealInput.h"

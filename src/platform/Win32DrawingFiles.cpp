@@ -1,7 +1,7 @@
-#include "platform/DrawingFiles.h"
+#include "platform/Win32DrawingFiles.h"
 
 #include "app/Error.h"
-#include "platform/Folders.h"
+#include "platform/Win32FolderReader.h"
 #include "platform/Handle.h"
 #include "platform/TextFile.h"
 

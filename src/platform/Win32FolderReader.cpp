@@ -1,4 +1,4 @@
-#include "platform/Folders.h"
+#include "platform/Win32FolderReader.h"
 
 #include "platform/Handle.h"
 
