@@ -79,23 +79,4 @@ class DrawingList {
     virtual void AddPrepared(const PreparedAdd& add);
 };
 
-// The portable drawing list (tests, benchmarks): sorted like the list box.
-class MemoryDrawingList : public DrawingList {
-  public:
-    int ListCount() const override { return static_cast<int>(items_.size()); }
-    std::wstring List(int index) const override;
-    bool Selected(int index) const override;
-    void AddItem(std::wstring_view text) override;
-    void RemoveItem(int index) override;
-    void Clear() override { items_.clear(); }
-    void SetSelected(int index, bool selected);
-
-  private:
-    struct Entry {
-        std::wstring text;
-        bool selected = false;
-    };
-    std::vector<Entry> items_;
-};
-
 } // namespace varno

@@ -184,11 +184,4 @@ DropReport DrawingDrop::Finish(DrawingList& list) {
     return report;
 }
 
-void DropDrawings(DrawingList& list, FolderReader& folders, std::span<const std::wstring> dropped,
-                  MessageBoxes& boxes) {
-    DrawingDrop drop(list, {dropped.begin(), dropped.end()});
-    drop.Search(folders);
-    ShowDropReport(boxes, drop.Finish(list));
-}
-
 } // namespace varno

@@ -74,9 +74,4 @@ class DrawingDrop {
     FoundDrawings found_;
 };
 
-// A whole drop at once: search, add, and the message when something was
-// skipped.
-void DropDrawings(DrawingList& list, FolderReader& folders, std::span<const std::wstring> dropped,
-                  MessageBoxes& boxes);
-
 } // namespace varno

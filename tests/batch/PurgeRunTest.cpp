@@ -1,6 +1,7 @@
 #include "app/Module1.h"
 #include "batch/PurgeRun.h"
 #include "batch/FakeHost.h"
+#include "support/MemoryDrawingList.h"
 
 #include <gtest/gtest.h>
 

@@ -4,6 +4,8 @@
 #include "mainwindow/ListCommands.h"
 
 #include "app/Error.h"
+#include "support/MemoryDrawingList.h"
+#include "support/WholeDrop.h"
 
 #include <gtest/gtest.h>
 
@@ -16,6 +18,7 @@ namespace varno {
 namespace {
 
 using Paths = std::vector<std::wstring>;
+using test::DropDrawings;
 
 // Folders by full path; anything not a folder and not named as a file is
 // missing. A link's path leads to another folder, which it reads and shares

@@ -1,6 +1,7 @@
 #include "mainwindow/ListCommands.h"
 
 #include "app/HelpFile.h"
+#include "support/MemoryDrawingList.h"
 
 #include <gtest/gtest.h>
 

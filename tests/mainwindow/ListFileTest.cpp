@@ -4,6 +4,7 @@
 #include "app/Folders.h"
 #include "app/Unicode.h"
 #include "support/IconvCodePage.h"
+#include "support/MemoryDrawingList.h"
 
 #include <gtest/gtest.h>
 
