@@ -1,8 +1,10 @@
 #include "platform/BackgroundWork.h"
 
 #include "platform/Barrier.h"
+#include "platform/Com.h"
 
 #include <commctrl.h>
+#include <shobjidl.h>
 
 #include <atomic>
 #include <system_error>

@@ -5,9 +5,6 @@
 // progress state, and Esc in the window cancels the work. It hooks itself
 // into the window's messages (a subclass) from its first piece on.
 #include <windows.h>
-#include <shobjidl.h>
-
-#include "platform/Com.h"
 
 #include <cstdint>
 #include <functional>
@@ -55,8 +52,6 @@ class BackgroundWork {
     std::shared_ptr<Job> job_;
     Done done_;
     std::uintptr_t serial_ = 0; // of the piece under way; older ends are ignored
-    ComPtr<ITaskbarList3> taskbar_;
-    bool taskbarTried_ = false;
 };
 
 } // namespace varno::win
