@@ -6,7 +6,6 @@
 
 #include <commctrl.h>
 
-#include <atomic>
 #include <new>
 #include <utility>
 
@@ -35,7 +34,7 @@ DWORD FileDropEffect(IDataObject* data, DWORD allowed) {
 // The IDropTarget itself. Owned by COM reference counting: the registration
 // holds one reference, OLE its own while the window is registered. OLE calls
 // it on the window's thread only. It takes nothing once revoked.
-class FileDropTarget final : public IDropTarget {
+class FileDropTarget final : public ComObject<IDropTarget> {
   public:
     static ComPtr<FileDropTarget> Make(HWND window, OleFileDrop::Taking taking) {
         return ComPtr<FileDropTarget>::Attach(new (std::nothrow)
@@ -46,26 +45,6 @@ class FileDropTarget final : public IDropTarget {
         pending_.clear();
     }
     std::vector<std::vector<std::wstring>> TakePending() { return std::exchange(pending_, {}); }
-
-    // IUnknown
-    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) noexcept override {
-        if (!ppv)
-            return E_POINTER;
-        if (riid == IID_IUnknown || riid == IID_IDropTarget) {
-            *ppv = static_cast<IDropTarget*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *ppv = nullptr;
-        return E_NOINTERFACE;
-    }
-    STDMETHODIMP_(ULONG) AddRef() noexcept override { return ++refs_; }
-    STDMETHODIMP_(ULONG) Release() noexcept override {
-        const ULONG n = --refs_;
-        if (n == 0)
-            delete this;
-        return n;
-    }
 
     // IDropTarget; a failure inside ends with the effect "none".
     STDMETHODIMP DragEnter(IDataObject* data, DWORD, POINTL, DWORD* effect) noexcept override {
@@ -140,7 +119,6 @@ class FileDropTarget final : public IDropTarget {
         return S_OK;
     }
 
-    std::atomic<ULONG> refs_{1};
     HWND window_;
     OleFileDrop::Taking taking_;
     std::vector<std::vector<std::wstring>> pending_;

@@ -226,16 +226,10 @@ std::wstring JournalText(const VARIANT& v);
 // Base of every automation object of the host: IDispatch over a member
 // table, and IExternalConnection so that the server knows when its last
 // client has gone.
-class DispatchObject : public IDispatch, public IExternalConnection {
+class DispatchObject : public varno::win::ComObject<IDispatch, IExternalConnection> {
   public:
     DispatchObject(Server& server, std::span<const Member> members)
         : server_(server), members_(members) {}
-    DispatchObject(const DispatchObject&) = delete;
-    DispatchObject& operator=(const DispatchObject&) = delete;
-
-    STDMETHODIMP QueryInterface(REFIID riid, void** out) override;
-    STDMETHODIMP_(ULONG) AddRef() override;
-    STDMETHODIMP_(ULONG) Release() override;
 
     STDMETHODIMP GetTypeInfoCount(UINT* count) override;
     STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo** info) override;
@@ -248,7 +242,7 @@ class DispatchObject : public IDispatch, public IExternalConnection {
     STDMETHODIMP_(DWORD) ReleaseConnection(DWORD type, DWORD, BOOL) override;
 
   protected:
-    virtual ~DispatchObject() = default;
+    ~DispatchObject() override = default;
     // A property get or a method call; leaves its result in result.
     virtual void Call(const Member& m, const Args& args, VARIANT& result) = 0;
     virtual void Put(const Member& m, const VARIANT& value);
@@ -260,7 +254,6 @@ class DispatchObject : public IDispatch, public IExternalConnection {
   private:
     const Member* Find(DISPID id) const;
     std::span<const Member> members_;
-    LONG refs_ = 1;
     LONG connections_ = 0;
 };
 

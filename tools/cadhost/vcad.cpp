@@ -159,22 +159,10 @@ RECT WindowPlace() {
 
 // ---- class object: every client gets the one Application ----
 
-class Server::Factory : public IClassFactory {
+// It lives as long as the server runs; COM's references do not own it.
+class Server::Factory : public varno::win::UncountedComObject<IClassFactory> {
   public:
     explicit Factory(Server& server) : server_(server) {}
-    STDMETHODIMP QueryInterface(REFIID riid, void** out) override {
-        if (!out)
-            return E_POINTER;
-        if (riid == IID_IUnknown || riid == IID_IClassFactory) {
-            *out = static_cast<IClassFactory*>(this);
-            return S_OK;
-        }
-        *out = nullptr;
-        return E_NOINTERFACE;
-    }
-    // Lives as long as the server; COM's references do not own it.
-    STDMETHODIMP_(ULONG) AddRef() override { return 2; }
-    STDMETHODIMP_(ULONG) Release() override { return 1; }
     STDMETHODIMP CreateInstance(IUnknown* outer, REFIID riid, void** out) override {
         if (!out)
             return E_POINTER;
@@ -196,21 +184,9 @@ class Server::Factory : public IClassFactory {
 
 // ---- message filter: a busy host refuses calls ----
 
-class Server::Filter : public IMessageFilter {
+class Server::Filter : public varno::win::UncountedComObject<IMessageFilter> {
   public:
     explicit Filter(Server& server) : server_(server) {}
-    STDMETHODIMP QueryInterface(REFIID riid, void** out) override {
-        if (!out)
-            return E_POINTER;
-        if (riid == IID_IUnknown || riid == IID_IMessageFilter) {
-            *out = static_cast<IMessageFilter*>(this);
-            return S_OK;
-        }
-        *out = nullptr;
-        return E_NOINTERFACE;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return 2; }
-    STDMETHODIMP_(ULONG) Release() override { return 1; }
     STDMETHODIMP_(DWORD) HandleInComingCall(DWORD, HTASK, DWORD, LPINTERFACEINFO info) override {
         // Only the automation calls are refused, never COM's own reference
         // counting and interface queries.
