@@ -94,20 +94,20 @@ class FileDropTarget final : public ComObject<IDropTarget> {
             return S_OK;
         std::vector<std::wstring> paths;
         {
-            FORMATETC format = FilesFormat();
-            STGMEDIUM medium{};
-            if (FAILED(data->GetData(&format, &medium))) {
-                *effect = DROPEFFECT_NONE;
-                return S_OK;
-            }
             // The medium's memory is the source's: read, then released
             // with the medium, never with DragFinish.
-            const UniqueMedium filled(&medium);
-            if (medium.tymed != TYMED_HGLOBAL) {
+            FORMATETC format = FilesFormat();
+            UniqueMedium medium;
+            if (FAILED(data->GetData(&format, medium.Put()))) {
+                (void)medium.Detach(); // a failed call hands nothing over
                 *effect = DROPEFFECT_NONE;
                 return S_OK;
             }
-            paths = DroppedPaths(static_cast<HDROP>(medium.hGlobal));
+            if (medium->tymed != TYMED_HGLOBAL) {
+                *effect = DROPEFFECT_NONE;
+                return S_OK;
+            }
+            paths = DroppedPaths(static_cast<HDROP>(medium->hGlobal));
         }
         // Walking dropped folders takes a while; the source waits in
         // DoDragDrop until this returns, so the walk comes afterwards.
