@@ -16,10 +16,12 @@
 namespace vcad {
 
 using varno::win::ComPtr;
+using varno::win::UniqueFile;
 
 // ---- test switches ---------------------------------------------------------
 
-// The control file, one switch a line (UTF-8, '#' starts a comment):
+// The control file, one switch a line (UTF-8, '#' starts a comment; a line
+// that is not UTF-8 switches nothing):
 //   open-fails=TEXT   Documents.Open fails for paths containing TEXT
 //   add-fails=TEXT    Documents.Add fails for templates containing TEXT, as
 //                     if the template did not exist
@@ -74,9 +76,6 @@ struct Switches {
 Switches ParseSwitches(std::string_view utf8);
 bool ContainsAny(const std::vector<std::wstring>& texts, std::wstring_view in);
 bool SameText(std::wstring_view a, std::wstring_view b); // ignoring letter case
-
-std::wstring FromUtf8(std::string_view s);
-std::string ToUtf8(std::wstring_view s);
 
 // ---- the server ------------------------------------------------------------
 
