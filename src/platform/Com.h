@@ -1,13 +1,16 @@
 #pragma once
-// RAII owners for COM interface pointers, BSTRs and VARIANTs.
+// RAII owners for COM interface pointers, BSTRs and VARIANTs, and the one
+// base of the COM objects the program (and the stand-in host) implements.
 #include <windows.h>
 #include <oleauto.h>
 
 #include "platform/Handle.h"
 
+#include <atomic>
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
@@ -153,6 +156,105 @@ class ExcepInfo {
         Zero();
     }
     EXCEPINFO e_;
+};
+
+// ---- COM objects of our own
+
+// In the interface list of a COM object: the interface I, through which the
+// object also answers for the bases of I named after it. A base that two
+// listed interfaces share is answered by the one that names it:
+// WithBases<IOleInPlaceSite, IOleWindow> beside IOleInPlaceFrame.
+template <class I, class... Bases> struct WithBases {};
+
+namespace detail {
+template <class Entry> struct ComEntry {
+    using Interface = Entry;
+    static bool Answers(REFIID iid) { return iid == __uuidof(Entry); }
+};
+template <class I, class... Bases> struct ComEntry<WithBases<I, Bases...>> {
+    static_assert((std::is_base_of_v<Bases, I> && ...), "I answers only for its own bases");
+    using Interface = I;
+    static bool Answers(REFIID iid) {
+        return iid == __uuidof(I) || ((iid == __uuidof(Bases)) || ...);
+    }
+};
+template <class Entry> using ComInterface = typename ComEntry<Entry>::Interface;
+template <class First, class...> struct FirstEntry { using Type = First; };
+} // namespace detail
+
+// The interfaces of a COM object, listed once, and its QueryInterface from
+// that list: IUnknown is answered by the first interface, each listed one
+// (and the bases WithBases names) by itself; any other is E_NOINTERFACE. An
+// interface handed out carries a reference. How references are kept is the
+// business of the two forms below, ComObject and UncountedComObject.
+template <class... Entries> class ComInterfaces : public detail::ComInterface<Entries>... {
+  public:
+    ComInterfaces(const ComInterfaces&) = delete;
+    ComInterfaces& operator=(const ComInterfaces&) = delete;
+
+    STDMETHODIMP QueryInterface(REFIID iid, void** out) noexcept override {
+        if (!out)
+            return E_POINTER;
+        using First = detail::ComInterface<typename detail::FirstEntry<Entries...>::Type>;
+        *out = nullptr;
+        if (iid == IID_IUnknown)
+            *out = static_cast<First*>(this);
+        else
+            (void)(Answer<Entries>(iid, out) || ...);
+        if (!*out)
+            return E_NOINTERFACE;
+        AddRef();
+        return S_OK;
+    }
+    STDMETHODIMP_(ULONG) AddRef() noexcept override = 0;
+    STDMETHODIMP_(ULONG) Release() noexcept override = 0;
+
+  protected:
+    ComInterfaces() = default;
+    ~ComInterfaces() = default;
+
+  private:
+    template <class Entry> bool Answer(REFIID iid, void** out) {
+        if (!detail::ComEntry<Entry>::Answers(iid))
+            return false;
+        *out = static_cast<detail::ComInterface<Entry>*>(this);
+        return true;
+    }
+};
+
+// A COM object owned by its references: it starts with one, its creator's
+// (ComPtr::Attach takes it over), and deletes itself when the last goes. The
+// count is atomic, so references may come and go on any thread.
+template <class... Entries> class ComObject : public ComInterfaces<Entries...> {
+  public:
+    STDMETHODIMP_(ULONG) AddRef() noexcept override { return ++refs_; }
+    STDMETHODIMP_(ULONG) Release() noexcept override {
+        const ULONG left = --refs_;
+        if (left == 0)
+            delete this;
+        return left;
+    }
+
+  protected:
+    ComObject() = default;
+    virtual ~ComObject() = default;
+
+  private:
+    std::atomic<ULONG> refs_{1};
+};
+
+// A COM object whose life its owner decides, not COM's references: one for
+// the life of the process, or of the function that registers it and takes
+// it back. It keeps no count; AddRef and Release answer the counts of an
+// object that is still held (2 and 1).
+template <class... Entries> class UncountedComObject : public ComInterfaces<Entries...> {
+  public:
+    STDMETHODIMP_(ULONG) AddRef() noexcept override { return 2; }
+    STDMETHODIMP_(ULONG) Release() noexcept override { return 1; }
+
+  protected:
+    UncountedComObject() = default;
+    ~UncountedComObject() = default;
 };
 
 } // namespace varno::win

@@ -95,23 +95,10 @@ AutoRef WrapUnknown(IUnknown* unknown) {
     return std::make_shared<DispatchObject>(std::move(dispatch));
 }
 
-// Its methods only count and compute: none can raise, as noexcept says.
-class MessageFilter final : public IMessageFilter {
+// One object for the life of the process. Its methods only count and
+// compute: none can raise, as noexcept says.
+class MessageFilter final : public UncountedComObject<IMessageFilter> {
   public:
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) noexcept override {
-        if (!out)
-            return E_POINTER;
-        if (iid == IID_IUnknown || iid == IID_IMessageFilter) {
-            *out = static_cast<IMessageFilter*>(this);
-            return S_OK;
-        }
-        *out = nullptr;
-        return E_NOINTERFACE;
-    }
-    // One object for the life of the process.
-    ULONG STDMETHODCALLTYPE AddRef() noexcept override { return 2; }
-    ULONG STDMETHODCALLTYPE Release() noexcept override { return 1; }
-
     DWORD STDMETHODCALLTYPE HandleInComingCall(DWORD, HTASK, DWORD,
                                                LPINTERFACEINFO) noexcept override {
         return SERVERCALL_ISHANDLED;

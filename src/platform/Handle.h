@@ -1,9 +1,11 @@
 #pragma once
 // One way to own what the system hands out. UniqueAny, in the shape of wil's
 // unique_any, owns one handle: its type, the function that closes it and the
-// value that means "none" are its parameters. Beside it the scoped objects of
-// drawing: a window's device context, an object selected into one, and one
-// paint of a window; and the lock of a global memory block.
+// value that means "none" are its parameters. UniqueMedium, in the shape of
+// wil's unique_stg_medium, owns a storage medium held by value. Beside them
+// the scoped objects of drawing: a window's device context, an object
+// selected into one, and one paint of a window; and the lock of a global
+// memory block.
 #include <windows.h>
 #include <objidl.h>
 #include <shellapi.h>
@@ -63,8 +65,43 @@ using UniqueFind = UniqueAny<HANDLE, &::FindClose, -1>;   // FindFirstFileExW
 using UniqueGlobal = UniqueAny<HGLOBAL, &::GlobalFree>;
 using UniqueHook = UniqueAny<HHOOK, &::UnhookWindowsHookEx>;
 using UniqueDrop = UniqueAny<HDROP, &::DragFinish>; // the HDROP of WM_DROPFILES
-// A storage medium that a data object filled (IDataObject::GetData).
-using UniqueMedium = UniqueAny<STGMEDIUM*, &::ReleaseStgMedium>;
+
+// A storage medium that a data object filled (IDataObject::GetData, through
+// Put), released with ReleaseStgMedium when it goes. Empty, it holds
+// TYMED_NULL and no pUnkForRelease, which ReleaseStgMedium leaves alone.
+class UniqueMedium {
+  public:
+    UniqueMedium() = default;
+    ~UniqueMedium() { Reset(); }
+    UniqueMedium(UniqueMedium&& o) noexcept : m_(o.Detach()) {}
+    UniqueMedium& operator=(UniqueMedium&& o) noexcept {
+        if (this != &o) {
+            Reset();
+            m_ = o.Detach();
+        }
+        return *this;
+    }
+    UniqueMedium(const UniqueMedium&) = delete;
+    UniqueMedium& operator=(const UniqueMedium&) = delete;
+
+    const STGMEDIUM& Get() const { return m_; }
+    const STGMEDIUM* operator->() const { return &m_; }
+    // Releases what it holds; then it is empty.
+    void Reset() {
+        ReleaseStgMedium(&m_);
+        m_ = STGMEDIUM{};
+    }
+    // For the out-parameter of GetData: releases what it holds first.
+    STGMEDIUM* Put() {
+        Reset();
+        return &m_;
+    }
+    // Gives the medium up without releasing it: someone else owns it now.
+    [[nodiscard]] STGMEDIUM Detach() { return std::exchange(m_, STGMEDIUM{}); }
+
+  private:
+    STGMEDIUM m_{};
+};
 
 // A window's device context (the screen's for nullptr), released when it goes.
 class WindowDC {

@@ -6,7 +6,6 @@
 
 #include <commctrl.h>
 
-#include <atomic>
 #include <new>
 #include <utility>
 
@@ -35,7 +34,7 @@ DWORD FileDropEffect(IDataObject* data, DWORD allowed) {
 // The IDropTarget itself. Owned by COM reference counting: the registration
 // holds one reference, OLE its own while the window is registered. OLE calls
 // it on the window's thread only. It takes nothing once revoked.
-class FileDropTarget final : public IDropTarget {
+class FileDropTarget final : public ComObject<IDropTarget> {
   public:
     static ComPtr<FileDropTarget> Make(HWND window, OleFileDrop::Taking taking) {
         return ComPtr<FileDropTarget>::Attach(new (std::nothrow)
@@ -46,26 +45,6 @@ class FileDropTarget final : public IDropTarget {
         pending_.clear();
     }
     std::vector<std::vector<std::wstring>> TakePending() { return std::exchange(pending_, {}); }
-
-    // IUnknown
-    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) noexcept override {
-        if (!ppv)
-            return E_POINTER;
-        if (riid == IID_IUnknown || riid == IID_IDropTarget) {
-            *ppv = static_cast<IDropTarget*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *ppv = nullptr;
-        return E_NOINTERFACE;
-    }
-    STDMETHODIMP_(ULONG) AddRef() noexcept override { return ++refs_; }
-    STDMETHODIMP_(ULONG) Release() noexcept override {
-        const ULONG n = --refs_;
-        if (n == 0)
-            delete this;
-        return n;
-    }
 
     // IDropTarget; a failure inside ends with the effect "none".
     STDMETHODIMP DragEnter(IDataObject* data, DWORD, POINTL, DWORD* effect) noexcept override {
@@ -115,20 +94,20 @@ class FileDropTarget final : public IDropTarget {
             return S_OK;
         std::vector<std::wstring> paths;
         {
-            FORMATETC format = FilesFormat();
-            STGMEDIUM medium{};
-            if (FAILED(data->GetData(&format, &medium))) {
-                *effect = DROPEFFECT_NONE;
-                return S_OK;
-            }
             // The medium's memory is the source's: read, then released
             // with the medium, never with DragFinish.
-            const UniqueMedium filled(&medium);
-            if (medium.tymed != TYMED_HGLOBAL) {
+            FORMATETC format = FilesFormat();
+            UniqueMedium medium;
+            if (FAILED(data->GetData(&format, medium.Put()))) {
+                (void)medium.Detach(); // a failed call hands nothing over
                 *effect = DROPEFFECT_NONE;
                 return S_OK;
             }
-            paths = DroppedPaths(static_cast<HDROP>(medium.hGlobal));
+            if (medium->tymed != TYMED_HGLOBAL) {
+                *effect = DROPEFFECT_NONE;
+                return S_OK;
+            }
+            paths = DroppedPaths(static_cast<HDROP>(medium->hGlobal));
         }
         // Walking dropped folders takes a while; the source waits in
         // DoDragDrop until this returns, so the walk comes afterwards.
@@ -140,7 +119,6 @@ class FileDropTarget final : public IDropTarget {
         return S_OK;
     }
 
-    std::atomic<ULONG> refs_{1};
     HWND window_;
     OleFileDrop::Taking taking_;
     std::vector<std::vector<std::wstring>> pending_;

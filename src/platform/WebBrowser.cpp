@@ -1,6 +1,5 @@
 #include "platform/WebBrowser.h"
 
-#include <atomic>
 #include <new>
 
 namespace varno::win {
@@ -14,35 +13,11 @@ WebBrowser::NavigateHook g_navigateHook = nullptr;
 // counting (the host holds one reference through a ComPtr, the control its
 // own while the site is set). Its methods answer from what it holds and
 // call only the system's C functions: none can raise, as noexcept says.
-class BrowserSite final : public IOleClientSite, public IOleInPlaceSite, public IOleInPlaceFrame {
+class BrowserSite final : public ComObject<IOleClientSite, WithBases<IOleInPlaceSite, IOleWindow>,
+                                           WithBases<IOleInPlaceFrame, IOleInPlaceUIWindow>> {
   public:
     static ComPtr<BrowserSite> Make(HWND parent, const RECT& rect) {
         return ComPtr<BrowserSite>::Attach(new (std::nothrow) BrowserSite(parent, rect));
-    }
-
-    // IUnknown
-    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) noexcept override {
-        if (!ppv)
-            return E_POINTER;
-        if (riid == IID_IUnknown || riid == IID_IOleClientSite)
-            *ppv = static_cast<IOleClientSite*>(this);
-        else if (riid == IID_IOleWindow || riid == IID_IOleInPlaceSite)
-            *ppv = static_cast<IOleInPlaceSite*>(this);
-        else if (riid == IID_IOleInPlaceUIWindow || riid == IID_IOleInPlaceFrame)
-            *ppv = static_cast<IOleInPlaceFrame*>(this);
-        else {
-            *ppv = nullptr;
-            return E_NOINTERFACE;
-        }
-        AddRef();
-        return S_OK;
-    }
-    STDMETHODIMP_(ULONG) AddRef() noexcept override { return ++refs_; }
-    STDMETHODIMP_(ULONG) Release() noexcept override {
-        const ULONG n = --refs_;
-        if (n == 0)
-            delete this;
-        return n;
     }
 
     // IOleClientSite
@@ -118,7 +93,6 @@ class BrowserSite final : public IOleClientSite, public IOleInPlaceSite, public 
     BrowserSite(HWND parent, const RECT& rect) : parent_(parent), rect_(rect) {}
     ~BrowserSite() = default;
 
-    std::atomic<ULONG> refs_{1};
     HWND parent_;
     RECT rect_;
 };

@@ -176,8 +176,8 @@ TEST_F(DropOnMainWindow, OntoTheListWithNothingToAddLeavesTheListAsItWas) {
 }
 
 // The data of a drag: one format in global memory, as a drag source offers
-// it. Lives on the test's stack; counting references only.
-class OneFormatData final : public IDataObject {
+// it. Lives on the test's stack: COM's references do not own it.
+class OneFormatData final : public UncountedComObject<IDataObject> {
   public:
     OneFormatData(CLIPFORMAT format, HGLOBAL data) : format_(format), data_(data) {}
     ~OneFormatData() { GlobalFree(data_); }
@@ -185,18 +185,6 @@ class OneFormatData final : public IDataObject {
     OneFormatData& operator=(const OneFormatData&) = delete;
     // The copy the last GetData handed out: the receiver must release it.
     HGLOBAL lastHandedOut = nullptr;
-
-    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
-        if (riid == IID_IUnknown || riid == IID_IDataObject) {
-            *ppv = static_cast<IDataObject*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *ppv = nullptr;
-        return E_NOINTERFACE;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return ++refs_; }
-    STDMETHODIMP_(ULONG) Release() override { return --refs_; }
 
     STDMETHODIMP GetData(FORMATETC* f, STGMEDIUM* m) override {
         if (QueryGetData(f) != S_OK)
@@ -233,28 +221,17 @@ class OneFormatData final : public IDataObject {
     STDMETHODIMP EnumDAdvise(IEnumSTATDATA**) override { return OLE_E_ADVISENOTSUPPORTED; }
 
   private:
-    ULONG refs_ = 1;
     CLIPFORMAT format_;
     HGLOBAL data_;
 };
 
 // A drag that holds still at the cursor for a few of OLE's ticks, then
-// drops; it notes every effect the target answered.
-class DropAfterAWhile final : public IDropSource {
+// drops; it notes every effect the target answered. Lives on the test's
+// stack too.
+class DropAfterAWhile final : public UncountedComObject<IDropSource> {
   public:
     std::vector<DWORD> effects;
 
-    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
-        if (riid == IID_IUnknown || riid == IID_IDropSource) {
-            *ppv = static_cast<IDropSource*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *ppv = nullptr;
-        return E_NOINTERFACE;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return ++refs_; }
-    STDMETHODIMP_(ULONG) Release() override { return --refs_; }
     STDMETHODIMP QueryContinueDrag(BOOL, DWORD) override {
         return ++ticks_ < 4 ? S_OK : DRAGDROP_S_DROP;
     }
@@ -264,7 +241,6 @@ class DropAfterAWhile final : public IDropSource {
     }
 
   private:
-    ULONG refs_ = 1;
     int ticks_ = 0;
 };
 

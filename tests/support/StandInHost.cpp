@@ -1,6 +1,7 @@
 #include "support/StandInHost.h"
 
 #include "Vcad.h"
+#include "app/Unicode.h"
 #include "platform/Com.h"
 
 #include <ole2.h>
@@ -13,15 +14,6 @@ namespace varno::test {
 namespace {
 
 using win::ComPtr;
-
-std::wstring Widen(const std::string& s) {
-    if (s.empty())
-        return {};
-    const int n = MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), nullptr, 0);
-    std::wstring w(static_cast<size_t>(n), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), w.data(), n);
-    return w;
-}
 
 bool WriteBytes(const std::wstring& path, std::string_view bytes) {
     HANDLE f = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
@@ -125,7 +117,7 @@ std::vector<std::wstring> StandInHost::Journal() const {
     std::vector<std::wstring> lines;
     std::istringstream in(ReadFile(journal_));
     for (std::string line; std::getline(in, line);)
-        lines.push_back(Widen(line));
+        lines.push_back(Utf8ToWide(line).value_or(L"<?>")); // <?>: a line that is not UTF-8
     return lines;
 }
 

@@ -139,34 +139,6 @@ void SetObject(VARIANT& v, IDispatch* object) {
         object->AddRef();
 }
 
-// ---- IUnknown ----
-
-STDMETHODIMP DispatchObject::QueryInterface(REFIID riid, void** out) {
-    if (!out)
-        return E_POINTER;
-    if (riid == IID_IUnknown || riid == IID_IDispatch)
-        *out = static_cast<IDispatch*>(this);
-    else if (riid == IID_IExternalConnection)
-        *out = static_cast<IExternalConnection*>(this);
-    else {
-        *out = nullptr;
-        return E_NOINTERFACE;
-    }
-    AddRef();
-    return S_OK;
-}
-
-STDMETHODIMP_(ULONG) DispatchObject::AddRef() {
-    return InterlockedIncrement(&refs_);
-}
-
-STDMETHODIMP_(ULONG) DispatchObject::Release() {
-    const ULONG left = InterlockedDecrement(&refs_);
-    if (left == 0)
-        delete this;
-    return left;
-}
-
 // ---- IExternalConnection ----
 // Wine reports only the first and the last external reference of an object,
 // Windows every connection; either way the server sees zero when no client

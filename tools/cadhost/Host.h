@@ -16,10 +16,12 @@
 namespace vcad {
 
 using varno::win::ComPtr;
+using varno::win::UniqueFile;
 
 // ---- test switches ---------------------------------------------------------
 
-// The control file, one switch a line (UTF-8, '#' starts a comment):
+// The control file, one switch a line (UTF-8, '#' starts a comment; a line
+// that is not UTF-8 switches nothing):
 //   open-fails=TEXT   Documents.Open fails for paths containing TEXT
 //   add-fails=TEXT    Documents.Add fails for templates containing TEXT, as
 //                     if the template did not exist
@@ -74,9 +76,6 @@ struct Switches {
 Switches ParseSwitches(std::string_view utf8);
 bool ContainsAny(const std::vector<std::wstring>& texts, std::wstring_view in);
 bool SameText(std::wstring_view a, std::wstring_view b); // ignoring letter case
-
-std::wstring FromUtf8(std::string_view s);
-std::string ToUtf8(std::wstring_view s);
 
 // ---- the server ------------------------------------------------------------
 
@@ -226,16 +225,10 @@ std::wstring JournalText(const VARIANT& v);
 // Base of every automation object of the host: IDispatch over a member
 // table, and IExternalConnection so that the server knows when its last
 // client has gone.
-class DispatchObject : public IDispatch, public IExternalConnection {
+class DispatchObject : public varno::win::ComObject<IDispatch, IExternalConnection> {
   public:
     DispatchObject(Server& server, std::span<const Member> members)
         : server_(server), members_(members) {}
-    DispatchObject(const DispatchObject&) = delete;
-    DispatchObject& operator=(const DispatchObject&) = delete;
-
-    STDMETHODIMP QueryInterface(REFIID riid, void** out) override;
-    STDMETHODIMP_(ULONG) AddRef() override;
-    STDMETHODIMP_(ULONG) Release() override;
 
     STDMETHODIMP GetTypeInfoCount(UINT* count) override;
     STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo** info) override;
@@ -248,7 +241,7 @@ class DispatchObject : public IDispatch, public IExternalConnection {
     STDMETHODIMP_(DWORD) ReleaseConnection(DWORD type, DWORD, BOOL) override;
 
   protected:
-    virtual ~DispatchObject() = default;
+    ~DispatchObject() override = default;
     // A property get or a method call; leaves its result in result.
     virtual void Call(const Member& m, const Args& args, VARIANT& result) = 0;
     virtual void Put(const Member& m, const VARIANT& value);
@@ -260,7 +253,6 @@ class DispatchObject : public IDispatch, public IExternalConnection {
   private:
     const Member* Find(DISPID id) const;
     std::span<const Member> members_;
-    LONG refs_ = 1;
     LONG connections_ = 0;
 };
 

@@ -30,22 +30,6 @@ std::wstring SystemText(DWORD err) {
     throw HostError{HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND), what};
 }
 
-class Handle {
-  public:
-    explicit Handle(HANDLE h) : h_(h) {}
-    ~Handle() {
-        if (h_ != INVALID_HANDLE_VALUE)
-            CloseHandle(h_);
-    }
-    Handle(const Handle&) = delete;
-    Handle& operator=(const Handle&) = delete;
-    HANDLE Get() const { return h_; }
-    bool Valid() const { return h_ != INVALID_HANDLE_VALUE; }
-
-  private:
-    HANDLE h_;
-};
-
 std::string ReadAll(HANDLE f) {
     std::string bytes;
     char buf[65536];
@@ -68,18 +52,19 @@ DrawingFile ReadDrawing(const std::wstring& path) {
     const DWORD attributes = GetFileAttributesW(path.c_str());
     drawing.readOnly =
         attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY);
-    Handle f(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                         FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!f.Valid() && GetLastError() == ERROR_SHARING_VIOLATION) {
+    UniqueFile f(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                             FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!f && GetLastError() == ERROR_SHARING_VIOLATION) {
         drawing.readOnly = true;
-        Handle shared(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (!shared.Valid())
+        UniqueFile shared(CreateFileW(path.c_str(), GENERIC_READ,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!shared)
             FailWin32(GetLastError(), L"无法打开图形 (cannot open drawing): " + path);
         drawing.bytes = ReadAll(shared.Get());
         return drawing;
     }
-    if (!f.Valid())
+    if (!f)
         FailWin32(GetLastError(), L"无法打开图形 (cannot open drawing): " + path);
     drawing.bytes = ReadAll(f.Get());
     return drawing;
@@ -90,9 +75,9 @@ DrawingFile ReadDrawing(const std::wstring& path) {
 void WriteDrawing(const std::wstring& path, const std::string& bytes) {
     const std::wstring temp = path + L".vcad-tmp";
     {
-        Handle f(CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                             FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (!f.Valid())
+        UniqueFile f(CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                 FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!f)
             FailWin32(GetLastError(), L"无法保存图形 (cannot save drawing): " + path);
         DWORD put = 0;
         if (!WriteFile(f.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &put, nullptr) ||

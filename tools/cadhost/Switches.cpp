@@ -1,6 +1,8 @@
 // The control file of test switches (see Host.h) and text helpers.
 #include "Host.h"
 
+#include "app/Unicode.h"
+
 namespace vcad {
 namespace {
 
@@ -20,26 +22,6 @@ std::wstring_view Trim(std::wstring_view s) {
 }
 
 } // namespace
-
-std::wstring FromUtf8(std::string_view s) {
-    if (s.empty())
-        return {};
-    const int n = MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), nullptr, 0);
-    std::wstring w(static_cast<size_t>(n), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), w.data(), n);
-    return w;
-}
-
-std::string ToUtf8(std::wstring_view s) {
-    if (s.empty())
-        return {};
-    const int n = WideCharToMultiByte(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), nullptr, 0,
-                                      nullptr, nullptr);
-    std::string u(static_cast<size_t>(n), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), u.data(), n, nullptr,
-                        nullptr);
-    return u;
-}
 
 bool SameText(std::wstring_view a, std::wstring_view b) {
     return a.size() == b.size() && Upper(a) == Upper(b);
@@ -63,13 +45,12 @@ bool Switches::IsMissing(std::wstring_view member) const {
 Switches ParseSwitches(std::string_view utf8) {
     if (utf8.substr(0, 3) == "\xEF\xBB\xBF")
         utf8.remove_prefix(3);
-    const std::wstring text = FromUtf8(utf8);
     Switches sw;
-    std::wstring_view rest = text;
-    while (!rest.empty()) {
-        const size_t eol = rest.find(L'\n');
-        std::wstring_view line = Trim(rest.substr(0, eol));
-        rest = eol == std::wstring_view::npos ? std::wstring_view() : rest.substr(eol + 1);
+    for (std::string_view rest = utf8; !rest.empty();) {
+        const size_t eol = rest.find('\n');
+        const std::wstring text = varno::Utf8ToWide(rest.substr(0, eol)).value_or(std::wstring());
+        rest = eol == std::string_view::npos ? std::string_view() : rest.substr(eol + 1);
+        const std::wstring_view line = Trim(text);
         if (line.empty() || line.front() == L'#')
             continue;
         const size_t eq = line.find(L'=');

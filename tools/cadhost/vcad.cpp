@@ -83,6 +83,8 @@
 // RPC_E_CALL_REJECTED and never asks the caller's message filter.
 #include "Host.h"
 
+#include "app/Unicode.h"
+
 #include <shlobj.h>
 
 #include <algorithm>
@@ -159,22 +161,10 @@ RECT WindowPlace() {
 
 // ---- class object: every client gets the one Application ----
 
-class Server::Factory : public IClassFactory {
+// It lives as long as the server runs; COM's references do not own it.
+class Server::Factory : public varno::win::UncountedComObject<IClassFactory> {
   public:
     explicit Factory(Server& server) : server_(server) {}
-    STDMETHODIMP QueryInterface(REFIID riid, void** out) override {
-        if (!out)
-            return E_POINTER;
-        if (riid == IID_IUnknown || riid == IID_IClassFactory) {
-            *out = static_cast<IClassFactory*>(this);
-            return S_OK;
-        }
-        *out = nullptr;
-        return E_NOINTERFACE;
-    }
-    // Lives as long as the server; COM's references do not own it.
-    STDMETHODIMP_(ULONG) AddRef() override { return 2; }
-    STDMETHODIMP_(ULONG) Release() override { return 1; }
     STDMETHODIMP CreateInstance(IUnknown* outer, REFIID riid, void** out) override {
         if (!out)
             return E_POINTER;
@@ -196,21 +186,9 @@ class Server::Factory : public IClassFactory {
 
 // ---- message filter: a busy host refuses calls ----
 
-class Server::Filter : public IMessageFilter {
+class Server::Filter : public varno::win::UncountedComObject<IMessageFilter> {
   public:
     explicit Filter(Server& server) : server_(server) {}
-    STDMETHODIMP QueryInterface(REFIID riid, void** out) override {
-        if (!out)
-            return E_POINTER;
-        if (riid == IID_IUnknown || riid == IID_IMessageFilter) {
-            *out = static_cast<IMessageFilter*>(this);
-            return S_OK;
-        }
-        *out = nullptr;
-        return E_NOINTERFACE;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return 2; }
-    STDMETHODIMP_(ULONG) Release() override { return 1; }
     STDMETHODIMP_(DWORD) HandleInComingCall(DWORD, HTASK, DWORD, LPINTERFACEINFO info) override {
         // Only the automation calls are refused, never COM's own reference
         // counting and interface queries.
@@ -262,25 +240,24 @@ void Server::InstallTemplate() {
         return;
     for (size_t at = path.find(L'\\', 3); at != std::wstring::npos; at = path.find(L'\\', at + 1))
         CreateDirectoryW(path.substr(0, at).c_str(), nullptr);
-    HANDLE f = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                           FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (f == INVALID_HANDLE_VALUE)
+    const UniqueFile f(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                   FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!f)
         return;
     constexpr char text[] = "vcad stand-in template drawing (acad.dwt)\n";
     DWORD put = 0;
-    WriteFile(f, text, sizeof text - 1, &put, nullptr);
-    CloseHandle(f);
+    WriteFile(f.Get(), text, sizeof text - 1, &put, nullptr);
 }
 
 void Server::Journal(std::wstring_view line) {
-    const std::string bytes = ToUtf8(line) + "\n";
-    HANDLE f = CreateFileW(journalPath_.c_str(), FILE_APPEND_DATA,
-                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                           OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (f != INVALID_HANDLE_VALUE) {
+    // A line that no UTF-8 can carry (an unpaired surrogate) is journaled as <?>.
+    const std::string bytes = varno::WideToUtf8(line).value_or("<?>") + "\n";
+    if (const UniqueFile f(CreateFileW(journalPath_.c_str(), FILE_APPEND_DATA,
+                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                       nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+        f) {
         DWORD put = 0;
-        WriteFile(f, bytes.data(), static_cast<DWORD>(bytes.size()), &put, nullptr);
-        CloseHandle(f);
+        WriteFile(f.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &put, nullptr);
     }
     if (list_ && GetCurrentThreadId() == GetWindowThreadProcessId(list_, nullptr)) {
         const std::wstring text(line);
@@ -297,16 +274,15 @@ void Server::Journal(std::wstring_view line) {
 const Switches& Server::Current() {
     std::string text;
     FILETIME time{};
-    HANDLE f = CreateFileW(switchesPath_.c_str(), GENERIC_READ,
-                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (f != INVALID_HANDLE_VALUE) {
-        GetFileTime(f, nullptr, nullptr, &time);
+    if (const UniqueFile f(CreateFileW(switchesPath_.c_str(), GENERIC_READ,
+                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                       nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        f) {
+        GetFileTime(f.Get(), nullptr, nullptr, &time);
         char buf[4096];
         DWORD got = 0;
-        while (text.size() < 65536 && ReadFile(f, buf, sizeof buf, &got, nullptr) && got > 0)
+        while (text.size() < 65536 && ReadFile(f.Get(), buf, sizeof buf, &got, nullptr) && got > 0)
             text.append(buf, got);
-        CloseHandle(f);
     }
     if (text != switchesText_ || CompareFileTime(&time, &switchesTime_) != 0) {
         switchesText_ = std::move(text);
