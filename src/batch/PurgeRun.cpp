@@ -95,10 +95,20 @@ std::wstring ReasonOf(const Error& failure) {
     return IsServerGone(failure.Number()) ? std::wstring(HostGoneText) : failure.Description();
 }
 
+namespace {
+
+// SameFile, with b's final path read already (so a file compared with many
+// is opened once).
+bool SameFileAs(DrawingFiles& files, const std::wstring& a, const std::wstring& b,
+                const std::optional<std::wstring>& finalB) {
+    const std::optional<std::wstring> finalA = finalB ? files.FinalPath(a) : std::nullopt;
+    return finalA ? files.SameName(*finalA, *finalB) : files.SameName(a, b);
+}
+
+} // namespace
+
 bool SameFile(DrawingFiles& files, const std::wstring& a, const std::wstring& b) {
-    const std::optional<std::wstring> finalA = files.FinalPath(a);
-    const std::optional<std::wstring> finalB = finalA ? files.FinalPath(b) : std::nullopt;
-    return finalA && finalB ? files.SameName(*finalA, *finalB) : files.SameName(a, b);
+    return SameFileAs(files, a, b, files.FinalPath(b));
 }
 
 namespace {
@@ -231,10 +241,17 @@ bool IsReadOnly(AutoObject& drawing) {
 bool IsOpenInHost(AutoObject& documents, const std::wstring& path, DrawingFiles& files) {
     return Asking([&] {
         const std::int64_t count = IntegerOf(documents.Get(L"Count")).value_or(0);
+        // The listed file's final path, read once and only for a document
+        // that has a file.
+        std::optional<std::optional<std::wstring>> listed;
         for (std::int32_t i = 0; i < count; ++i) {
             const std::wstring name =
                 TextOf(CallTarget(documents.Call(L"Item", {i})).Get(L"FullName"));
-            if (!name.empty() && SameFile(files, name, path))
+            if (name.empty())
+                continue;
+            if (!listed)
+                listed = files.FinalPath(path);
+            if (SameFileAs(files, name, path, *listed))
                 return true;
         }
         return false;
