@@ -7,6 +7,7 @@
 #include <shellapi.h>
 
 #include <algorithm>
+#include <utility>
 #include <vector>
 
 namespace varno::win {
@@ -224,12 +225,14 @@ thread_local unsigned t_boxStyle = 0;
 
 LRESULT CALLBACK BoxActivating(int code, WPARAM wp, LPARAM lp) {
     if (code == HCBT_ACTIVATE && t_boxStyle) {
+        // The box's own activation only: cleared before the calls, since
+        // SetForegroundWindow activates the box again and so comes back here.
+        const unsigned style = std::exchange(t_boxStyle, 0u);
         HWND box = reinterpret_cast<HWND>(wp);
-        if (t_boxStyle & MB_TOPMOST)
+        if (style & MB_TOPMOST)
             SetWindowPos(box, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-        if (t_boxStyle & MB_SETFOREGROUND)
+        if (style & MB_SETFOREGROUND)
             SetForegroundWindow(box);
-        t_boxStyle = 0; // the box's own activation only
     }
     return CallNextHookEx(nullptr, code, wp, lp);
 }
