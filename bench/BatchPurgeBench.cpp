@@ -21,6 +21,7 @@
 #include "platform/App.h"
 #include "platform/Dispatch.h"
 #include "platform/Win32DrawingFiles.h"
+#include "platform/Win32ProxyNoticeRecords.h"
 #include "tools/cadhost/Vcad.h"
 
 #include <commctrl.h>
@@ -181,8 +182,9 @@ int RunOnce(const std::wstring& folder, int drawings, int nesting) {
     TimedRuntime runtime(host);
     TimedView view;
     win::Win32DrawingFiles files;
+    win::Win32ProxyNoticeRecords records;
     const auto start = Clock::now();
-    RunBatchPurge(runtime, main.DrawingList2(), view, files);
+    RunBatchPurge(runtime, main.DrawingList2(), view, files, records);
     const auto wall = Clock::now() - start;
     const int left = main.DrawingList2().ListCount();
     Quit();

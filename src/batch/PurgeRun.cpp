@@ -2,9 +2,10 @@
 
 #include "app/AutomationError.h"
 #include "app/Module1.h"
+#include "batch/HostAnswers.h"
 
 #include <cctype>
-#include <type_traits>
+#include <chrono>
 #include <vector>
 
 namespace varno {
@@ -60,6 +61,11 @@ std::optional<std::int32_t> DrawingSaveType(std::string_view firstBytes) {
 
 DrawingFormat FormatOf(std::string_view firstBytes) {
     DrawingFormat format;
+    if (firstBytes.starts_with(Version1Code)) { // version 1.0, of 1982
+        format.code = Version1Code;
+        format.tooOld = true;
+        return format;
+    }
     if (firstBytes.size() < FormatCodeLength || !firstBytes.starts_with("AC"))
         return format;
     const std::string_view code = firstBytes.substr(0, FormatCodeLength);
@@ -97,40 +103,6 @@ std::wstring ReasonOf(const Error& failure) {
 
 namespace {
 
-// SameFile, with b's final path read already (so a file compared with many
-// is opened once).
-bool SameFileAs(DrawingFiles& files, const std::wstring& a, const std::wstring& b,
-                const std::optional<std::wstring>& finalB) {
-    const std::optional<std::wstring> finalA = finalB ? files.FinalPath(a) : std::nullopt;
-    return finalA ? files.SameName(*finalA, *finalB) : files.SameName(a, b);
-}
-
-} // namespace
-
-bool SameFile(DrawingFiles& files, const std::wstring& a, const std::wstring& b) {
-    return SameFileAs(files, a, b, files.FinalPath(b));
-}
-
-namespace {
-
-// A failure the run reports with a reason of its own.
-[[noreturn]] void Stop(long number, std::wstring_view reason) {
-    throw Error(number, std::wstring(reason));
-}
-
-// Runs a step whose failure only means the host cannot tell (a member it
-// lacks, an answer it cannot give): its result's empty value then (nothing,
-// false). A host that has gone is the run's failure all the same.
-template <class Step> std::invoke_result_t<Step> Asking(Step&& step) {
-    try {
-        return step();
-    } catch (const Error& e) {
-        if (IsServerGone(e.Number()))
-            throw;
-        return {};
-    }
-}
-
 // The run's host calls, each through the application object the session
 // holds at that moment.
 class HostCalls {
@@ -153,24 +125,20 @@ class HostCalls {
         Stop(errnum::InvalidProcedureCall, NoHostWindowText);
     }
 
-    // FullName is read twice, once for its text and once for its length:
-    // the host sees both calls, and a host whose answer changed in between
-    // gets the template path the two answers make together.
-    std::wstring TemplatePath() const {
-        const std::wstring fullName = TextOf(App().Get(L"FullName"));
-        const std::size_t length = TextOf(App().Get(L"FullName")).size();
-        return varno::TemplatePath(fullName, length);
-    }
+    std::wstring FullName() const { return TextOf(App().Get(L"FullName")); }
 
     // A new drawing from the template where the host has one in its program
-    // folder; else from the host's own default template.
-    void AddTemplateDrawing(DrawingFiles& files) const {
-        const std::wstring path = TemplatePath();
+    // folder; else from the host's own default template. FullName is read
+    // twice, once for its text (fullName) and once for its length: the host
+    // sees both calls, and a host whose answer changed in between gets the
+    // template path the two answers make together. The answer is Add's.
+    Variant AddTemplateDrawing(DrawingFiles& files, const std::wstring& fullName) const {
+        const std::wstring path =
+            varno::TemplatePath(fullName, TextOf(App().Get(L"FullName")).size());
         const AutoRef documents = ObjectOf(App().Get(L"Documents"));
         if (files.FileExists(path))
-            Deref(documents).Call(L"Add", {path});
-        else
-            Deref(documents).Call(L"Add", {});
+            return Deref(documents).Call(L"Add", {path});
+        return Deref(documents).Call(L"Add", {});
     }
 
     // The format the host saves in, by its own setting; nothing when the
@@ -190,34 +158,6 @@ class HostCalls {
     HostSession& session_;
 };
 
-// The host's setting PROXYNOTICE as the user had it, read from the run's
-// template drawing before the run changes it, and put back when the run
-// ends. The host's integer settings are 16-bit, and it takes nothing else.
-class ProxyNotice {
-  public:
-    void Read(const AutoRef& drawing) {
-        const std::optional<std::int64_t> value = Asking([&] {
-            return IntegerOf(
-                Deref(drawing).Call(L"GetVariable", {std::wstring(ProxyNoticeVariable)}));
-        });
-        if (value && *value >= INT16_MIN && *value <= INT16_MAX) {
-            drawing_ = drawing;
-            value_ = static_cast<std::int16_t>(*value);
-        }
-    }
-    // Best effort: a host that refuses keeps the run's value.
-    void PutBack() const {
-        if (drawing_)
-            Caught([&] {
-                drawing_->Call(L"SetVariable", {std::wstring(ProxyNoticeVariable), value_});
-            });
-    }
-
-  private:
-    AutoRef drawing_;
-    std::int16_t value_ = 0;
-};
-
 // A document opened read-only (the file's attribute, or another user holds
 // it) cannot keep its purge. A host without the property opens every
 // drawing for writing.
@@ -233,29 +173,6 @@ bool IsReadOnly(AutoObject& drawing) {
     if (const bool* b = std::get_if<bool>(&value))
         return *b;
     return IntegerOf(value).value_or(0) != 0;
-}
-
-// One of the host's open documents is this file (Documents.Count, then each
-// Item's FullName; an unsaved drawing has none). A host that cannot list
-// its documents has none open, as far as the run can tell.
-bool IsOpenInHost(AutoObject& documents, const std::wstring& path, DrawingFiles& files) {
-    return Asking([&] {
-        const std::int64_t count = IntegerOf(documents.Get(L"Count")).value_or(0);
-        // The listed file's final path, read once and only for a document
-        // that has a file.
-        std::optional<std::optional<std::wstring>> listed;
-        for (std::int32_t i = 0; i < count; ++i) {
-            const std::wstring name =
-                TextOf(CallTarget(documents.Call(L"Item", {i})).Get(L"FullName"));
-            if (name.empty())
-                continue;
-            if (!listed)
-                listed = files.FinalPath(path);
-            if (SameFileAs(files, name, path, *listed))
-                return true;
-        }
-        return false;
-    });
 }
 
 // A purge removes one level of nesting: a layer used only inside an unused
@@ -312,37 +229,62 @@ class NestingCounts {
 };
 
 // PurgeAll until a pass removes nothing, at most MaxPurgePasses times; once
-// for a drawing whose collections cannot be counted.
-void PurgeAll(AutoObject& drawing) {
+// for a drawing whose collections cannot be counted. True when the first
+// pass changed a count.
+bool PurgeAll(AutoObject& drawing) {
     std::optional<NestingCounts> counts = NestingCounts::Of(drawing);
     drawing.Call(L"PurgeAll", {});
-    for (int pass = 1; pass < MaxPurgePasses && counts && counts->Changed(); ++pass)
+    bool changed = counts && counts->Changed();
+    const bool firstChanged = changed;
+    for (int pass = 1; changed && pass < MaxPurgePasses; ++pass) {
         drawing.Call(L"PurgeAll", {});
+        changed = pass + 1 < MaxPurgePasses && counts->Changed();
+    }
+    return firstChanged;
 }
 
-// Purges one opened drawing and closes it with its changes saved: saved as
-// saveAs first where that is given (its own format, which the host would
-// not keep), else by the close. A read-only one is closed unsaved and stops
-// the run; so is one whose purge or save fails, while the host answers.
-void PurgeDrawing(AutoObject& drawing, const std::wstring& path,
+// CAD's own record of changes to the drawing since it was opened (DBMOD, a
+// read-only bit code, 0 for none). One that cannot be read counts as
+// changed.
+bool Modified(AutoObject& drawing) {
+    const std::optional<std::int64_t> bits = Asking(
+        [&] { return IntegerOf(drawing.Call(L"GetVariable", {std::wstring(ModifiedVariable)})); });
+    return !bits || *bits != 0;
+}
+
+// Purges one opened drawing and closes it. It is saved as saveAs first where
+// that is given (its own format, which the host would not keep), else by
+// the close; but closed unsaved where CAD reports no change and the first
+// pass changed no count (a host that leaves DBMOD at 0 after a purge that
+// removed something still saves it), so that its file stays as it was, time
+// stamp and all. True when it was saved. A read-only one is closed unsaved
+// and stops the run; so is one whose ReadOnly, purge or save fails, while
+// the host answers.
+bool PurgeDrawing(AutoObject& drawing, const std::wstring& path,
                   std::optional<std::int32_t> saveAs) {
-    if (IsReadOnly(drawing)) {
-        drawing.Call(L"Close", {false});
-        Stop(errnum::PermissionDenied, ReadOnlyText);
-    }
+    bool readOnly = false, saved = false;
     try {
-        PurgeAll(drawing);
-        if (saveAs) {
-            drawing.Call(L"SaveAs", {path, *saveAs});
-            drawing.Call(L"Close", {false});
-        } else {
-            drawing.Call(L"Close", {true});
+        readOnly = IsReadOnly(drawing);
+        if (!readOnly) {
+            const bool countChanged = PurgeAll(drawing);
+            saved = Modified(drawing) || countChanged;
+            if (saved && saveAs) {
+                drawing.Call(L"SaveAs", {path, *saveAs});
+                drawing.Call(L"Close", {false});
+            } else {
+                drawing.Call(L"Close", {saved});
+            }
         }
     } catch (const Error& e) {
         if (!IsServerGone(e.Number()))
             Caught([&] { drawing.Call(L"Close", {false}); });
         throw;
     }
+    if (readOnly) {
+        drawing.Call(L"Close", {false});
+        Stop(errnum::PermissionDenied, ReadOnlyText);
+    }
+    return saved;
 }
 
 // The format a drawing must be saved in by SaveAs: its own, where it is
@@ -359,27 +301,57 @@ bool IsLastEntry(const DrawingList& list, int index) {
 }
 
 // What one run keeps beside its steps: the entry being worked on (-1 outside
-// the loop) and the user's proxy notice.
+// the loop), the user's proxy notice, and what it learnt of the host's open
+// documents.
 struct RunState {
+    RunState(DrawingFiles& files, ProxyNoticeRecords& records)
+        : proxyNotice(records), openDocuments(files) {}
     int current = -1;
     ProxyNotice proxyNotice;
+    OpenDocuments openDocuments;
 };
 
+// A drawing's first bytes before it is opened; none where it cannot be read.
+std::string HeadBeforeOpen(DrawingFiles& files, const std::wstring& path) {
+    try {
+        return files.ReadHead(path, FormatCodeLength);
+    } catch (const Error&) {
+        return {};
+    }
+}
+
+// A drawing's first bytes after the host saved it. A virus scanner or a sync
+// client may hold the new file for a moment, and a host that saves through
+// a temporary file leaves a moment with no file at all: so the file is read
+// again for up to 2 s, whatever the error, before the run stops at it.
+constexpr int HeadReadsAfterSave = 21;
+constexpr std::chrono::milliseconds HeadReadPause{100};
+std::string HeadAfterSave(DrawingFiles& files, const std::wstring& path) {
+    for (int read = 1;; ++read) {
+        try {
+            return files.ReadHead(path, FormatCodeLength);
+        } catch (const Error& e) {
+            if (read == HeadReadsAfterSave)
+                Stop(errnum::PathFileAccess,
+                     std::wstring(UnreadableAfterSaveText) + e.Description());
+        }
+        files.Pause(HeadReadPause);
+    }
+}
+
 // One listed drawing, from its file to its save.
-void CleanDrawing(const HostCalls& host, DrawingFiles& files, const std::wstring& path,
-                  std::optional<std::int32_t> setting) {
+void CleanDrawing(const HostCalls& host, DrawingFiles& files, OpenDocuments& openDocuments,
+                  const std::wstring& path, std::optional<std::int32_t> setting) {
     if (!files.FileExists(path))
         Stop(errnum::FileNotFound, DrawingMissingText);
-    const DrawingFormat format = FormatOf(files.ReadHead(path, FormatCodeLength));
+    const DrawingFormat format = FormatOf(HeadBeforeOpen(files, path));
     if (format.tooOld)
         Stop(errnum::InvalidFileFormat, TooOldFormatText);
     const AutoRef documents = ObjectOf(host.App().Get(L"Documents"));
-    if (IsOpenInHost(Deref(documents), path, files))
-        Stop(errnum::PermissionDenied, OpenInHostText);
+    openDocuments.Check(Deref(documents), path);
     const AutoRef drawing = ObjectOf(Deref(documents).Call(L"Open", {path}));
-    PurgeDrawing(Deref(drawing), path, SaveAsType(format.saveType, setting));
-    if (!format.code.empty() &&
-        FormatOf(files.ReadHead(path, FormatCodeLength)).code != format.code)
+    const bool saved = PurgeDrawing(Deref(drawing), path, SaveAsType(format.saveType, setting));
+    if (saved && !format.code.empty() && FormatOf(HeadAfterSave(files, path)).code != format.code)
         Stop(errnum::InvalidFileFormat, FormatChangedText);
 }
 
@@ -401,10 +373,11 @@ void Purge(AutomationRuntime& runtime, DrawingList& list, PurgeView& view, Drawi
     host.ActivateHostWindow(view);
     view.SetStartTime(view.TimeOfDay());
 
-    host.AddTemplateDrawing(files);
+    const std::wstring fullName = host.FullName();
+    run.openDocuments.NoteTemplate(host.AddTemplateDrawing(files, fullName));
     const std::optional<std::int32_t> setting = host.SaveAsSetting();
     const AutoRef active = ObjectOf(host.App().Get(L"ActiveDocument"));
-    run.proxyNotice.Read(active);
+    run.proxyNotice.Read(Deref(active), fullName);
     Deref(active).Call(L"SendCommand", {std::wstring(ProxyNoticeCommand)});
 
     const int last = list.ListCount() - 1;
@@ -412,7 +385,7 @@ void Purge(AutomationRuntime& runtime, DrawingList& list, PurgeView& view, Drawi
         run.current = i;
         view.SetProgress(ProgressText(i + 1, list.ListCount()));
         view.RefreshProgress();
-        CleanDrawing(host, files, TrimSpaces(list.List(i)), setting);
+        CleanDrawing(host, files, run.openDocuments, TrimSpaces(list.List(i)), setting);
         if (IsLastEntry(list, i)) {
             view.SetProgress(DoneText);
             view.SetEndTime(view.TimeOfDay());
@@ -425,15 +398,20 @@ void Purge(AutomationRuntime& runtime, DrawingList& list, PurgeView& view, Drawi
 } // namespace
 
 std::optional<int> RunBatchPurge(AutomationRuntime& runtime, DrawingList& list, PurgeView& view,
-                                 DrawingFiles& files) {
+                                 DrawingFiles& files, ProxyNoticeRecords& records) {
     // The program's own files are closed by their owners on the way out, so
     // nothing is left open after a failure.
-    RunState run;
+    RunState run(files, records);
     const std::optional<Error> failure = Caught([&] { Purge(runtime, list, view, files, run); });
     // The user's proxy notice goes back while the host still answers; after
-    // a host that has gone, trying would hold the box back for a minute.
-    if (!failure || !IsServerGone(failure->Number()))
-        run.proxyNotice.PutBack();
+    // a host that has gone, trying would hold the box back for a minute (its
+    // record stays for the next run).
+    if (!failure || !IsServerGone(failure->Number())) {
+        const HostCalls host(Host());
+        run.proxyNotice.PutBack(Host().HostApp, [&] {
+            return ObjectOf(host.AddTemplateDrawing(files, host.FullName()));
+        });
+    }
     if (!failure)
         return std::nullopt;
     const std::optional<int> stop = run.current >= 0 ? std::optional(run.current) : std::nullopt;

@@ -3,11 +3,14 @@
 // host, purged, and closed with its changes saved, while the progress window
 // Form3 shows how far it got.
 #include "app/Automation.h"
+#include "app/DrawingFiles.h"
+#include "app/DrawingList.h"
 #include "app/Error.h"
 #include "app/Module1.h"
-#include "app/DrawingFiles.h"
+#include "app/ProxyNoticeRecords.h"
 #include "app/Ui.h"
-#include "app/DrawingList.h"
+#include "batch/OpenDocuments.h"
+#include "batch/ProxyNotice.h"
 
 #include <cstdint>
 #include <optional>
@@ -56,8 +59,8 @@ inline constexpr std::wstring_view ProgressPage = L" 页";           // after ea
 inline constexpr std::wstring_view ProgressOf = L"   共 ";          // then the total
 inline constexpr std::wstring_view TemplateTail = L"\\TEMPLATE\\acad.dwt";
 inline constexpr std::wstring_view ProxyNoticeCommand = L"PROXYNOTICE 0\r";
-// The host's setting that command changes; the run puts the user's value back.
-inline constexpr std::wstring_view ProxyNoticeVariable = L"PROXYNOTICE";
+// The drawing's own record of changes since it was opened: 0 for none.
+inline constexpr std::wstring_view ModifiedVariable = L"DBMOD";
 inline constexpr std::wstring_view DoneText = L"批量清理完成 双击窗口返回";
 
 // The failure box: its first line by the error number, then a blank line,
@@ -68,18 +71,20 @@ inline constexpr std::wstring_view DrawingLabel = L"图纸：";
 inline constexpr std::wstring_view ReasonLabel = L"原因：";
 // The reasons the run gives of its own; any other failure's reason is the
 // description it came with.
-inline constexpr std::wstring_view OpenInHostText = L"图纸已在 CAD 中打开。";
 inline constexpr std::wstring_view ReadOnlyText = L"图纸是只读的，或正被别人使用。";
 inline constexpr std::wstring_view TooOldFormatText = L"图纸的格式早于 R14，CAD 不能按原格式保存。";
 inline constexpr std::wstring_view FormatChangedText = L"CAD 保存的格式与图纸原来的格式不同。";
+// Then the system's text for the error.
+inline constexpr std::wstring_view UnreadableAfterSaveText = L"保存后无法读取图纸：";
 inline constexpr std::wstring_view DrawingMissingText = L"找不到图纸文件。";
 inline constexpr std::wstring_view HostGoneText = L"CAD 程序已关闭或没有响应。";
 inline constexpr std::wstring_view NoHostWindowText = L"找不到 CAD 的窗口。";
 // The run's message texts (ConnectHost's first box shows the system's own
 // description).
 inline constexpr std::wstring_view PurgeMessages[] = {
-    NeedsR2000Text,    BadOperationText,   OpenInHostText, ReadOnlyText,     TooOldFormatText,
-    FormatChangedText, DrawingMissingText, HostGoneText,   NoHostWindowText, NoCadProgramText};
+    NeedsR2000Text,     BadOperationText, OpenInHostText,    SameNameOpenText,
+    ReadOnlyText,       TooOldFormatText, FormatChangedText, UnreadableAfterSaveText,
+    DrawingMissingText, HostGoneText,     NoHostWindowText,  NoCadProgramText};
 
 // "正在清理第 3 页   共 12 页"
 std::wstring ProgressText(int ordinal, int total);
@@ -95,12 +100,15 @@ std::wstring TrimSpaces(std::wstring_view path);
 // numbers (AcSaveAsType). The save type of the format these bytes begin
 // with, or nothing for too few bytes or a code not in the table.
 inline constexpr std::size_t FormatCodeLength = 6;
+// Version 1.0 drawings begin with this instead.
+inline constexpr std::string_view Version1Code = "MC0.0";
 std::optional<std::int32_t> DrawingSaveType(std::string_view firstBytes);
 
 // What a drawing's first bytes say of its format.
 struct DrawingFormat {
     // "AC" and four digits ("AC1018"), or the dotted form of the oldest
-    // releases ("AC2.10"); empty for bytes that carry no drawing code.
+    // releases ("AC2.10"), or version 1.0's "MC0.0"; empty for bytes that
+    // carry no drawing code.
     std::string code;
     // Older than R14 (a code below AC1014, or a dotted one): no host of today
     // writes it, so a save would convert it.
@@ -131,18 +139,20 @@ std::wstring ReasonOf(const Error& failure);
 // profile, so elsewhere the new drawing comes from the host's own default
 // template. The run turns the host's proxy notice off (PROXYNOTICE 0) and,
 // when it ends, complete or failed, puts the user's value back, unless the
-// host has gone.
+// host has gone (see ProxyNotice; records keeps it on disk meanwhile).
 //
 // A drawing is never handed to the host when it is not there, when the host
 // has it open already (the user's own document, perhaps with unsaved edits:
-// see SameFile), or when its format is older than any host of today writes;
-// the run stops there. Each drawing is worked on through the document that
-// Open returned, never through ActiveDocument, which the user (or a host
-// that does not activate what it opens) may have changed in between. A
-// drawing the host opened read-only is closed without saving, and the run
-// stops at it: its purge could not be kept. One whose purge or save fails is
-// closed unsaved while the host still answers, so that no later "save
-// changes?" writes it in the host's format.
+// see OpenDocuments), or when its format is older than any host of today
+// writes; the run stops there. Each drawing is worked on through the
+// document that Open returned, never through ActiveDocument, which the user
+// (or a host that does not activate what it opens) may have changed in
+// between. A drawing the host opened read-only is closed without saving,
+// and the run stops at it: its purge could not be kept. One whose purge or
+// save fails is closed unsaved while the host still answers, so that no
+// later "save changes?" writes it in the host's format. One in which the
+// purge changed nothing, as CAD reports it, is closed unsaved too, and its
+// file stays as it was.
 //
 // Each drawing stays in its own file format. The host saves in the format
 // its own setting names (Preferences.OpenSave.SaveAsType, read once a run,
@@ -151,14 +161,9 @@ std::wstring ReasonOf(const Error& failure);
 // SaveAs in its own format before it is closed unsaved. Otherwise
 // Close(True) saves it, as it always did. After the save the drawing's code
 // is read again: a host whose save types mean other formats than ours
-// stops the run at the first drawing it changed.
+// stops the run at the first drawing it changed, and a file that cannot be
+// read back stops it too.
 std::optional<int> RunBatchPurge(AutomationRuntime& runtime, DrawingList& list, PurgeView& view,
-                                 DrawingFiles& files);
-
-// Two paths name the same file when their final paths are equal without
-// regard to case (a short name, other letter case, a mapped drive against
-// its UNC path); where either file cannot be opened, when the paths as given
-// are. Never by file ID alone: some network drives give every file the same.
-bool SameFile(DrawingFiles& files, const std::wstring& a, const std::wstring& b);
+                                 DrawingFiles& files, ProxyNoticeRecords& records);
 
 } // namespace varno

@@ -6,6 +6,7 @@
 #include "platform/App.h"
 #include "platform/Dispatch.h"
 #include "platform/Win32DrawingFiles.h"
+#include "platform/Win32ProxyNoticeRecords.h"
 
 namespace varno::win {
 
@@ -18,8 +19,10 @@ void varnofrm::BatchPurge() {
     Form3::RunWorking working(Form3::Instance());
     Win32PurgeView view(*this);
     Win32DrawingFiles files;
+    Win32ProxyNoticeRecords records;
     // The drawing the run stopped at is what the user sees first on coming back.
-    if (const std::optional<int> failed = RunBatchPurge(TheAutomation(), list_, view, files))
+    if (const std::optional<int> failed =
+            RunBatchPurge(TheAutomation(), list_, view, files, records))
         list_.SelectOnly(*failed);
 }
 

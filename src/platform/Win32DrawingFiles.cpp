@@ -1,6 +1,8 @@
 #include "platform/Win32DrawingFiles.h"
 
 #include "app/Error.h"
+#include "app/FileError.h"
+#include "platform/Dispatch.h"
 #include "platform/Win32FolderReader.h"
 #include "platform/Handle.h"
 #include "platform/TextFile.h"
@@ -17,41 +19,76 @@ bool Win32DrawingFiles::FileExists(const std::wstring& path) {
     return Win32FolderReader().KindOf(path) == EntryKind::File;
 }
 
-std::string Win32DrawingFiles::ReadHead(const std::wstring& path, std::size_t count) {
-    try {
-        if (std::optional<FileStart> start = PeekFile(path, count))
-            return std::move(start->head);
-    } catch (const Error&) {
-        // A file that cannot be read has no head to tell.
-    }
-    return {};
+namespace {
+
+// The error of the last failed call, with the system's text for it.
+[[noreturn]] void RaiseSystemError() {
+    const DWORD err = GetLastError();
+    std::wstring text = SystemMessage(HRESULT_FROM_WIN32(err));
+    while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r' || text.back() == L' '))
+        text.pop_back();
+    throw FileError(err, std::move(text));
 }
 
-std::optional<std::wstring> Win32DrawingFiles::FinalPath(const std::wstring& path) {
+} // namespace
+
+std::string Win32DrawingFiles::ReadHead(const std::wstring& path, std::size_t count) {
+    // Shared with everyone: a host or a scanner that holds the file open
+    // does not keep it from being read.
+    const UniqueFile file(CreateFileW(path.c_str(), GENERIC_READ,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                      nullptr, OPEN_EXISTING, 0, nullptr));
+    if (!file)
+        RaiseSystemError();
+    std::string head(count, '\0');
+    std::size_t filled = 0;
+    for (DWORD got = 1; filled < count && got > 0; filled += got)
+        if (!ReadFile(file.Get(), head.data() + filled, static_cast<DWORD>(count - filled), &got,
+                      nullptr))
+            RaiseSystemError();
+    head.resize(filled);
+    return head;
+}
+
+FinalPaths Win32DrawingFiles::FinalPath(const std::wstring& path) {
     // No access asked: neither a sharing mode of another program nor the
     // file's permissions can refuse it. A folder opens too, as the flag says.
     const UniqueFile file(CreateFileW(path.c_str(), 0,
                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                       nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    FinalPaths finals;
     if (!file)
-        return std::nullopt;
-    std::wstring final(MAX_PATH, L'\0');
-    for (;;) {
-        const DWORD n = GetFinalPathNameByHandleW(file.Get(), final.data(),
-                                                  static_cast<DWORD>(final.size()), 0);
-        if (n == 0)
-            return std::nullopt;
-        if (n < final.size()) {
-            final.resize(n);
-            return final;
+        return finals;
+    // In the order of FinalPaths. VOLUME_NAME_GUID is not asked: network
+    // files have no volume GUID.
+    constexpr DWORD forms[FinalPathForms] = {
+        FILE_NAME_NORMALIZED | VOLUME_NAME_DOS, FILE_NAME_OPENED | VOLUME_NAME_DOS,
+        FILE_NAME_NORMALIZED | VOLUME_NAME_NT, FILE_NAME_OPENED | VOLUME_NAME_NT};
+    for (std::size_t i = 0; i < FinalPathForms; ++i) {
+        std::wstring final(MAX_PATH, L'\0');
+        for (;;) {
+            const DWORD n = GetFinalPathNameByHandleW(file.Get(), final.data(),
+                                                      static_cast<DWORD>(final.size()), forms[i]);
+            if (n == 0)
+                break;
+            if (n < final.size()) {
+                final.resize(n);
+                finals[i] = std::move(final);
+                break;
+            }
+            final.resize(n); // n counts the terminating NUL when the buffer was short
         }
-        final.resize(n); // n counts the terminating NUL when the buffer was short
     }
+    return finals;
 }
 
 bool Win32DrawingFiles::SameName(std::wstring_view a, std::wstring_view b) {
     return CompareStringOrdinal(a.data(), static_cast<int>(a.size()), b.data(),
                                 static_cast<int>(b.size()), TRUE) == CSTR_EQUAL;
+}
+
+void Win32DrawingFiles::Pause(std::chrono::milliseconds time) {
+    Sleep(static_cast<DWORD>(time.count()));
 }
 
 std::vector<bool> FilesExistWithin(std::span<const std::wstring> paths,

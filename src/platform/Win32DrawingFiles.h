@@ -14,11 +14,13 @@ class Win32DrawingFiles : public DrawingFiles {
     bool FileExists(const std::wstring& path) override;
     // Read while any other program may hold the file open, even for writing.
     std::string ReadHead(const std::wstring& path, std::size_t count) override;
-    // GetFinalPathNameByHandleW on a handle opened for no access, shared with
-    // everyone (so a file another program holds opens too).
-    std::optional<std::wstring> FinalPath(const std::wstring& path) override;
+    // GetFinalPathNameByHandleW in each form on a handle opened for no
+    // access, shared with everyone (so a file another program holds opens
+    // too).
+    FinalPaths FinalPath(const std::wstring& path) override;
     // CompareStringOrdinal ignoring case.
     bool SameName(std::wstring_view a, std::wstring_view b) override;
+    void Pause(std::chrono::milliseconds time) override;
 };
 
 // Win32DrawingFiles::FileExists of each path, in order, for as many of the

@@ -9,6 +9,7 @@
 #include "batch/PurgeRun.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cwctype>
 #include <functional>
 #include <map>
@@ -70,12 +71,14 @@ class FakeHost : public AutomationRuntime {
         On(L"Doc.PaperSpace", [this](auto&) { return Variant(Make(L"PaperSpace")); });
         On(L"Doc.Utility", [this](auto&) { return Variant(Make(L"Utility")); });
         On(L"Documents.Add", [this](auto&) { return Variant(doc); });
+        On(L"Doc.Name", [](auto&) { return Variant(std::wstring(L"Drawing1.dwg")); });
         // Open answers with the drawing it opened, and leaves the template
         // drawing (Doc) the active document: a host that does not activate
         // what it opens.
         On(L"Documents.Open", [this](auto& a) {
             opened.push_back(std::get<std::wstring>(a.at(0)));
             levels = nesting;
+            modified = 0;
             return Variant(drawing);
         });
         On(L"Doc.SendCommand", [](auto&) { return Variant(); });
@@ -90,17 +93,33 @@ class FakeHost : public AutomationRuntime {
         // the user has open (UserOpens).
         On(L"Documents.Count",
            [this](auto&) { return Variant(static_cast<std::int32_t>(1 + userOpen.size())); });
+        // Counted from firstItem: 0 as AutoCAD, 1 on some hosts.
         On(L"Documents.Item", [this](auto& a) {
-            return Variant(Make(L"Item" + std::to_wstring(std::get<std::int32_t>(a.at(0)))));
+            const std::int32_t i = std::get<std::int32_t>(a.at(0)) - firstItem;
+            if (i < 0 || i > static_cast<std::int32_t>(userOpen.size()))
+                throw Error(-2147024809, L"index out of range");
+            return Variant(Make(L"Item" + std::to_wstring(i)));
         });
+        // The run's new drawing: no file yet; a host that cannot tell its
+        // folder (some raise for its FullName too).
         On(L"Item0.FullName", [](auto&) { return Variant(std::wstring()); });
+        On(L"Item0.Name", [](auto&) { return Variant(std::wstring(L"Drawing1.dwg")); });
+        On(L"Doc.Close", [](auto&) { return Variant(); });
         On(L"Drawing.ReadOnly",
            [this](auto&) { return Variant(readOnly.count(opened.back()) > 0); });
         // Each PurgeAll removes one level of nesting, which the counts of the
-        // drawing's blocks and layers show.
+        // drawing's blocks and layers show, and whatever else is unused
+        // (DBMOD shows that), unless the drawing is clean.
         On(L"Drawing.PurgeAll", [this](auto&) {
             levels = std::max(0, levels - 1);
+            if (!clean.count(opened.back()))
+                modified = 1;
             return Variant();
+        });
+        On(L"Drawing.GetVariable", [this](auto& a) {
+            if (std::get<std::wstring>(a.at(0)) != L"DBMOD")
+                throw Error(-2147024809, L"unknown variable");
+            return Variant(modified);
         });
         for (const wchar_t* name : {L"Blocks", L"Layers", L"Linetypes", L"DimStyles"})
             On(std::wstring(L"Drawing.") + name,
@@ -117,11 +136,16 @@ class FakeHost : public AutomationRuntime {
     }
 
     AutoRef Make(std::wstring name) { return std::make_shared<FakeObject>(*this, std::move(name)); }
-    // A drawing the user has open in the host, under this FullName.
-    void UserOpens(std::wstring fullName) {
+    // A drawing the user has open in the host, under this FullName (and the
+    // Path and Name it makes); its item's name in the journal.
+    std::wstring UserOpens(std::wstring fullName) {
         userOpen.push_back(fullName);
-        On(L"Item" + std::to_wstring(userOpen.size()) + L".FullName",
-           [fullName](auto&) { return Variant(fullName); });
+        const std::wstring item = L"Item" + std::to_wstring(userOpen.size());
+        const std::size_t slash = fullName.find_last_of(L'\\');
+        On(item + L".FullName", [fullName](auto&) { return Variant(fullName); });
+        On(item + L".Path", [=](auto&) { return Variant(fullName.substr(0, slash)); });
+        On(item + L".Name", [=](auto&) { return Variant(fullName.substr(slash + 1)); });
+        return item;
     }
     void On(std::wstring member, Handler h) { handlers_[std::move(member)] = std::move(h); }
     void Remove(const std::wstring& member) { handlers_.erase(member); }
@@ -177,6 +201,9 @@ class FakeHost : public AutomationRuntime {
     std::vector<std::wstring> opened;
     std::vector<std::wstring> userOpen;
     std::set<std::wstring> readOnly; // drawings that open read-only
+    std::set<std::wstring> clean;    // drawings with nothing to purge
+    std::int16_t modified = 0;       // the opened drawing's DBMOD
+    std::int32_t firstItem = 0;      // the index of the first open document
     std::int32_t saveAsType = 64;    // the host's own save format: the newest
     int nesting = 0;                 // levels of unused items each drawing opens with
     int levels = 0;                  // ... and the opened one has left
@@ -219,27 +246,57 @@ inline Variant FakeObject::Call(std::wstring_view member, std::initializer_list<
 
 // Files by path: all there but the absent ones, the bytes the drawings start
 // with, and the final paths of those that have another (as a short name or
-// a mapped drive has); a path in unreadable cannot be opened at all.
+// a mapped drive has; by default a path is its own, in the first form); a
+// path in unreadable cannot be opened at all, one in held not for its next
+// so many reads. Pauses are counted, not waited.
 struct FakeFiles : DrawingFiles {
     bool FileExists(const std::wstring& path) override { return absent.count(path) == 0; }
     std::string ReadHead(const std::wstring& path, std::size_t count) override {
+        if (absent.count(path))
+            throw Error(errnum::FileNotFound, L"系统找不到指定的文件。");
+        if (unreadable.count(path) || (held.count(path) && held[path]-- > 0))
+            throw Error(errnum::PathFileAccess, L"另一个程序正在使用此文件，进程无法访问。");
         const auto it = heads.find(path);
         return it == heads.end() ? std::string() : it->second.substr(0, count);
     }
-    std::optional<std::wstring> FinalPath(const std::wstring& path) override {
+    FinalPaths FinalPath(const std::wstring& path) override {
+        ++finalReads[path];
         if (absent.count(path) || unreadable.count(path))
-            return std::nullopt;
+            return {};
         const auto it = finals.find(path);
-        return it == finals.end() ? path : it->second;
+        return it == finals.end() ? FinalPaths{path} : it->second;
     }
+    void Pause(std::chrono::milliseconds time) override { paused += time; }
     bool SameName(std::wstring_view a, std::wstring_view b) override {
         return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](wchar_t x, wchar_t y) {
             return std::towlower(x) == std::towlower(y);
         });
     }
     std::set<std::wstring> absent, unreadable;
+    std::map<std::wstring, int> held;
     std::map<std::wstring, std::string> heads;
-    std::map<std::wstring, std::wstring> finals;
+    std::map<std::wstring, FinalPaths> finals;
+    std::map<std::wstring, int> finalReads;
+    std::chrono::milliseconds paused{0};
+};
+
+// Records of the user's proxy notice in memory; a journaled Keep, and
+// records that cannot be written where readOnly.
+struct FakeRecords : ProxyNoticeRecords {
+    explicit FakeRecords(Journal& j) : journal(j) {}
+    std::optional<std::int16_t> Find(std::wstring_view host) override {
+        const auto it = values.find(std::wstring(host));
+        return it == values.end() ? std::nullopt : std::optional(it->second);
+    }
+    void Keep(std::wstring_view host, std::int16_t value) override {
+        journal.push_back(L"Keep(" + std::wstring(host) + L", " + std::to_wstring(value) + L")");
+        if (!readOnly)
+            values.emplace(host, value);
+    }
+    void Remove(std::wstring_view host) override { values.erase(std::wstring(host)); }
+    Journal& journal;
+    std::map<std::wstring, std::int16_t> values;
+    bool readOnly = false;
 };
 
 struct FakeView : PurgeView {

@@ -10,6 +10,7 @@
 #include "platform/App.h"
 #include "platform/Dispatch.h"
 #include "platform/Win32DrawingFiles.h"
+#include "platform/Win32ProxyNoticeRecords.h"
 #include "support/ChildProcess.h"
 #include "support/DialogDriver.h"
 #include "support/RealInput.h"
@@ -179,6 +180,7 @@ class HostRun : public testing::Test {
     StandInHost host; // journal and switches of the hosts started by the test
     varnofrm& main = varnofrm::Instance();
     Win32DrawingFiles files;
+    Win32ProxyNoticeRecords records;
     BoxCollector boxes;
 };
 
@@ -220,7 +222,7 @@ TEST_F(HostRun, ThreeDrawingsArePurgedAndSavedInListOrder) {
     for (const auto& p : {c, a, b})
         list().AddItem(p);
     RecordingView view;
-    RunBatchPurge(TheAutomation(), list(), view, files);
+    RunBatchPurge(TheAutomation(), list(), view, files, records);
     EXPECT_EQ(view.label1,
               (std::vector<std::wstring>{L"正在清理第 1 页   共 3 页", Progress2of3,
                                          L"正在清理第 3 页   共 3 页", CompletedText}));
@@ -321,9 +323,11 @@ TEST_F(HostRun, AttachesToARunningHostWithoutStartingASecond) {
 // of the stand-in in a folder of its own, started by hand): it sees the calls
 // it always saw, but that the per-drawing ones go to the document Open
 // returned, whose ReadOnly is read, that its save format is read once, that
-// its proxy notice is read and put back, that its open documents are looked
-// through before each drawing, and that the drawing's collections are
-// counted around its one purge.
+// its proxy notice is read and put back (through the document active then),
+// that its open documents are looked through before each drawing (the
+// template drawing's name noted), that the drawing's collections are counted
+// around its one purge, and that CAD's record of changes is read before the
+// save.
 TEST_F(HostRun, AnOldLayoutHostSeesTheCallsItAlwaysSaw) {
     const std::wstring folder = host.Path(L"CAD R2000");
     ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
@@ -346,6 +350,7 @@ TEST_F(HostRun, AnOldLayoutHostSeesTheCallsItAlwaysSaw) {
                                                L"FullName",
                                                L"Documents",
                                                L"Add|" + folder + L"\\TEMPLATE\\acad.dwt",
+                                               L"Name|@Drawing1.dwg",
                                                L"Preferences",
                                                L"OpenSave",
                                                L"SaveAsType",
@@ -371,7 +376,9 @@ TEST_F(HostRun, AnOldLayoutHostSeesTheCallsItAlwaysSaw) {
                                                L"Count|Layers@" + a,
                                                L"Count|Linetypes@" + a,
                                                L"Count|DimStyles@" + a,
+                                               L"GetVariable|DBMOD|@" + a,
                                                L"Close|True|@" + a,
+                                               L"ActiveDocument",
                                                L"SetVariable|PROXYNOTICE|1|@Drawing1.dwg"}));
     EXPECT_FALSE(StandInHost::EndAll()); // quits it before its handle goes
 }
@@ -804,15 +811,33 @@ TEST_F(HostRun, LeadingAndTrailingSpacesAreNotPassedToTheHost) {
     EXPECT_TRUE(boxes.Boxes().empty());
 }
 
-TEST_F(HostRun, TheSamePathTwiceIsPurgedAndSavedTwice) {
-    const std::wstring a = Drawing(L"twice.dwg");
-    list().AddItem(a);
-    list().AddItem(a);
+// Where CAD reports no change after the purge (DBMOD 0), the drawing is
+// closed unsaved and its file stays as it was, time stamp and all: one with
+// nothing to purge, and the same drawing listed twice the second time.
+TEST_F(HostRun, ADrawingWithNothingToPurgeIsLeftAsItWas) {
+    const std::wstring a = Drawing(L"twice.dwg"), clean = Drawing(L"clean.dwg");
+    Switch("clean=clean.dwg\n");
+    const auto written = [](const std::wstring& path) {
+        WIN32_FILE_ATTRIBUTE_DATA data{};
+        GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data);
+        return std::pair(data.ftLastWriteTime.dwLowDateTime, data.ftLastWriteTime.dwHighDateTime);
+    };
+    const std::string before = Bytes(clean);
+    const auto cleanWritten = written(clean);
+    Sleep(50); // a save now would get another time stamp
+    for (const auto& p : {a, a, clean})
+        list().AddItem(p);
     ClickCommand9();
-    EXPECT_EQ(Count(L"Close|True|@" + a), 2);
+    EXPECT_TRUE(InOrder({L"GetVariable|DBMOD|@" + clean, L"Close|False|@" + clean,
+                         L"Close|True|@" + a, L"GetVariable|DBMOD|@" + a, L"Close|False|@" + a}));
+    EXPECT_EQ(Count(L"Close|True|"), 1);
     const std::string bytes = Bytes(a);
-    EXPECT_NE(bytes.find(vcad::SavedPurged), bytes.rfind(vcad::SavedPurged));
+    EXPECT_EQ(bytes.find(vcad::SavedPurged), bytes.rfind(vcad::SavedPurged));
+    EXPECT_EQ(Bytes(clean), before);
+    EXPECT_EQ(written(clean), cleanWritten);
     EXPECT_EQ(list().ListCount(), 0);
+    EXPECT_EQ(Label(Form3::Label1), CompletedText);
+    EXPECT_TRUE(boxes.Boxes().empty());
 }
 
 TEST_F(HostRun, ASecondRunAfterTheHostWasClosedLaunchesItAgain) {

@@ -18,6 +18,7 @@ namespace {
 
 using test::FakeFiles;
 using test::FakeHost;
+using test::FakeRecords;
 using test::FakeView;
 using test::Journal;
 
@@ -36,6 +37,10 @@ bool IsR2000Box(const std::wstring& line) {
 // The user's proxy notice, read before the run turns it off and put back at its end.
 const std::wstring ReadProxyNotice = L"Doc.GetVariable(PROXYNOTICE)";
 const std::wstring PutBackProxyNotice = L"Doc.SetVariable(PROXYNOTICE, i2:1)";
+// ... through the document active at the end.
+const Journal PutBack = {L"App.ActiveDocument", PutBackProxyNotice};
+// The user's value kept on disk meanwhile, for the host of that FullName.
+const std::wstring KeepRecord = L"Keep(C:\\Program Files\\CAD\\vcad.exe, 1)";
 const std::wstring TemplateFile = L"C:\\Program Files\\CAD\\TEMPLATE\\acad.dwt";
 
 class PurgeRunTest : public ::testing::Test {
@@ -47,7 +52,7 @@ class PurgeRunTest : public ::testing::Test {
     }
     void TearDown() override { Host() = HostSession{}; }
 
-    std::optional<int> Run() { return RunBatchPurge(host, list, view, files); }
+    std::optional<int> Run() { return RunBatchPurge(host, list, view, files, records); }
 
     // Everything up to the first drawing, when the host is running and has
     // its template in its program folder.
@@ -70,16 +75,18 @@ class PurgeRunTest : public ::testing::Test {
                 L"App.FullName",
                 L"App.Documents",
                 L"Documents.Add(" + TemplateFile + L")",
+                L"Doc.Name",
                 L"App.Preferences",
                 L"Preferences.OpenSave",
                 L"OpenSave.SaveAsType",
                 L"App.ActiveDocument",
                 ReadProxyNotice,
+                KeepRecord,
                 L"Doc.SendCommand(PROXYNOTICE 0\r)"};
     }
     // One drawing: the host's open documents looked through (the run's new
     // drawing, which has no file yet), then every call to the document Open
-    // returned.
+    // returned, CAD's record of changes read after the purge.
     static Journal Drawing(int ordinal, int total, const std::wstring& path) {
         Journal j = {L"Label1=" + ProgressText(ordinal, total),
                      L"Refresh",
@@ -90,7 +97,7 @@ class PurgeRunTest : public ::testing::Test {
                      L"Documents.Open(" + path + L")",
                      L"Drawing.ReadOnly"};
         Append(j, Purged());
-        j.push_back(L"Drawing.Close(True)");
+        Append(j, {L"Drawing.GetVariable(DBMOD)", L"Drawing.Close(True)"});
         return j;
     }
     // The purge of a drawing with nothing nested: its collections fetched and
@@ -108,7 +115,8 @@ class PurgeRunTest : public ::testing::Test {
     // The completion texts after the last drawing, and the user's proxy
     // notice put back.
     static void AppendDone(Journal& to) {
-        Append(to, {L"Label1=" + std::wstring(DoneText), L"Label5=10:00:01", PutBackProxyNotice});
+        Append(to, {L"Label1=" + std::wstring(DoneText), L"Label5=10:00:01"});
+        Append(to, PutBack);
     }
 
     // A run of its own, against a host that setUp prepares, over these
@@ -129,7 +137,8 @@ class PurgeRunTest : public ::testing::Test {
             l.AddItem(e);
         setUp(h);
         Host() = HostSession{}; // no earlier run's host, whose fake is gone
-        out.stop = RunBatchPurge(h, l, v, files);
+        FakeRecords r(out.journal);
+        out.stop = RunBatchPurge(h, l, v, files, r);
         Host() = HostSession{};
         out.left = l.ListCount();
         return out;
@@ -149,6 +158,7 @@ class PurgeRunTest : public ::testing::Test {
     FakeHost host{journal};
     FakeView view{journal};
     FakeFiles files;
+    FakeRecords records{journal};
     MemoryDrawingList list;
 };
 
@@ -217,7 +227,7 @@ TEST(PurgeTexts, TheFormatCodeNamesTheDrawingsSaveType) {
 TEST_F(PurgeRunTest, EmptyListConnectsShowsProgressAndPreparesTheHostOnly) {
     Run();
     Journal expected = Prologue();
-    expected.push_back(PutBackProxyNotice);
+    Append(expected, PutBack);
     EXPECT_EQ(journal, expected);
     EXPECT_TRUE(host.visible);
     EXPECT_EQ(list.ListCount(), 0);
@@ -252,7 +262,8 @@ TEST_F(PurgeRunTest, EachDrawingIsSavedInItsOwnFormat) {
                       L"Documents.Count", L"Documents.Item(0)", L"Item0.FullName",
                       L"Documents.Open(C:\\d\\1 R2004.dwg)", L"Drawing.ReadOnly"});
     Append(expected, Purged());
-    Append(expected, {L"Drawing.SaveAs(C:\\d\\1 R2004.dwg, 24)", L"Drawing.Close(False)"});
+    Append(expected, {L"Drawing.GetVariable(DBMOD)", L"Drawing.SaveAs(C:\\d\\1 R2004.dwg, 24)",
+                      L"Drawing.Close(False)"});
     Append(expected, Drawing(2, 3, L"C:\\d\\2 R2018.dwg"));
     Append(expected, Drawing(3, 3, L"C:\\d\\3 odd.dwg"));
     AppendDone(expected);
@@ -412,9 +423,9 @@ TEST_F(PurgeRunStop, TheDrawingOpenedReadOnlyClosedUnsaved) {
     host.readOnly.insert(L"C:\\d\\2.dwg");
     EXPECT_EQ(Run(), 1);
     EXPECT_EQ(
-        Journal(journal.end() - 5, journal.end()),
+        Journal(journal.end() - 6, journal.end()),
         (Journal{L"Documents.Open(C:\\d\\2.dwg)", L"Drawing.ReadOnly", L"Drawing.Close(False)",
-                 PutBackProxyNotice, FailBox(ReadOnlyText, L"C:\\d\\2.dwg")}));
+                 PutBack[0], PutBack[1], FailBox(ReadOnlyText, L"C:\\d\\2.dwg")}));
     EXPECT_EQ(Count(L"Drawing.PurgeAll()"), 1);
     EXPECT_EQ(list.ListCount(), 3);
     EXPECT_FALSE(HasPrefix(L"Label5="));
@@ -483,7 +494,7 @@ TEST_F(PurgeRunStop, TheDrawingWhosePurgeOrSaveFailedIsClosedUnsaved) {
         ASSERT_NE(failed, run.journal.rend());
         Journal expected(row.closedUnsaved, L"Drawing.Close(False)");
         if (row.closedUnsaved)
-            expected.push_back(PutBackProxyNotice);
+            Append(expected, PutBack);
         expected.push_back(FailBox(ReasonOf(row.error), L"C:\\d\\2.dwg", row.error.Number()));
         EXPECT_EQ(Journal(failed.base(), run.journal.end()), expected);
     }
@@ -511,8 +522,8 @@ TEST_F(PurgeRunStop, TheBoxSaysWhichDrawingAndWhy) {
         {"open in the host under its short name",
          [](FakeHost& h, FakeFiles& f) {
              h.UserOpens(L"C:\\PROJEC~1\\2.dwg");
-             f.finals[L"C:\\PROJEC~1\\2.dwg"] = L"\\\\?\\C:\\d\\2.dwg";
-             f.finals[L"C:\\d\\2.dwg"] = L"\\\\?\\C:\\d\\2.dwg";
+             f.finals[L"C:\\PROJEC~1\\2.dwg"] = {L"\\\\?\\C:\\d\\2.dwg"};
+             f.finals[L"C:\\d\\2.dwg"] = {L"\\\\?\\C:\\d\\2.dwg"};
          },
          1, FailBox(OpenInHostText, second), false},
         {"open in the host, the file unreadable: the paths as given",
@@ -529,6 +540,92 @@ TEST_F(PurgeRunStop, TheBoxSaysWhichDrawingAndWhy) {
              h.Remove(L"Documents.Count");
          },
          std::nullopt, L"", true},
+        // A document whose FullName fails (as some hosts' unsaved drawings
+        // do) or answers no text is known by its Path and Name; by its Name
+        // alone where its Path fails too, which the run's template drawing
+        // never is; one of which nothing can be read is passed over.
+        {"FullName fails for every document: Path and Name",
+         [](FakeHost& h, FakeFiles&) {
+             h.Remove(h.UserOpens(L"c:\\d\\2.DWG") + L".FullName");
+             h.Remove(L"Item0.FullName");
+         },
+         1, FailBox(OpenInHostText, second), false},
+        {"FullName answers an object",
+         [](FakeHost& h, FakeFiles&) {
+             h.On(h.UserOpens(L"C:\\d\\2.dwg") + L".FullName",
+                  [&h](auto&) { return Variant(h.Make(L"x")); });
+         },
+         1, FailBox(OpenInHostText, second), false},
+        {"another folder's 2.dwg known by its Name alone",
+         [](FakeHost& h, FakeFiles&) {
+             const std::wstring item = h.UserOpens(L"C:\\e\\2.dwg");
+             h.Remove(item + L".FullName");
+             h.Remove(item + L".Path");
+         },
+         1, FailBox(SameNameOpenText, second), false},
+        {"the template drawing known by its Name alone",
+         [](FakeHost& h, FakeFiles&) {
+             h.Remove(L"Item0.FullName");
+             h.On(L"Doc.Name", [](auto&) { return Variant(L"2.dwg"s); });
+             h.On(L"Item0.Name", [](auto&) { return Variant(L"2.dwg"s); });
+         },
+         std::nullopt, L"", true},
+        {"a document of which nothing can be read",
+         [](FakeHost& h, FakeFiles&) {
+             h.UserOpens(L"C:\\d\\1.dwg");
+             h.FailAt(L"Documents.Item(1)", Error(-2147467259, L"no"));
+         },
+         std::nullopt, L"", true},
+        {"a host that counts its documents from 1",
+         [](FakeHost& h, FakeFiles&) {
+             h.firstItem = 1;
+             h.UserOpens(L"c:\\D\\2.DWG");
+         },
+         1, FailBox(OpenInHostText, second), false},
+        // Final paths are compared in the first form both sides give.
+        {"open under a mapped drive whose normalized name fails",
+         [](FakeHost& h, FakeFiles& f) {
+             h.UserOpens(L"X:\\2.dwg");
+             f.finals[L"X:\\2.dwg"] = {std::nullopt, L"\\\\?\\UNC\\srv\\d\\2.dwg"};
+             f.finals[L"C:\\d\\2.dwg"] = {L"\\\\?\\C:\\d\\2.dwg", L"\\\\?\\UNC\\srv\\d\\2.DWG"};
+         },
+         1, FailBox(OpenInHostText, second), false},
+        {"another file, told apart in the device's name",
+         [](FakeHost& h, FakeFiles& f) {
+             h.UserOpens(L"C:\\e\\2.dwg");
+             f.finals[L"C:\\e\\2.dwg"] = {std::nullopt, std::nullopt, std::nullopt,
+                                          L"\\Device\\e\\2.dwg"};
+             f.finals[L"C:\\d\\2.dwg"] = {L"\\\\?\\C:\\d\\2.dwg", std::nullopt, std::nullopt,
+                                          L"\\Device\\d\\2.dwg"};
+         },
+         std::nullopt, L"", true},
+        {"version 1.0", [](FakeHost&, FakeFiles& f) { f.heads[L"C:\\d\\2.dwg"] = "MC0.0"; }, 1,
+         FailBox(TooOldFormatText, second), false},
+        // After its save the drawing is read again for up to 2 s.
+        {"the saved file held for a moment",
+         [](FakeHost& h, FakeFiles& f) {
+             f.heads[L"C:\\d\\2.dwg"] = "AC1032";
+             h.On(L"Drawing.Close", [&](auto& a) {
+                 if (std::get<bool>(a.at(0)))
+                     f.held[h.opened.back()] = 20;
+                 return Variant();
+             });
+         },
+         std::nullopt, L"", true},
+        {"the saved file held for good",
+         [](FakeHost& h, FakeFiles& f) {
+             f.heads[L"C:\\d\\2.dwg"] = "AC1032";
+             h.On(L"Drawing.Close", [&](auto& a) {
+                 if (std::get<bool>(a.at(0)))
+                     f.held[h.opened.back()] = 21;
+                 return Variant();
+             });
+         },
+         1,
+         FailBox(std::wstring(UnreadableAfterSaveText) +
+                     L"另一个程序正在使用此文件，进程无法访问。",
+                 second, errnum::PathFileAccess),
+         true},
         {"not there", [](FakeHost&, FakeFiles& f) { f.absent.insert(L"C:\\d\\2.dwg"); }, 1,
          FailBox(DrawingMissingText, second), false},
         {"R13", [](FakeHost&, FakeFiles& f) { f.heads[L"C:\\d\\2.dwg"] = "AC1012"; }, 1,
@@ -601,7 +698,7 @@ TEST_F(PurgeRunTest, TwelveDrawingsShowTheirOrdinalOfTheTotal) {
     EXPECT_EQ(Count(L"Refresh"), 12);
     EXPECT_EQ(Count(L"Drawing.Close(True)"), 12);
     EXPECT_EQ(Count(L"Label5=10:00:01"), 1);
-    EXPECT_EQ(*(journal.end() - 2), L"Label5=10:00:01"); // end time once, after the last
+    EXPECT_EQ(*(journal.end() - 1 - PutBack.size()), L"Label5=10:00:01"); // once, after the last
 }
 
 TEST_F(PurgeRunTest, FailureAtTheSecondOfThreeStopsAndKeepsTheList) {
@@ -614,8 +711,8 @@ TEST_F(PurgeRunTest, FailureAtTheSecondOfThreeStopsAndKeepsTheList) {
     Append(expected, Drawing(1, 3, L"C:\\d\\1.dwg"));
     Append(expected,
            {L"Label1=" + ProgressText(2, 3), L"Refresh", L"App.Documents", L"Documents.Count",
-            L"Documents.Item(0)", L"Item0.FullName", L"Documents.Open(C:\\d\\2.dwg)",
-            PutBackProxyNotice, FailBox(L"cannot open", L"C:\\d\\2.dwg", -2147352567)});
+            L"Documents.Item(0)", L"Item0.FullName", L"Documents.Open(C:\\d\\2.dwg)", PutBack[0],
+            PutBack[1], FailBox(L"cannot open", L"C:\\d\\2.dwg", -2147352567)});
     EXPECT_EQ(journal, expected);
     EXPECT_EQ(list.ListCount(), 3);
     EXPECT_FALSE(HasPrefix(L"Label5="));
@@ -806,10 +903,9 @@ TEST_F(PurgeRunTest, NoHostShowsTheDescriptionThenTheFailure) {
     host.installed.clear();
     list.AddItem(L"C:\\d\\1.dwg");
     Run();
-    EXPECT_EQ(journal,
-              (Journal{L"AttachRunning(AutoCAD.Application)", L"Launch(AutoCAD.Application)",
-                       L"MsgBox(host not installed|0|)",
-                       FailBox(NoCadProgramText, {}, errnum::CantCreateObject)}));
+    EXPECT_EQ(journal, (Journal{L"AttachRunning(AutoCAD.Application)",
+                                L"Launch(AutoCAD.Application)", L"MsgBox(host not installed|0|)",
+                                FailBox(NoCadProgramText, {}, errnum::CantCreateObject)}));
     EXPECT_FALSE(Host().HostApp);
     EXPECT_EQ(list.ListCount(), 1);
 }

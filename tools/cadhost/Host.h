@@ -57,9 +57,17 @@ using varno::win::UniqueFile;
 //                     used only by the next: each PurgeAll removes one level,
 //                     the Count of its Blocks and Layers shows how many are
 //                     left, and a save writes that number
+//   clean=TEXT        drawings whose path contains TEXT have nothing to purge
+//                     (but the levels of nesting): a PurgeAll leaves their
+//                     DBMOD at 0, as it does in a drawing it purged and
+//                     saved before. Every other drawing has something to
+//                     purge, and a PurgeAll sets its DBMOD; a save clears
+//                     it, as does Open
+//   slow-purge=N      PurgeAll takes N seconds
 // TEXT and NAME match without regard to letter case; every key may repeat.
 struct Switches {
-    std::vector<std::wstring> openFails, addFails, saveFails, purgeFails, crashOpen, missing;
+    std::vector<std::wstring> openFails, addFails, saveFails, purgeFails, crashOpen, missing, clean;
+    int slowPurgeSeconds = 0;
     int busySeconds = 0;
     bool refuseStart = false;
     bool oldLayout = false;
@@ -309,6 +317,8 @@ class Document : public DispatchObject {
     bool userEdits_ = false;
     bool purged_ = false;
     bool closed_ = false;
+    // DBMOD: the drawing's changes since it was opened or saved.
+    std::int16_t modified_ = 0;
     // Levels of unused items still in the drawing, and whether it had any.
     int levels_ = 0;
     bool nested_ = false;

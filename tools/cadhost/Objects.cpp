@@ -372,7 +372,11 @@ constexpr Member DocumentMembers[] = {
     {L"Materials", FirstCollectionId + 6, Kind::Get},
 };
 
-// The host's system variables: PROXYNOTICE alone, a 16-bit integer.
+// The host's system variables: PROXYNOTICE, a 16-bit integer; and the
+// drawing's DBMOD, which can only be read.
+bool IsModifiedVariable(const std::wstring& name) {
+    return SameText(name, L"DBMOD");
+}
 void CheckVariable(const std::wstring& name) {
     if (!SameText(name, L"PROXYNOTICE"))
         throw HostError{E_INVALIDARG, L"未知的系统变量 (unknown system variable): " + name};
@@ -462,8 +466,12 @@ void Document::Call(const Member& m, const Args& args, VARIANT& result) {
         SetText(result, path_.substr(0, std::min(path_.size(), path_.find_last_of(L'\\'))));
         break;
     case GetVariableId:
-        CheckVariable(args.Text(0));
         V_VT(&result) = VT_I2;
+        if (IsModifiedVariable(args.Text(0))) {
+            V_I2(&result) = modified_;
+            break;
+        }
+        CheckVariable(args.Text(0));
         V_I2(&result) = static_cast<SHORT>(server_.ProxyNotice());
         break;
     case SetVariableId:
@@ -481,7 +489,14 @@ void Document::Call(const Member& m, const Args& args, VARIANT& result) {
     case PurgeAllId:
         if (ContainsAny(server_.Current().purgeFails, path_))
             throw HostError{E_FAIL, L"清理失败 (purge failed): " + path_};
+        if (const int seconds = server_.Current().slowPurgeSeconds)
+            Sleep(static_cast<DWORD>(seconds) * 1000);
         purged_ = true;
+        // Something removed: a level of nesting, or anything in a drawing
+        // that is neither clean nor purged and saved before.
+        if (levels_ > 0 || (!ContainsAny(server_.Current().clean, path_) &&
+                            content_.find(SavedPurged) == std::string::npos))
+            modified_ = 1;
         levels_ = std::max(0, levels_ - 1); // one level a pass, as a real host's PURGE
         break;
     case SaveAsId: {
@@ -573,6 +588,7 @@ bool Document::Write(const std::wstring& path, int saveAsType) {
     bytes += '\n';
     WriteDrawing(path, bytes);
     content_ = std::move(bytes);
+    modified_ = 0;
     return true;
 }
 

@@ -88,6 +88,10 @@ Switches ParseSwitches(std::string_view utf8) {
             sw.saveAsWrites = _wtoi(value.c_str());
         else if (key == L"NESTING")
             sw.nesting = _wtoi(value.c_str());
+        else if (key == L"CLEAN")
+            sw.clean.push_back(value);
+        else if (key == L"SLOW-PURGE")
+            sw.slowPurgeSeconds = _wtoi(value.c_str());
     }
     return sw;
 }
