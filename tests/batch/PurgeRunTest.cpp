@@ -212,7 +212,8 @@ TEST(PurgeTexts, TheFormatCodeNamesTheDrawingsSaveType) {
         {"AC1009", std::nullopt, true}, // R11/12
         {"AC2.10", std::nullopt, true}, // the dotted codes of the oldest
         {"AC1.50", std::nullopt, true},
-        {"ac1018", std::nullopt}, // codes are upper case
+        {"MC0.0\0", std::nullopt, true}, // version 1.0
+        {"ac1018", std::nullopt},        // codes are upper case
         {"vcad drawing", std::nullopt},
     };
     for (const auto& row : rows) {
@@ -328,9 +329,32 @@ TEST_F(PurgeRunTest, PurgesUntilAPassRemovesNothingThenSavesOnce) {
         std::function<void(FakeHost&)> host;
         int passes;    // for each of the two drawings
         bool complete; // else the run stops at the first, closed unsaved
+        bool saved = true;
     };
+    // Where CAD reports no change (DBMOD 0) and the first pass changed no
+    // count, the drawing is closed unsaved.
+    const auto clean = [](FakeHost& h) { h.clean = {L"C:\\d\\a.dwg", L"C:\\d\\b.dwg"}; };
     const Row rows[] = {
         {"nothing nested", [](FakeHost&) {}, 1, true},
+        {"nothing to purge", clean, 1, true, false},
+        {"DBMOD 0, but the first pass changed a count",
+         [&](FakeHost& h) {
+             clean(h);
+             h.nesting = 3;
+         },
+         4, true},
+        {"DBMOD that cannot be read",
+         [&](FakeHost& h) {
+             clean(h);
+             h.Remove(L"Drawing.GetVariable");
+         },
+         1, true},
+        {"DBMOD that is no number",
+         [&](FakeHost& h) {
+             clean(h);
+             h.On(L"Drawing.GetVariable", [](auto&) { return Variant(L"0"s); });
+         },
+         1, true},
         {"3 levels", [](FakeHost& h) { h.nesting = 3; }, 4, true},
         {"12 levels", [](FakeHost& h) { h.nesting = 12; }, 10, true},
         {"no collections",
@@ -361,8 +385,9 @@ TEST_F(PurgeRunTest, PurgesUntilAPassRemovesNothingThenSavesOnce) {
         };
         EXPECT_EQ(run.stop, row.complete ? std::nullopt : std::optional(0));
         EXPECT_EQ(count(L"Drawing.PurgeAll()"), row.complete ? 2 * row.passes : row.passes);
-        EXPECT_EQ(count(L"Drawing.Close(True)"), row.complete ? 2 : 0); // saved once each
-        EXPECT_EQ(count(L"Drawing.Close(False)"), row.complete ? 0 : 1);
+        EXPECT_EQ(count(L"Drawing.Close(True)"), row.complete && row.saved ? 2 : 0); // once each
+        EXPECT_EQ(count(L"Drawing.Close(False)"), row.complete ? (row.saved ? 0 : 2) : 1);
+        EXPECT_EQ(count(L"Drawing.GetVariable(DBMOD)"), row.complete ? 2 : 0);
         if (row.complete && row.passes > 1 && row.passes < 10) {
             // A pass costs its PurgeAll and four counts.
             EXPECT_EQ(count(L"Blocks.Count"), 2 * (row.passes + 1));
@@ -439,11 +464,14 @@ TEST_F(PurgeRunStop, WhatTheOpenedDocumentAnswers) {
         const char* what;
         std::function<void(FakeHost&)> host;
         std::optional<int> stop;
+        int closedUnsaved = 0;
     };
     const Row rows[] = {
         {"no ReadOnly", [](FakeHost& h) { h.Remove(L"Drawing.ReadOnly"); }, std::nullopt},
-        {"ReadOnly fails",
+        {"ReadOnly fails, the host gone",
          [](FakeHost& h) { h.FailAt(L"Drawing.ReadOnly", Error(-2147417848, L"gone"), 2); }, 1},
+        {"ReadOnly fails, the host answering",
+         [](FakeHost& h) { h.FailAt(L"Drawing.ReadOnly", Error(-2147467259, L"no"), 2); }, 1, 1},
         {"Open answers nothing",
          [](FakeHost& h) { h.On(L"Documents.Open", [](auto&) { return Variant(); }); }, 0},
         {"Open answers Nothing",
@@ -457,6 +485,8 @@ TEST_F(PurgeRunStop, WhatTheOpenedDocumentAnswers) {
         EXPECT_EQ(run.left, row.stop ? 3 : 0);
         EXPECT_EQ(std::count(run.journal.begin(), run.journal.end(), L"Drawing.Close(True)"),
                   row.stop.value_or(3));
+        EXPECT_EQ(std::count(run.journal.begin(), run.journal.end(), L"Drawing.Close(False)"),
+                  row.closedUnsaved);
     }
 }
 
@@ -676,6 +706,87 @@ TEST_F(PurgeRunStop, TheBoxSaysWhichDrawingAndWhy) {
     }
 }
 
+// The user's proxy notice goes back through the document active at the end,
+// or one added for it where none is; it is kept on disk meanwhile, and a
+// record found (a run ended from outside left it) holds the value put back.
+TEST_F(PurgeRunTest, TheProxyNoticeGoesBackInEveryCase) {
+    const std::wstring hostName = host.fullName;
+    struct Row {
+        const char* what;
+        std::function<void(FakeHost&, FakeRecords&)> setUp;
+        Journal end;                          // the journal from the end time on
+        std::optional<std::int16_t> recorded; // what stays on disk
+    };
+    const Row rows[] = {
+        {"as the run ends", [](FakeHost&, FakeRecords&) {}, PutBack, std::nullopt},
+        {"the template drawing closed: no document open",
+         [](FakeHost& h, FakeRecords&) {
+             h.FailAt(L"App.ActiveDocument", Error(-2147467259, L"no document"), 3);
+         },
+         {L"App.ActiveDocument", L"App.FullName", L"App.FullName", L"App.Documents",
+          L"Documents.Add(" + TemplateFile + L")", PutBackProxyNotice, L"Doc.Close(False)"},
+         std::nullopt},
+        {"a record left by a run ended from outside",
+         [&](FakeHost& h, FakeRecords& r) {
+             r.values[hostName] = 1;
+             h.On(L"Doc.GetVariable", [](auto&) { return Variant(std::int16_t{0}); });
+         },
+         PutBack, std::nullopt},
+        {"a put back that fails",
+         [](FakeHost& h, FakeRecords&) { h.FailAt(PutBackProxyNotice, Error(-2147467259, L"no")); },
+         PutBack, 1},
+        {"a record that cannot be written", [](FakeHost&, FakeRecords& r) { r.readOnly = true; },
+         PutBack, std::nullopt},
+        {"the host gone",
+         [](FakeHost& h, FakeRecords&) {
+             h.FailAt(L"Drawing.PurgeAll()", Error(-2147417848, L"disconnected"));
+         },
+         {},
+         1},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        Journal j;
+        FakeHost h(j);
+        FakeView v(j);
+        v.windows.insert(h.caption);
+        FakeRecords r(j);
+        MemoryDrawingList l;
+        l.AddItem(L"C:\\d\\a.dwg");
+        row.setUp(h, r);
+        const bool recordedBefore = !r.values.empty();
+        Host() = HostSession{};
+        RunBatchPurge(h, l, v, files, r);
+        Host() = HostSession{};
+        EXPECT_EQ(std::count(j.begin(), j.end(), KeepRecord), recordedBefore ? 0 : 1);
+        const auto endTime = std::find(j.begin(), j.end(), L"Label5=10:00:01");
+        if (!row.end.empty()) {
+            ASSERT_NE(endTime, j.end());
+            EXPECT_EQ(Journal(endTime + 1, j.end()), row.end);
+        }
+        EXPECT_EQ(std::count(j.begin(), j.end(), PutBackProxyNotice), row.end.empty() ? 0 : 1);
+        EXPECT_EQ(r.Find(hostName), row.recorded);
+    }
+}
+
+// What the open-document check learns holds for the run: whether the host
+// counts its documents from 1 (asked once), and the final path of each open
+// document's file (looked up once, however many drawings are listed).
+TEST_F(PurgeRunTest, TheOpenDocumentsAreLearntOnceARun) {
+    host.firstItem = 1;
+    host.UserOpens(L"E:\\share\\x.dwg");
+    for (const wchar_t* p : {L"C:\\d\\1.dwg", L"C:\\d\\2.dwg", L"C:\\d\\3.dwg"})
+        list.AddItem(p);
+    Run();
+    EXPECT_EQ(list.ListCount(), 0);
+    EXPECT_EQ(Count(L"Documents.Item(0)"), 1);
+    EXPECT_EQ(Count(L"Documents.Item(1)"), 3);
+    EXPECT_EQ(Count(L"Documents.Item(2)"), 4); // the end of the count, asked once more
+    EXPECT_EQ(Count(L"Item1.FullName"), 3);
+    EXPECT_EQ(files.finalReads[L"E:\\share\\x.dwg"], 1);
+    EXPECT_EQ(files.finalReads[L"C:\\d\\2.dwg"], 1);
+}
+
 TEST_F(PurgeRunStop, NoneForAFailedTemplate) {
     host.FailAt(L"Documents.Add(" + TemplateFile + L")", Error(-2147352567, L"template not found"));
     EXPECT_EQ(Run(), std::nullopt);
@@ -778,12 +889,22 @@ TEST_F(PurgeRunTest, PathsLoseLeadingAndTrailingSpacesOnly) {
     EXPECT_EQ(list.ListCount(), 0);
 }
 
+// ... and saved the second time only where that purge changed something.
 TEST_F(PurgeRunTest, TheSamePathTwiceIsPurgedTwice) {
     list.AddItem(L"C:\\d\\same.dwg");
     list.AddItem(L"C:\\d\\same.dwg");
+    host.On(L"Documents.Open", [&](auto& a) { // clean once purged
+        host.modified = 0;
+        if (!host.opened.empty())
+            host.clean.insert(host.opened.back());
+        host.opened.push_back(std::get<std::wstring>(a.at(0)));
+        return Variant(host.drawing);
+    });
     Run();
     EXPECT_EQ(host.opened, (std::vector<std::wstring>{L"C:\\d\\same.dwg", L"C:\\d\\same.dwg"}));
-    EXPECT_EQ(Count(L"Drawing.Close(True)"), 2);
+    EXPECT_EQ(Count(L"Drawing.PurgeAll()"), 2);
+    EXPECT_EQ(Count(L"Drawing.Close(True)"), 1);
+    EXPECT_EQ(Count(L"Drawing.Close(False)"), 1);
     EXPECT_EQ(Count(L"Label1=" + ProgressText(2, 2)), 1);
 }
 
