@@ -5,6 +5,7 @@
 // Every test starts and ends with no host process running.
 #include "batch/Form3.h"
 
+#include "app/AutomationError.h"
 #include "app/Module1.h"
 #include "mainwindow/varnofrm.h"
 #include "platform/App.h"
@@ -35,6 +36,8 @@ using test::MessageBoxInfo;
 using test::StandInHost;
 
 const std::wstring Progress2of3 = L"正在清理第 2 页   共 3 页";
+// The drawing a run in a child process works on, to be ended from outside.
+constexpr wchar_t KilledRunVariable[] = L"VARNO_TEST_KILLED_RUN";
 const std::wstring CompletedText = L"批量清理完成 双击窗口返回";
 
 std::wstring VcadExe() {
@@ -107,7 +110,10 @@ class HostRun : public testing::Test {
     void TearDown() override {
         boxes.Stop();
         Form3::Instance().Unload();
-        // host's destructor quits every host still running.
+        // host's destructor quits every host still running. A run that could
+        // not put the proxy notice back (its host gone) left its record,
+        // which the next test's run would find.
+        records.Remove(VcadExe());
     }
 
     ListBoxList& list() { return main.DrawingList2(); }
@@ -872,6 +878,44 @@ TEST_F(HostRun, ABusyHostIsWaitedForAndTheRunSucceeds) {
     EXPECT_TRUE(boxes.Boxes().empty());
 }
 
+// A run ended from outside (its process killed while the host purges)
+// leaves the user's PROXYNOTICE turned off in the host, and the user's value
+// on disk; the next run for that host puts that value back, and the record
+// goes.
+TEST_F(HostRun, AKilledRunsProxyNoticeIsPutBackByTheNextRun) {
+    test::ChildProcess cad(VcadExe()); // the user's, which outlives the run
+    ASSERT_TRUE(cad.WaitForWindow(vcad::Caption));
+    const std::wstring a = Drawing(L"a.dwg");
+    Switch("slow-purge=2\n");
+    SetEnvironmentVariableW(KilledRunVariable, a.c_str());
+    {
+        test::ChildProcess child(test::ThisExe(), L"--gtest_filter=KilledRunChild.*",
+                                 host.Path(L"child.txt"));
+        SetEnvironmentVariableW(KilledRunVariable, nullptr);
+        ASSERT_TRUE(child.Started());
+        test::PumpMessagesFor(60000, [&] { return Count(L"PurgeAll|@" + a) > 0; });
+        ASSERT_EQ(Count(L"PurgeAll|@" + a), 1);
+    } // ended from outside, inside PurgeAll
+    const AutoRef app = TheAutomation().AttachRunning(vcad::ProgId);
+    const std::wstring fullName = TextOf(app->Get(L"FullName"));
+    const auto proxyNotice = [&] {
+        return IntegerOf(CallTarget(app->Get(L"ActiveDocument"))
+                             .Call(L"GetVariable", {std::wstring(L"PROXYNOTICE")}));
+    };
+    EXPECT_EQ(proxyNotice(), 0);
+    EXPECT_EQ(records.Find(fullName), 1);
+
+    RecordingView view;
+    RunBatchPurge(TheAutomation(), list(), view, files, records);
+    EXPECT_TRUE(InOrder({L"SendCommand|PROXYNOTICE 0\\r|@Drawing1.dwg",
+                         L"SendCommand|PROXYNOTICE 0\\r|@Drawing2.dwg",
+                         L"SetVariable|PROXYNOTICE|1|@Drawing2.dwg"}));
+    EXPECT_EQ(proxyNotice(), 1);
+    EXPECT_EQ(records.Find(fullName), std::nullopt);
+    EXPECT_TRUE(boxes.Boxes().empty());
+    EXPECT_FALSE(StandInHost::EndAll()); // quits it before its handle goes
+}
+
 TEST_F(HostRun, AHostKilledInTheMiddleIsAFailureAndNothingIsLost) {
     Switch("crash-open=2.dwg\n");
     const std::wstring a = Drawing(L"1.dwg"), b = Drawing(L"2.dwg", "second\n"),
@@ -900,6 +944,21 @@ TEST_F(HostRun, AHostKilledInTheMiddleIsAFailureAndNothingIsLost) {
     EXPECT_TRUE(Saved(b));
     EXPECT_TRUE(Saved(c));
     EXPECT_EQ(list().ListCount(), 0);
+}
+
+// The child of AKilledRunsProxyNoticeIsPutBackByTheNextRun: a run over the
+// drawing the variable names, which the parent ends from outside.
+TEST(KilledRunChild, RunsUntilItIsEnded) {
+    wchar_t drawing[MAX_PATH] = {};
+    if (!GetEnvironmentVariableW(KilledRunVariable, drawing, MAX_PATH))
+        GTEST_SKIP() << "runs in the child process of HostRun.AKilledRuns...";
+    varnofrm& main = varnofrm::Instance();
+    main.Show();
+    main.DrawingList2().AddItem(drawing);
+    Win32PurgeView view(main);
+    Win32DrawingFiles files;
+    Win32ProxyNoticeRecords records;
+    RunBatchPurge(TheAutomation(), main.DrawingList2(), view, files, records);
 }
 
 } // namespace
