@@ -7,6 +7,7 @@
 #include <iterator>
 #include <map>
 #include <set>
+#include <utility>
 
 namespace varno {
 
@@ -19,6 +20,15 @@ void AddIfDrawing(std::wstring path, FoundDrawings& found) {
         ++found.tooLong;
     else
         found.drawings.push_back(std::move(path));
+}
+
+// The drive a full path lies on: "D:", or "\\server\share" for a UNC path.
+std::wstring_view DriveOf(std::wstring_view path) {
+    const bool unc = path.starts_with(L"\\\\");
+    size_t end = path.find(L'\\', unc ? 2 : 0); // after the drive, or after the server
+    if (unc && end != std::wstring_view::npos)
+        end = path.find(L'\\', end + 1); // after the share
+    return path.substr(0, end);
 }
 
 struct Search {
@@ -40,6 +50,10 @@ struct Search {
         std::wstring path;
         bool link = false;
         bool shared = false; // two paths without a link have it: it tells nothing
+        // Links not followed because they lead here: they count as unread
+        // once two paths on one drive show the identity shared, since then
+        // they may have led elsewhere.
+        int linksPassed = 0;
     };
     std::map<FolderId, Walked> byId;
     // Folders without a usable identity (none, a zero one, a shared one),
@@ -54,15 +68,24 @@ struct Search {
             auto [first, fresh] = byId.try_emplace(*id, Walked{folder.path, folder.link});
             if (fresh)
                 return Visit::Walk;
-            if (!first->second.shared) {
-                // The same folder on its own path again, or where a link leads.
-                if (first->second.path == folder.path || folder.link || first->second.link)
+            Walked& walked = first->second;
+            // Two different paths without a link: a file system that gives
+            // folders no IDs of their own (a redirector, FUSE, a NAS), or
+            // cloned disks. A path cannot loop without a link. Cloned disks
+            // keep the IDs of each apart; within one drive the identity tells
+            // nothing, not even where a link led.
+            const bool plainPaths = !folder.link && !walked.link && walked.path != folder.path;
+            if (plainPaths && DriveOf(walked.path) == DriveOf(folder.path))
+                found.unreadFolders += std::exchange(walked.linksPassed, 0);
+            if (!walked.shared) {
+                if (!plainPaths) {
+                    // The same folder on its own path again, or where a link leads.
+                    if (folder.link && walked.path != folder.path)
+                        ++walked.linksPassed;
                     return Visit::Skip;
-                // Two different paths without a link: a file system that gives
-                // folders no IDs of their own (a redirector, FUSE, a NAS), or
-                // cloned disks. A path cannot loop without a link.
-                first->second.shared = true;
-                byPath.insert(first->second.path);
+                }
+                walked.shared = true;
+                byPath.insert(walked.path);
             }
         }
         // A link met in a walk whose folder cannot be told apart from the

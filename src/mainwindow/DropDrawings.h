@@ -34,8 +34,11 @@ struct FoundDrawings {
 // drawing, then the drawings of each dropped folder, depth first. Inside a
 // folder, entries that are hidden and system at once are passed over; what
 // the user dropped is taken as it is. Every folder is walked once, however
-// many links lead to it, so no loop of links goes on. A stop request ends the
-// search at the next folder; what it returns then is of no use.
+// many links lead to it, so no loop of links goes on. Where folder IDs turn
+// out not to tell folders apart, the links met in a walk are not followed
+// and count among the unread folders, also those met before that came out.
+// A stop request ends the search at the next folder; what it returns then is
+// of no use.
 FoundDrawings CollectDrawings(FolderReader& folders, std::span<const std::wstring> dropped,
                               std::stop_token stop = {});
 

@@ -31,6 +31,13 @@ namespace varno {
 //   reach (below a shorter neighbour, say); a window one of whose rows lies
 //   beside the neighbour does not dock there.
 //
+// When the monitors change, a window docked on the former desktop, or one
+// that now stands at a seam, is placed again (PlaceAgainAfterDisplayChange):
+// a laptop's screen edge where the window was docked becomes a seam when a
+// monitor is connected beside it, and the window would stay in full view on
+// the new monitor; a monitor taken away takes the edge the window was docked
+// at with it.
+//
 // With one monitor every edge of it is an edge of the desktop, and the tick
 // computes exactly what it computes with the screen alone: the same edges (0
 // and the screen width), the same sums in the same order.
@@ -133,6 +140,20 @@ DockAction DockTick(const DockInput& in) {
     if (e.atRight && right >= e.right)
         return {DockWrite::Left, e.right - in.width + OverhangTwips, true};
     return {};
+}
+
+bool PlaceAgainAfterDisplayChange(const DockInput& before, const DockInput& after) {
+    if (after.windowState == WindowState::Minimised)
+        return false;
+    // Behind an edge where it docked: docked, or brought back from there.
+    const DockEdges was = EdgesAt(before);
+    if ((was.atTop && before.top < was.top) || (was.atLeft && before.left < was.left) ||
+        (was.atRight && before.left + before.width > was.right))
+        return true;
+    const DockEdges now = EdgesAt(after);
+    return (!now.atTop && after.rect.top <= now.topPixels + EdgeDistancePixels) ||
+           (!now.atLeft && after.rect.left <= now.leftPixels + EdgeDistancePixels) ||
+           (!now.atRight && now.right - RightEdgeDistanceTwips <= after.left + after.width);
 }
 
 } // namespace varno

@@ -89,4 +89,13 @@ constexpr bool CursorOver(const PointPx& p, const RectPx& r) {
 // (EdgesAt). A minimised window is left alone.
 DockAction DockTick(const DockInput& in);
 
+// After a change of the monitors (WM_DISPLAYCHANGE): whether the window is to
+// be placed again (CenterForm1), to dock at its monitor's edge as after a
+// start. So it is when it was docked on the former desktop, behind an edge of
+// it, or when it stands at what is now a seam: at an edge of its monitor, as
+// near as the tick docks at, beyond which another monitor continues. Both
+// inputs read the same window, before with the former monitors and screen,
+// after with the new ones. A minimised window is left alone.
+bool PlaceAgainAfterDisplayChange(const DockInput& before, const DockInput& after);
+
 } // namespace varno

@@ -202,8 +202,14 @@ void PromoForm::OnMouseUp(POINT client) {
 void PromoForm::OnDisplayChange() {
     // The screen and the monitors change only with the display settings;
     // reading them on every docking tick would cost trips to the window server.
-    screen_ = TheScreen();
-    monitors_ = DesktopMonitors();
+    // A window docked on the former desktop, or standing at what is now a
+    // seam, is placed as at its load, and docks from there.
+    const Screen formerScreen = std::exchange(screen_, TheScreen());
+    const std::vector<RectPx> formerMonitors = std::exchange(monitors_, DesktopMonitors());
+    const DockInput before = FormDocking(*this, formerScreen, formerMonitors).ReadDockInput();
+    if (PlaceAgainAfterDisplayChange(before,
+                                     FormDocking(*this, screen_, monitors_).ReadDockInput()))
+        CenterForm1(*this, screen_, kind_.side, monitors_);
 }
 
 void PromoForm::OnDestroy() {

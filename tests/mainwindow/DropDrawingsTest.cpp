@@ -184,13 +184,19 @@ TEST(CollectDrawings, EveryFolderIsWalkedWhateverIdsTheFileSystemGives) {
     using Ids = FakeFolders::Ids;
     const struct {
         Ids ids;
-        int unread; // the links met in a walk that cannot be told apart
-    } rows[] = {{Ids::Own, 0}, {Ids::One, 2}, {Ids::Zero, 2}, {Ids::None, 2}};
+        bool linkFirst; // D:\t lists its link back to itself first, and no other link
+        int unread;     // the links met in a walk that cannot be told apart
+    } rows[] = {{Ids::Own, false, 0},  {Ids::One, false, 2}, {Ids::Zero, false, 2},
+                {Ids::None, false, 2}, {Ids::Own, true, 0},  {Ids::One, true, 1}};
     for (const auto& row : rows) {
         SCOPED_TRACE(testing::Message() << "row " << (&row - rows));
         FakeFolders disk;
         disk.ids = row.ids;
-        disk.Folder(L"D:\\t", {F(L"a.dwg"), D(L"sub"), Link(L"up"), Link(L"again"), D(L"other")});
+        if (row.linkFirst) // met before sub shows the identity shared
+            disk.Folder(L"D:\\t", {Link(L"up"), F(L"a.dwg"), D(L"sub"), D(L"other")});
+        else
+            disk.Folder(L"D:\\t",
+                        {F(L"a.dwg"), D(L"sub"), Link(L"up"), Link(L"again"), D(L"other")});
         disk.Folder(L"D:\\t\\sub", {F(L"s.dwg"), D(L"deeper")});
         disk.Folder(L"D:\\t\\sub\\deeper", {F(L"d.dwg")});
         disk.Folder(L"D:\\t\\other", {F(L"o.dwg")});

@@ -17,6 +17,10 @@ struct Case {
     const char* name;
     DockInput in;
     DockAction expected;
+    // The monitors before in's, where the row changes them: whether the
+    // window is placed again then.
+    std::span<const RectPx> former{};
+    bool placedAgain = false;
 };
 
 std::ostream& operator<<(std::ostream& os, const Case& c) {
@@ -117,6 +121,11 @@ TEST_P(DockTickTable, DecidesTheOneWrite) {
         EXPECT_FLOAT_EQ(a.value, c.expected.value);
     }
     EXPECT_EQ(a.show, c.expected.show);
+    if (!c.former.empty()) {
+        DockInput before = c.in;
+        before.monitors = c.former;
+        EXPECT_EQ(PlaceAgainAfterDisplayChange(before, c.in), c.placedAgain);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(EdgeDocking, DockTickTable, testing::ValuesIn(DockCases),
@@ -164,12 +173,16 @@ DockInput On(std::span<const RectPx> monitors, PointPx cursor, RectPx rect, floa
 }
 
 // Only an edge of the desktop, beyond which no monitor continues where the
-// window is, docks the window and brings it back.
+// window is, docks the window and brings it back. When the monitors change,
+// a window docked before or standing at a seam now is placed again.
 const Case LayoutCases[] = {
     {"RightNeighbourMainRightEdgeIsNoEdge",
      On(RightNeighbour, {600, 900}, At(1149, 138), 17235, 2070), Nothing},
-    {"RightNeighbourAcrossTheSeamIsNotBroughtBack",
-     On(RightNeighbour, {1278, 300}, At(1277, 138), 19155, 2070), Nothing},
+    // Docked at the main monitor's right edge, where a monitor is connected
+    // then: the mouse does not bring it back across the seam, but it is
+    // placed again.
+    {"RightNeighbourAcrossTheSeamIsPlacedAgain",
+     On(RightNeighbour, {1278, 300}, At(1277, 138), 19155, 2070), Nothing, OneMonitor, true},
     {"RightNeighbourDocksAtTheDesktopsRightEdge",
      On(RightNeighbour, {600, 900}, At(2429, 138), 36435, 2070), Left(38400 - 40, false)},
     {"RightNeighbourBroughtBackThere", On(RightNeighbour, {2559, 300}, At(2557, 138), 38355, 2070),
@@ -187,12 +200,20 @@ const Case LayoutCases[] = {
      Top(40 - H, false)},
     {"AboveDocksAtTheUpperMonitorsTop", On(HalfAbove, {600, 900}, At(700, -1022), 10500, -15330),
      Top(-15360 + 40 - H, false)},
-    {"AboveAcrossTheSeamIsNotBroughtBack", On(HalfAbove, {750, 1}, At(700, -606), 10500, -9090),
-     Nothing},
+    {"AboveAcrossTheSeamIsPlacedAgain", On(HalfAbove, {750, 1}, At(700, -606), 10500, -9090),
+     Nothing, OneMonitor, true},
     {"ShortNeighbourLastRowBesideIt", On(ShortNeighbour, {600, 900}, At(1789, 511), 26835, 7665),
      Nothing},
     {"ShortNeighbourFirstRowBelowIt", On(ShortNeighbour, {600, 900}, At(1789, 512), 26835, 7680),
      Left(28800 - 40, false)},
+    // One monitor, then two; two, then one.
+    {"RightNeighbourAddedAtTheSeamIsPlacedAgain",
+     On(RightNeighbour, {600, 900}, At(1149, 138), 17235, 2070), Nothing, OneMonitor, true},
+    {"RightNeighbourAddedAtTheLeftEdgeStays", On(RightNeighbour, {50, 400}, At(0, 138), 0, 2070),
+     Nothing, OneMonitor, false},
+    {"RightNeighbourRemovedDockedThereIsPlacedAgain",
+     On(OneMonitor, {600, 900}, At(2557, 138), 38355, 2070), Left(SW - 40, false), RightNeighbour,
+     true},
     // A failed GetWindowRect: the main monitor's top, as on one screen.
     {"ZeroRecordsDockAtTheMainTop", On(LeftNeighbour, {0, 0}, {}, 0, 0), Top(40 - H, false)},
 };
