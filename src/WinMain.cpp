@@ -1,5 +1,6 @@
 // The program's entry: the user-interface thread is a single-threaded
-// apartment, and the main window is the start-up object. This file sits above
+// apartment, the CAD host is called on a thread of its own, and the main
+// window is the start-up object. This file sits above
 // every folder of src/: it is the one place that knows them all.
 #include <windows.h>
 
@@ -7,22 +8,22 @@
 #include "app/Ui.h"
 #include "mainwindow/varnofrm.h"
 #include "platform/App.h"
+#include "platform/HostThread.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     // The thread's OLE session is this scope. What holds COM references ends
     // inside it, in this order: the windows, with the browser controls and
     // drop targets (the message loop returns when the last form has gone);
-    // then the host session, whose references to the CAD host go only now;
+    // then the host thread, which releases the host session, whose
+    // references to the CAD host it made, and ends its own OLE session;
     // then OLE itself. "  退   出" ends the process at once instead, and the
     // system drops every reference with it.
     const varno::win::UiThread ui;
-    if (!ui) {
+    const varno::win::HostThread host;
+    if (!ui || !host) {
         varno::win::TheMessageBoxes().Show(varno::CannotStartText, varno::MsgCritical,
                                            varno::ErrorTitle);
         return 1;
     }
-    const int code =
-        varno::win::RunProgram(varno::win::varnofrm::Instance(), varno::CannotStartText);
-    varno::Host() = varno::HostSession{};
-    return code;
+    return varno::win::RunProgram(varno::win::varnofrm::Instance(), varno::CannotStartText);
 }

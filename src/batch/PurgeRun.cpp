@@ -307,6 +307,7 @@ struct RunState {
     RunState(DrawingFiles& files, ProxyNoticeRecords& records)
         : proxyNotice(records), openDocuments(files) {}
     int current = -1;
+    std::optional<int> stoppedAt; // the first drawing not done after a stop
     ProxyNotice proxyNotice;
     OpenDocuments openDocuments;
 };
@@ -382,6 +383,12 @@ void Purge(AutomationRuntime& runtime, DrawingList& list, PurgeView& view, Drawi
 
     const int last = list.ListCount() - 1;
     for (int i = 0; i <= last; ++i) {
+        if (view.StopRequested()) {
+            run.stoppedAt = i;
+            view.SetProgress(StoppedText);
+            view.SetEndTime(view.TimeOfDay());
+            return;
+        }
         run.current = i;
         view.SetProgress(ProgressText(i + 1, list.ListCount()));
         view.RefreshProgress();
@@ -413,7 +420,7 @@ std::optional<int> RunBatchPurge(AutomationRuntime& runtime, DrawingList& list, 
         });
     }
     if (!failure)
-        return std::nullopt;
+        return run.stoppedAt;
     const std::optional<int> stop = run.current >= 0 ? std::optional(run.current) : std::nullopt;
     const std::wstring drawing = stop ? TrimSpaces(list.List(*stop)) : std::wstring();
     view.Show(FailureText(failure->Number(), ReasonOf(*failure),

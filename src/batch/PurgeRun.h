@@ -11,6 +11,7 @@
 #include "app/Ui.h"
 #include "batch/OpenDocuments.h"
 #include "batch/ProxyNotice.h"
+#include "batch/StopRequest.h"
 
 #include <cstdint>
 #include <optional>
@@ -45,6 +46,9 @@ class PurgeView : public MessageBoxes {
     virtual void RefreshProgress() = 0;
     // The time of day in the system's time format.
     virtual std::wstring TimeOfDay() = 0;
+    // The user asked to stop the run (StopRequest); waits while the user is
+    // being asked. The run asks before each drawing.
+    virtual bool StopRequested() { return false; }
 };
 
 // The progress window's design text, shown until the run writes its first
@@ -131,7 +135,9 @@ std::wstring ReasonOf(const Error& failure);
 // the list and reports a failure in one message box of the view, which says
 // which drawing and why. Never raises. After a failure while a drawing was
 // being worked on, the result is that entry's index, so the main window can
-// point the user at it; after a complete run, or a failure before the first
+// point the user at it; after a stop the user asked for, the index of the
+// first drawing not done (StoppedText shows, with the end time, and the list
+// keeps its entries); after a complete run, or a failure before the first
 // drawing (the host, the template), nothing.
 //
 // The template is the host's TEMPLATE\acad.dwt where that file exists (the

@@ -11,18 +11,17 @@
 namespace varno::win {
 
 void varnofrm::BatchPurge() {
-    // The host may take a minute to start with this window still on screen,
-    // and COM serves messages in every wait: nothing the user does here acts
-    // until the run has returned (OnCommand and OnDropFiles do nothing while
-    // the window is disabled).
+    // The host may take a minute to start with this window still on screen:
+    // nothing the user does here acts until the run has returned (OnCommand
+    // and OnDropFiles do nothing while the window is disabled). The run
+    // works on the host thread, and this thread answers the progress window
+    // meanwhile.
     const InputClosed closed(*this);
-    Form3::RunWorking working(Form3::Instance());
     Win32PurgeView view(*this);
     Win32DrawingFiles files;
     Win32ProxyNoticeRecords records;
     // The drawing the run stopped at is what the user sees first on coming back.
-    if (const std::optional<int> failed =
-            RunBatchPurge(TheAutomation(), list_, view, files, records))
+    if (const std::optional<int> failed = RunPurge(TheAutomation(), list_, view, files, records))
         list_.SelectOnly(*failed);
 }
 

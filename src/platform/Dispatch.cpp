@@ -72,6 +72,26 @@ template <class Call> HRESULT Retrying(Call&& call) {
     }
 }
 
+thread_local CallObserver* t_observer = nullptr;
+
+// One call to the server, as the thread's observer sees it.
+class ObservedCall {
+  public:
+    ObservedCall() : observer_(t_observer) {
+        if (observer_)
+            observer_->CallStarted();
+    }
+    ~ObservedCall() {
+        if (observer_)
+            observer_->CallEnded();
+    }
+    ObservedCall(const ObservedCall&) = delete;
+    ObservedCall& operator=(const ObservedCall&) = delete;
+
+  private:
+    CallObserver* observer_;
+};
+
 // Some SDKs declare the source of VariantCopyInd and VariantChangeType
 // without const; neither changes it.
 VARIANTARG* Source(const VARIANT& v) {
@@ -242,7 +262,12 @@ void ThrowAutomationError(HRESULT hr, const EXCEPINFO* info) {
 
 DispatchObject::DispatchObject(ComPtr<IDispatch> dispatch) : dispatch_(std::move(dispatch)) {}
 
+void ObserveCalls(CallObserver* observer) {
+    t_observer = observer;
+}
+
 Variant DispatchObject::Invoke(std::wstring_view member, WORD flags, VariantArray& args, bool put) {
+    const ObservedCall observed;
     std::wstring name(member);
     LPOLESTR names[] = {name.data()};
     DISPID id = DISPID_UNKNOWN;
@@ -312,6 +337,7 @@ bool ComAutomation::IsRegistered(std::wstring_view progId) {
 }
 
 AutoRef ComAutomation::AttachRunning(std::wstring_view progId) {
+    const ObservedCall observed;
     const CLSID clsid = ClassOf(progId);
     ComPtr<IUnknown> unknown;
     const HRESULT hr = Retrying([&] { return GetActiveObject(clsid, nullptr, unknown.Put()); });
@@ -321,6 +347,7 @@ AutoRef ComAutomation::AttachRunning(std::wstring_view progId) {
 }
 
 AutoRef ComAutomation::Launch(std::wstring_view progId) {
+    const ObservedCall observed;
     const CLSID clsid = ClassOf(progId);
     ComPtr<IUnknown> unknown;
     const HRESULT hr = Retrying([&] {

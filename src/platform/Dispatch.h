@@ -51,6 +51,19 @@ class ComAutomation : public AutomationRuntime {
 };
 AutomationRuntime& TheAutomation();
 
+// Told of the automation calls one thread makes (attaching and launching
+// included): as each starts, and as it ends.
+class CallObserver {
+  public:
+    virtual void CallStarted() = 0;
+    virtual void CallEnded() = 0;
+
+  protected:
+    ~CallObserver() = default;
+};
+// The calling thread's observer from now on; nullptr for none.
+void ObserveCalls(CallObserver* observer);
+
 // Values across the boundary. Results of other kinds than the five of
 // varno::Variant come back as text when the system can convert them.
 void ToVariant(const Variant& value, VARIANT& out);

@@ -522,6 +522,8 @@ LRESULT Form::OnMessage(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_COMMAND:
         if (lp) // from a control
             OnCommand(LOWORD(wp), HIWORD(wp));
+        else if (LOWORD(wp) == IDCANCEL) // the dialog keys' Esc
+            OnEscape();
         return 0;
     case WM_TIMER:
         OnTimer(static_cast<int>(wp));

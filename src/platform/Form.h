@@ -113,6 +113,7 @@ class Form : public Window {
     virtual void Form_DblClick() {} // WM_LBUTTONDBLCLK
     // WM_COMMAND from a control: BN_CLICKED, LBN_DBLCLK, STN_CLICKED, STN_DBLCLK.
     virtual void OnCommand(int /*id*/, int /*code*/) {}
+    virtual void OnEscape() {} // Esc in the form (IDCANCEL from no control)
     virtual void OnTimer(int /*id*/) {}
     virtual void OnPaint(HDC /*dc*/) {}           // WM_PAINT, inside BeginPaint/EndPaint
     virtual void OnMouseDown(POINT /*client*/) {} // WM_LBUTTONDOWN

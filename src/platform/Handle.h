@@ -65,6 +65,7 @@ using UniqueFind = UniqueAny<HANDLE, &::FindClose, -1>;   // FindFirstFileExW
 using UniqueGlobal = UniqueAny<HGLOBAL, &::GlobalFree>;
 using UniqueHook = UniqueAny<HHOOK, &::UnhookWindowsHookEx>;
 using UniqueDrop = UniqueAny<HDROP, &::DragFinish>; // the HDROP of WM_DROPFILES
+using UniqueEvent = UniqueAny<HANDLE, &::CloseHandle>; // CreateEventW
 
 // A storage medium that a data object filled (IDataObject::GetData, through
 // Put), released with ReleaseStgMedium when it goes. Empty, it holds

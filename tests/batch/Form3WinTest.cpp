@@ -135,24 +135,51 @@ TEST_F(ProgressWindow, ACloseActsLikeADoubleClick) {
     }
 }
 
-// While a run works it writes to the window: neither a close nor a
-// double-click takes it away.
-TEST_F(ProgressWindow, WhileARunWorksClosesAndDoubleClicksAreIgnored) {
+// While a run works, a close (WM_CLOSE, Alt+F4), a double-click and Esc each
+// ask whether to stop it, in a box the window owns: No goes on, Yes asks the
+// run to stop and says so. Once the run has returned, a close goes back.
+TEST_F(ProgressWindow, WhileARunWorksEachWayOutAsksWhetherToStop) {
     varnofrm& main = varnofrm::Instance();
     main.Hide();
     HWND h = form.hWnd();
-    test::AfterSentMessage closes(
-        [h](HWND w, UINT m, WPARAM, LPARAM) { return w == h && m == WM_CLOSE; }, {});
+    const std::pair<const char*, std::function<void()>> ways[] = {
+        {"WM_CLOSE", [&] { SendMessageW(h, WM_CLOSE, 0, 0); }},
+        {"double-click", [&] { SendMessageW(h, WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(2, 2)); }},
+        {"Esc",
+         [&] {
+             SetForegroundWindow(h);
+             test::PressKey(VK_ESCAPE);
+         }},
+        {"Alt+F4",
+         [&] {
+             SetForegroundWindow(h);
+             test::PressKey(VK_F4, true);
+         }},
+    };
+    Win32PurgeView view(main);
     {
-        Form3::RunWorking working(form);
-        SendMessageW(h, WM_CLOSE, 0, 0);
-        SendMessageW(h, WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(2, 2));
-        SetForegroundWindow(h);
-        test::PressKey(VK_F4, true);
-        test::PumpMessagesFor(3000, [&] { return closes.Count() == 2 || !form.IsLoaded(); });
-        EXPECT_EQ(closes.Count(), 2); // both closes arrived
-        EXPECT_TRUE(form.IsVisible());
-        EXPECT_FALSE(main.IsVisible());
+        const Form3::RunWorking working(form, view);
+        for (const auto& [name, way] : ways) {
+            SCOPED_TRACE(name);
+            const bool last = std::string_view(name) == "Alt+F4";
+            test::MessageBoxInfo box;
+            test::DialogWatcher answer(std::wstring(AppTitle), [&](HWND b) {
+                Sleep(50);
+                box = test::ReadMessageBox(b);
+                PostMessageW(b, WM_COMMAND, last ? IDYES : IDNO, 0);
+            });
+            way();
+            test::PumpMessagesFor(3000, [&] { return !box.text.empty(); });
+            EXPECT_TRUE(answer.Join());
+            test::PumpMessagesFor(200);
+            EXPECT_EQ(box.text, StopQuestionText);
+            EXPECT_EQ(box.owner, h);
+            EXPECT_TRUE(box.hasIcon);
+            EXPECT_TRUE(form.IsVisible());
+            EXPECT_FALSE(main.IsVisible());
+            EXPECT_EQ(view.Stop().Stopping(), last);
+        }
+        EXPECT_EQ(form.ControlText(Form3::Label1), StoppingText);
     }
     SendMessageW(h, WM_CLOSE, 0, 0); // the run has returned
     EXPECT_FALSE(form.IsLoaded());

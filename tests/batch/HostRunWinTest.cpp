@@ -228,7 +228,7 @@ TEST_F(HostRun, ThreeDrawingsArePurgedAndSavedInListOrder) {
     for (const auto& p : {c, a, b})
         list().AddItem(p);
     RecordingView view;
-    RunBatchPurge(TheAutomation(), list(), view, files, records);
+    RunPurge(TheAutomation(), list(), view, files, records);
     EXPECT_EQ(view.label1,
               (std::vector<std::wstring>{L"正在清理第 1 页   共 3 页", Progress2of3,
                                          L"正在清理第 3 页   共 3 页", CompletedText}));
@@ -270,20 +270,16 @@ TEST_F(HostRun, Command9RunsTheWholeListAndADoubleClickReturns) {
 }
 
 // A close that arrives while the run works (here while it writes its first
-// progress text) is ignored, and the run goes on to the end; a close after
-// the run acts like the double-click. With WM_CLOSE and with Alt+F4.
-TEST_F(HostRun, ACloseWhileTheRunWorksIsIgnoredAndOneAfterItReturns) {
+// progress text) asks whether to stop, and No (the box collector's OK) goes
+// on to the end; a close after the run acts like the double-click. With
+// WM_CLOSE and with Alt+F4.
+TEST_F(HostRun, ACloseWhileTheRunWorksAsksAndOneAfterItReturns) {
     for (const bool altF4 : {false, true}) {
         SCOPED_TRACE(altF4 ? "Alt+F4" : "WM_CLOSE");
         const std::wstring a = Drawing(L"a.dwg"), b = Drawing(L"b.dwg");
         list().AddItem(a);
         list().AddItem(b);
-        test::AfterSentMessage closes(
-            [](HWND w, UINT m, WPARAM, LPARAM) {
-                return m == WM_CLOSE && w && w == Form3::Instance().hWnd();
-            },
-            {});
-        int closesDuringRun = -1;
+        const std::size_t boxesBefore = boxes.Boxes().size();
         test::AfterSentMessage firstProgress(
             [](HWND w, UINT m, WPARAM, LPARAM lp) {
                 return m == WM_SETTEXT && w && w == Form3::Instance().Control(Form3::Label1) &&
@@ -291,12 +287,12 @@ TEST_F(HostRun, ACloseWhileTheRunWorksIsIgnoredAndOneAfterItReturns) {
                        std::wstring_view(reinterpret_cast<const wchar_t*>(lp)) ==
                            L"正在清理第 1 页   共 2 页";
             },
-            [&] {
-                CloseProgress(altF4, [&] { return closes.Count() > 0; });
-                closesDuringRun = closes.Count();
-            });
+            [&] { CloseProgress(altF4, [&] { return boxes.Boxes().size() > boxesBefore; }); });
         ClickCommand9();
-        EXPECT_EQ(closesDuringRun, 1); // it came, during the run
+        const auto seen = boxes.Boxes();
+        ASSERT_EQ(seen.size(), boxesBefore + 1);
+        EXPECT_EQ(seen.back().text, StopQuestionText);
+        EXPECT_EQ(seen.back().owner, Form3::Instance().hWnd());
         EXPECT_TRUE(Saved(a));
         EXPECT_TRUE(Saved(b));
         ASSERT_TRUE(Form3::Instance().IsVisible());
@@ -307,7 +303,6 @@ TEST_F(HostRun, ACloseWhileTheRunWorksIsIgnoredAndOneAfterItReturns) {
         CloseProgress(altF4);
         EXPECT_FALSE(Form3::Instance().IsLoaded());
         EXPECT_TRUE(main.IsVisible());
-        EXPECT_TRUE(boxes.Boxes().empty());
     }
 }
 
@@ -906,7 +901,7 @@ TEST_F(HostRun, AKilledRunsProxyNoticeIsPutBackByTheNextRun) {
     EXPECT_EQ(records.Find(fullName), 1);
 
     RecordingView view;
-    RunBatchPurge(TheAutomation(), list(), view, files, records);
+    RunPurge(TheAutomation(), list(), view, files, records);
     EXPECT_TRUE(InOrder({L"SendCommand|PROXYNOTICE 0\\r|@Drawing1.dwg",
                          L"SendCommand|PROXYNOTICE 0\\r|@Drawing2.dwg",
                          L"SetVariable|PROXYNOTICE|1|@Drawing2.dwg"}));
@@ -958,7 +953,7 @@ TEST(KilledRunChild, RunsUntilItIsEnded) {
     Win32PurgeView view(main);
     Win32DrawingFiles files;
     Win32ProxyNoticeRecords records;
-    RunBatchPurge(TheAutomation(), main.DrawingList2(), view, files, records);
+    RunPurge(TheAutomation(), main.DrawingList2(), view, files, records);
 }
 
 } // namespace

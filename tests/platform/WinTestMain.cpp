@@ -5,18 +5,18 @@
 
 #include "app/Module1.h"
 #include "platform/App.h"
+#include "platform/HostThread.h"
 
 #include <gtest/gtest.h>
 
 int wmain(int argc, wchar_t** argv) {
     SetProcessDPIAware();
     const varno::win::UiThread ui;
-    // The DpiChild checks run only in the child processes that the HighDpi
-    // tests start at each DPI, which name them in their filter.
-    GTEST_FLAG_SET(filter, "-DpiChild.*");
+    const varno::win::HostThread host; // its end releases the host session
+    // The DpiChild and KilledRunChild checks run only in the child processes
+    // that the HighDpi and HostRun tests start, which name them in their
+    // filter.
+    GTEST_FLAG_SET(filter, "-DpiChild.*:KilledRunChild.*");
     testing::InitGoogleTest(&argc, argv);
-    const int rc = RUN_ALL_TESTS();
-    // The host session a test left goes before the thread's OLE session.
-    varno::Host() = varno::HostSession{};
-    return rc;
+    return RUN_ALL_TESTS();
 }
