@@ -78,8 +78,9 @@ inline constexpr std::wstring_view NoHostWindowText = L"找不到 CAD 的窗口�
 // The run's message texts (ConnectHost's first box shows the system's own
 // description).
 inline constexpr std::wstring_view PurgeMessages[] = {
-    NeedsR2000Text,    BadOperationText,   OpenInHostText, ReadOnlyText,     TooOldFormatText,
-    FormatChangedText, DrawingMissingText, HostGoneText,   NoHostWindowText, NoCadProgramText};
+    NeedsR2000Text,   BadOperationText,  OpenInHostText,     ReadOnlyText,
+    TooOldFormatText, FormatChangedText, DrawingMissingText, HostGoneText,
+    NoHostWindowText, NoCadProgramText,  CadOutOfReachText};
 
 // "正在清理第 3 页   共 12 页"
 std::wstring ProgressText(int ordinal, int total);
