@@ -46,6 +46,8 @@ bool RunsInThisSession(const std::wstring& program) {
         return false;
     const std::wstring wanted = LongPath(program);
     const std::wstring_view name = FileName(wanted);
+    // A program registered without its folder is known by its name alone.
+    const bool nameOnly = name.size() == wanted.size();
     const UniqueSnapshot snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
     if (!snapshot)
         return false;
@@ -57,6 +59,8 @@ bool RunsInThisSession(const std::wstring& program) {
         if (!SameText(FileName(entry.szExeFile), name) ||
             !ProcessIdToSessionId(entry.th32ProcessID, &its) || its != session)
             continue;
+        if (nameOnly)
+            return true;
         const UniqueProcess process(
             OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, entry.th32ProcessID));
         wchar_t image[MAX_PATH * 4];
