@@ -104,6 +104,16 @@ class TimedRuntime : public AutomationRuntime {
     AutoRef Launch(std::wstring_view progId) override {
         return Wrap(Timed(time_, [&] { return win::TheAutomation().Launch(progId); }));
     }
+    bool IsLaunchable(std::wstring_view progId) override {
+        return win::TheAutomation().IsLaunchable(progId);
+    }
+    AutoRef AttachListed(std::wstring_view progId) override {
+        AutoRef listed = Timed(time_, [&] { return win::TheAutomation().AttachListed(progId); });
+        return listed ? Wrap(std::move(listed)) : listed;
+    }
+    bool IsProgramRunning(std::wstring_view progId) override {
+        return win::TheAutomation().IsProgramRunning(progId);
+    }
 
   private:
     AutoRef Wrap(AutoRef r) { return std::make_shared<TimedObject>(std::move(r), time_); }

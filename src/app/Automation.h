@@ -37,6 +37,20 @@ class AutomationRuntime {
     virtual bool IsRegistered(std::wstring_view progId) = 0;
     virtual AutoRef AttachRunning(std::wstring_view progId) = 0; // the running instance
     virtual AutoRef Launch(std::wstring_view progId) = 0;        // a new instance
+
+    // The program a launch of this identifier starts is on disk: its class
+    // has a local server, in either registry view, whose program file
+    // exists. An uninstalled program often leaves its identifier behind.
+    virtual bool IsLaunchable(std::wstring_view progId) = 0;
+    // A running application in the running object table whose class has
+    // this version-independent identifier: another version of the program
+    // than the one the identifier names, which attaching by it does not
+    // reach. Empty when none is listed or it cannot be reached.
+    virtual AutoRef AttachListed(std::wstring_view progId) = 0;
+    // The program a launch of this identifier starts already runs in the
+    // user's session, reachable or not (one running as administrator hides
+    // its running object from a program that is not).
+    virtual bool IsProgramRunning(std::wstring_view progId) = 0;
 };
 
 } // namespace varno

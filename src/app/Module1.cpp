@@ -2,6 +2,7 @@
 
 #include "app/AutomationError.h"
 
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
@@ -72,20 +73,33 @@ Connection ConnectHost(AutomationRuntime& runtime, MessageBoxes& boxes) {
     for (const CadHost& cad : CadHosts)
         if (runtime.IsRegistered(cad.progId))
             installed.push_back(cad.progId);
-    const bool none = installed.empty();
-    if (none)
-        installed.push_back(HostProgId);
+    std::vector<std::wstring_view> attachable = installed;
+    if (attachable.empty())
+        attachable.push_back(HostProgId);
 
     // The program the user has open is the one the run works with.
-    for (const std::wstring_view progId : installed) {
+    for (const std::wstring_view progId : attachable) {
         try {
             host.HostApp = runtime.AttachRunning(progId);
             return Connected(host);
         } catch (const Error&) {
         }
     }
+    for (const CadHost& cad : CadHosts) {
+        if (AutoRef app = runtime.AttachListed(cad.progId)) {
+            host.HostApp = std::move(app);
+            return Connected(host);
+        }
+    }
+
+    // An identifier whose program has gone counts for attaching only.
+    const auto launchable = std::find_if(installed.begin(), installed.end(),
+                                         [&](auto progId) { return runtime.IsLaunchable(progId); });
+    const bool none = launchable == installed.end();
+    if (!none && runtime.IsProgramRunning(*launchable))
+        return {host, Error(errnum::CantCreateObject, std::wstring(CadOutOfReachText))};
     try {
-        host.HostApp = runtime.Launch(installed.front());
+        host.HostApp = runtime.Launch(none ? HostProgId : *launchable);
     } catch (const Error& e) {
         boxes.Show(e.Description(), MsgOkOnly);
         return {host, none ? Error(e.Number(), std::wstring(NoCadProgramText)) : e};

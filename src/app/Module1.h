@@ -59,6 +59,9 @@ inline constexpr std::wstring_view HostProgId = CadHosts[0].progId;
 
 // Why no CAD program was reached when none is installed.
 inline constexpr std::wstring_view NoCadProgramText = L"没有找到可用的 CAD 程序。";
+// Why none was reached when the one to launch runs already, out of reach.
+inline constexpr std::wstring_view CadOutOfReachText =
+    L"CAD 已在运行，但无法连接（它可能以管理员身份运行）。";
 
 // What ConnectHost did: the session it filled (the one Host() gives), and the
 // failure that left it without a host of this run's own.
@@ -67,13 +70,21 @@ struct Connection {
     std::optional<Error> failure;
 };
 
-// Fills the host session with the user's CAD program: the first of CadHosts
-// that is running is attached to; with none running, the first that is
-// installed is launched (a failure there is that program's, and no other is
-// tried); with none installed, the first of the table is attached to and
-// launched as if it were. When that fails, shows the failure's description
-// (OK only, no icon, the application's title) and leaves the session as it
-// was; the failure is the launch's, or NoCadProgramText with none installed.
+// Fills the host session with the user's CAD program, the first found of:
+//  1. the first of CadHosts registered that is running, attached to by its
+//     identifier (with none registered, the first of the table);
+//  2. a running application in the running object table whose class has the
+//     identifier of a host of the table as its version-independent one (the
+//     user runs another version than the one registered last), in the
+//     table's order;
+//  3. the first of CadHosts that is launchable, launched. A failure there is
+//     that program's, and no other is tried. When its program runs already
+//     but could not be reached in 1 or 2, it is not launched again: the
+//     failure is CadOutOfReachText, and no box of a description shows;
+//  4. with none launchable, the first of the table launched as if it were.
+// When a launch fails, shows the failure's description (OK only, no icon,
+// the application's title) and leaves the session as it was; the failure is
+// the launch's, or NoCadProgramText with none launchable.
 // Then makes the host visible and captures its active document with the
 // document's model space, paper space and utility object; a failure there is
 // ignored and leaves its field unchanged. Never raises.

@@ -88,7 +88,8 @@ inline constexpr std::wstring_view NoHostWindowText = L"找不到 CAD 的窗口�
 inline constexpr std::wstring_view PurgeMessages[] = {
     NeedsR2000Text,     BadOperationText, OpenInHostText,    SameNameOpenText,
     ReadOnlyText,       TooOldFormatText, FormatChangedText, UnreadableAfterSaveText,
-    DrawingMissingText, HostGoneText,     NoHostWindowText,  NoCadProgramText};
+    DrawingMissingText, HostGoneText,     NoHostWindowText,  NoCadProgramText,
+    CadOutOfReachText};
 
 // "正在清理第 3 页   共 12 页"
 std::wstring ProgressText(int ordinal, int total);

@@ -68,6 +68,9 @@ template <class T> class ComPtr {
     T* p_ = nullptr;
 };
 
+// A string the COM allocator handed out (a moniker's display name).
+using CoTaskString = UniqueAny<LPOLESTR, &::CoTaskMemFree>;
+
 // A BSTR, freed when it goes.
 class Bstr : public UniqueAny<BSTR, &::SysFreeString> {
   public:

@@ -1,8 +1,11 @@
 #include "platform/Dispatch.h"
 
 #include "app/AutomationError.h"
+#include "platform/ServerRegistry.h"
+#include "platform/SessionProcesses.h"
 
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace varno::win {
@@ -328,12 +331,79 @@ CLSID ClassOf(std::wstring_view progId) {
         ThrowAutomationError(hr);
     return clsid;
 }
+
+std::optional<CLSID> RegisteredClass(std::wstring_view progId) {
+    const std::wstring id(progId);
+    CLSID clsid{};
+    if (FAILED(CLSIDFromProgID(id.c_str(), &clsid)))
+        return std::nullopt;
+    return clsid;
+}
+
+std::optional<std::wstring> ProgramOf(std::wstring_view progId) {
+    const std::optional<CLSID> clsid = RegisteredClass(progId);
+    return clsid ? LocalServerProgram(*clsid) : std::nullopt;
+}
+
+// The class an entry of the running object table stands for: an application
+// lists itself there with RegisterActiveObject, as the item moniker
+// "!{class}". Nothing for an entry of another kind (a document's file
+// moniker).
+std::optional<CLSID> ListedClass(IMoniker& moniker, IBindCtx& bind) {
+    CoTaskString name;
+    if (FAILED(moniker.GetDisplayName(&bind, nullptr, name.Put())) || !name ||
+        name.Get()[0] != L'!')
+        return std::nullopt;
+    CLSID clsid{};
+    if (FAILED(CLSIDFromString(name.Get() + 1, &clsid)))
+        return std::nullopt;
+    return clsid;
+}
 } // namespace
 
 bool ComAutomation::IsRegistered(std::wstring_view progId) {
-    const std::wstring id(progId);
-    CLSID clsid{};
-    return SUCCEEDED(CLSIDFromProgID(id.c_str(), &clsid));
+    return RegisteredClass(progId).has_value();
+}
+
+bool ComAutomation::IsLaunchable(std::wstring_view progId) {
+    return ProgramOf(progId).has_value();
+}
+
+bool ComAutomation::IsProgramRunning(std::wstring_view progId) {
+    const std::optional<std::wstring> program = ProgramOf(progId);
+    return program && RunsInThisSession(*program);
+}
+
+// Versioned identifiers ("AutoCAD.Application.24.1", "ZWCAD.Application.2020")
+// follow no rule shared by the makers; the class's VersionIndependentProgID
+// names the host whatever the version.
+AutoRef ComAutomation::AttachListed(std::wstring_view progId) {
+    ComPtr<IRunningObjectTable> table;
+    ComPtr<IEnumMoniker> entries;
+    ComPtr<IBindCtx> bind;
+    if (FAILED(GetRunningObjectTable(0, table.Put())) ||
+        FAILED(table->EnumRunning(entries.Put())) || !entries ||
+        FAILED(CreateBindCtx(0, bind.Put())))
+        return AutoRef();
+    for (ComPtr<IMoniker> entry; entries->Next(1, entry.Put(), nullptr) == S_OK;) {
+        const std::optional<CLSID> clsid = ListedClass(*entry.Get(), *bind.Get());
+        if (!clsid)
+            continue;
+        const std::wstring independent = VersionIndependentProgId(*clsid);
+        if (CompareStringOrdinal(independent.data(), static_cast<int>(independent.size()),
+                                 progId.data(), static_cast<int>(progId.size()),
+                                 TRUE) != CSTR_EQUAL)
+            continue;
+        // One that went away in between, or does not answer, is passed over.
+        ComPtr<IUnknown> unknown;
+        if (FAILED(Retrying([&] { return table->GetObject(entry.Get(), unknown.Put()); })))
+            continue;
+        try {
+            return WrapUnknown(unknown.Get());
+        } catch (const Error&) {
+        }
+    }
+    return AutoRef();
 }
 
 AutoRef ComAutomation::AttachRunning(std::wstring_view progId) {

@@ -42,12 +42,17 @@ class DispatchObject : public AutoObject {
 
 // Registered = CLSIDFromProgID succeeds; attach = CLSIDFromProgID +
 // GetActiveObject; launch = CLSIDFromProgID + CoCreateInstance(CLSCTX_SERVER),
-// in-process or local server.
+// in-process or local server. Launchable and the running program: the
+// class's LocalServer32 (platform/ServerRegistry.h) and the session's
+// processes (platform/SessionProcesses.h); listed: the running object table.
 class ComAutomation : public AutomationRuntime {
   public:
     bool IsRegistered(std::wstring_view progId) override;
     AutoRef AttachRunning(std::wstring_view progId) override;
     AutoRef Launch(std::wstring_view progId) override;
+    bool IsLaunchable(std::wstring_view progId) override;
+    AutoRef AttachListed(std::wstring_view progId) override;
+    bool IsProgramRunning(std::wstring_view progId) override;
 };
 AutomationRuntime& TheAutomation();
 

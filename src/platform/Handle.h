@@ -65,7 +65,9 @@ using UniqueFind = UniqueAny<HANDLE, &::FindClose, -1>;   // FindFirstFileExW
 using UniqueGlobal = UniqueAny<HGLOBAL, &::GlobalFree>;
 using UniqueHook = UniqueAny<HHOOK, &::UnhookWindowsHookEx>;
 using UniqueDrop = UniqueAny<HDROP, &::DragFinish>; // the HDROP of WM_DROPFILES
-using UniqueEvent = UniqueAny<HANDLE, &::CloseHandle>; // CreateEventW
+using UniqueKey = UniqueAny<HKEY, &::RegCloseKey>;
+using UniqueHandle = UniqueAny<HANDLE, &::CloseHandle>;       // OpenProcess, CreateEventW
+using UniqueSnapshot = UniqueAny<HANDLE, &::CloseHandle, -1>; // CreateToolhelp32Snapshot
 
 // A storage medium that a data object filled (IDataObject::GetData, through
 // Put), released with ReleaseStgMedium when it goes. Empty, it holds

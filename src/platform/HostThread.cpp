@@ -20,8 +20,8 @@ constexpr wchar_t MessageClass[] = L"VarnoHostThreadCalls";
 
 HostThread* g_running = nullptr;
 
-UniqueEvent NewEvent() {
-    return UniqueEvent(CreateEventW(nullptr, FALSE, FALSE, nullptr));
+UniqueHandle NewEvent() {
+    return UniqueHandle(CreateEventW(nullptr, FALSE, FALSE, nullptr));
 }
 
 // Waits for the event while handling the thread's messages: on the window's
@@ -55,7 +55,7 @@ void WaitHandlingMessages(HANDLE event, bool windowThread) {
 struct HostThread::State {
     const DWORD windowThread = GetCurrentThreadId();
     UniqueWindow messages;
-    UniqueEvent started = NewEvent(), wake = NewEvent(), workDone = NewEvent(),
+    UniqueHandle started = NewEvent(), wake = NewEvent(), workDone = NewEvent(),
                 windowCallDone = NewEvent();
     HRESULT ole = E_FAIL;
 

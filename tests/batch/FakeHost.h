@@ -169,11 +169,26 @@ class FakeHost : public AutomationRuntime {
         Record(L"Launch(" + id + L")");
         if (!installed.count(id))
             throw Error(errnum::CantCreateObject, L"host not installed");
+        if (leftover.count(id))
+            throw Error(errnum::CantCreateObject, L"host program gone: " + id);
         if (broken.count(id))
             throw Error(-2147467259, L"host broken: " + id);
         ++launches;
         running.insert(id);
         return app;
+    }
+    bool IsLaunchable(std::wstring_view progId) override {
+        return IsRegistered(progId) && !leftover.count(std::wstring(progId));
+    }
+    // Looking costs no call a host sees; attaching to what is listed does.
+    AutoRef AttachListed(std::wstring_view progId) override {
+        if (!listed.count(std::wstring(progId)))
+            return AutoRef();
+        Record(L"AttachListed(" + std::wstring(progId) + L")");
+        return app;
+    }
+    bool IsProgramRunning(std::wstring_view progId) override {
+        return outOfReach.count(std::wstring(progId)) > 0;
     }
 
     // Journals the call, raises a scripted failure, then answers it.
@@ -196,6 +211,11 @@ class FakeHost : public AutomationRuntime {
     std::set<std::wstring> installed{L"AutoCAD.Application"};
     std::set<std::wstring> running{L"AutoCAD.Application"};
     std::set<std::wstring> broken;
+    // Registered identifiers whose program has gone (uninstalled); hosts
+    // running in another version, found in the running object table under
+    // a class of that version; and those whose program runs out of reach
+    // (as administrator).
+    std::set<std::wstring> leftover, listed, outOfReach;
     bool visible = false;
     int launches = 0;
     std::vector<std::wstring> opened;

@@ -678,6 +678,43 @@ TEST_F(HostRun, TheRunningCadProgramIsUsedElseTheFirstInstalled) {
         Count(L"Start|" + std::to_wstring(StandInHost::ProcessId()) + L"|AutoCAD.Application|"), 1);
 }
 
+// AutoCAD, uninstalled, left its identifier behind, its server a program
+// that is gone (unquoted, with spaces and an argument, to be expanded);
+// 中望CAD is what the machine has, and is what the run launches.
+TEST_F(HostRun, AnIdentifierLeftByAnUninstalledProgramIsNotLaunched) {
+    test::RegisteredHosts hosts({L"ZWCAD.Application"});
+    hosts.Leftover(L"AutoCAD.Application",
+                   L"%ProgramFiles%\\Autodesk\\AutoCAD 2014\\acad.exe /Automation");
+    const std::wstring a = Drawing(L"a.dwg");
+    list().AddItem(a);
+    ClickCommand9();
+    EXPECT_TRUE(boxes.Boxes().empty());
+    EXPECT_TRUE(Saved(a));
+    ASSERT_EQ(Count(L"Start|"), 1);
+    EXPECT_EQ(Count(L"Start|" + std::to_wstring(StandInHost::ProcessId()) + L"|ZWCAD.Application|"),
+              1);
+}
+
+// AutoCAD 2014 and a newer AutoCAD side by side, the newer registered last:
+// "AutoCAD.Application" names its class, while the user runs 2014. The run
+// finds 2014 in the running object table, works with it, and starts no
+// second AutoCAD.
+TEST_F(HostRun, AnotherVersionRunningIsUsedAndNoSecondStarts) {
+    const vcad::Identity& acad2014 = *vcad::IdentityOf(L"AutoCAD.Application.19");
+    const test::RegisteredHosts two({L"AutoCAD.Application", acad2014.progId});
+    test::ChildProcess running(VcadExe(), L"/host:AutoCAD.Application.19", host.Path(L"2014.out"));
+    ASSERT_TRUE(running.WaitForWindow(acad2014.caption));
+    const std::wstring a = Drawing(L"a.dwg");
+    list().AddItem(a);
+    ClickCommand9();
+    EXPECT_TRUE(boxes.Boxes().empty());
+    EXPECT_TRUE(Saved(a));
+    EXPECT_EQ(Count(L"Start|"), 1); // the one started by hand
+    EXPECT_EQ(StandInHost::ProcessIds(), std::vector<DWORD>{running.Id()});
+    DoubleClickProgress();
+    EXPECT_FALSE(StandInHost::EndAll()); // quits it before its handle goes
+}
+
 // A host whose Caption is not its window's title: its window is found by its
 // HWND, brought to the front, and the run completes.
 TEST_F(HostRun, AHostWhoseCaptionIsNotItsWindowsTitleIsFoundByItsHwnd) {

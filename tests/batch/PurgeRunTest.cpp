@@ -929,19 +929,25 @@ TEST_F(PurgeRunTest, LaunchesTheHostWhenNoneRuns) {
 }
 
 // The CAD program the run works with: the first of the table that is
-// running; else the first installed is launched, and its failure is the
-// run's (no other is tried); with none installed, AutoCAD.Application as
-// always, and its description in the first box.
+// running; else another version of one, found in the running object table;
+// else the first installed whose program is there is launched, and its
+// failure is the run's (no other is tried), unless that program runs out of
+// reach; with none installed, AutoCAD.Application as always, and its
+// description in the first box.
 TEST_F(PurgeRunTest, WorksWithTheCadProgramTheUserHas) {
     const std::wstring A = L"AutoCAD.Application", Z = L"ZWCAD.Application",
                        G = L"GCAD.Application", S = L"GStarCAD.Application",
                        B = L"BricscadApp.AcadApplication";
     const auto get = [](const std::wstring& id) { return L"AttachRunning(" + id + L")"; };
     const auto create = [](const std::wstring& id) { return L"Launch(" + id + L")"; };
+    const auto listed = [](const std::wstring& id) { return L"AttachListed(" + id + L")"; };
     struct Row {
         const char* what;
         std::set<std::wstring> installed, running, broken;
         Journal connect; // the runtime's calls and the boxes
+        // Identifiers left by an uninstalled program, hosts running in
+        // another version, and programs running as administrator.
+        std::set<std::wstring> leftover = {}, listed = {}, outOfReach = {};
     };
     const Row rows[] = {
         {"only 中望CAD, not running", {Z}, {}, {}, {get(Z), create(Z)}},
@@ -961,6 +967,57 @@ TEST_F(PurgeRunTest, WorksWithTheCadProgramTheUserHas) {
          {},
          {get(A), create(A), L"MsgBox(host not installed|0|)",
           FailBox(NoCadProgramText, {}, errnum::CantCreateObject)}},
+        {"AutoCAD uninstalled but registered, 中望CAD installed",
+         {A, Z},
+         {},
+         {},
+         {get(A), get(Z), create(Z)},
+         {A}},
+        {"AutoCAD uninstalled but registered, nothing else",
+         {A},
+         {},
+         {},
+         {get(A), create(A), L"MsgBox(host program gone: AutoCAD.Application|0|)",
+          FailBox(NoCadProgramText, {}, errnum::CantCreateObject)},
+         {A}},
+        {"two AutoCADs, the one registered last not running",
+         {A, Z},
+         {},
+         {},
+         {get(A), get(Z), listed(A)},
+         {},
+         {A}},
+        {"other versions of 中望CAD and BricsCAD running",
+         {A, Z, B},
+         {},
+         {},
+         {get(A), get(Z), get(B), listed(Z)},
+         {},
+         {B, Z}},
+        {"AutoCAD running as administrator",
+         {A, Z},
+         {},
+         {},
+         {get(A), get(Z), FailBox(CadOutOfReachText, {}, errnum::CantCreateObject)},
+         {},
+         {},
+         {A}},
+        {"中望CAD running as administrator, AutoCAD uninstalled",
+         {A, Z},
+         {},
+         {},
+         {get(A), get(Z), FailBox(CadOutOfReachText, {}, errnum::CantCreateObject)},
+         {A},
+         {},
+         {Z}},
+        {"BricsCAD as administrator, 中望CAD to launch",
+         {Z, B},
+         {},
+         {},
+         {get(Z), get(B), create(Z)},
+         {},
+         {},
+         {B}},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.what);
@@ -969,13 +1026,16 @@ TEST_F(PurgeRunTest, WorksWithTheCadProgramTheUserHas) {
                 h.installed = row.installed;
                 h.running = row.running;
                 h.broken = row.broken;
+                h.leftover = row.leftover;
+                h.listed = row.listed;
+                h.outOfReach = row.outOfReach;
             },
             {L"C:\\d\\a.dwg"});
         Journal connect;
         std::copy_if(run.journal.begin(), run.journal.end(), std::back_inserter(connect),
                      [](const std::wstring& l) {
                          return l.starts_with(L"AttachRunning(") || l.starts_with(L"Launch(") ||
-                                l.starts_with(L"MsgBox(");
+                                l.starts_with(L"AttachListed(") || l.starts_with(L"MsgBox(");
                      });
         EXPECT_EQ(connect, row.connect);
         const bool completes = !IsFailBox(connect.back());

@@ -226,8 +226,9 @@ std::wstring ClassKey(const vcad::Identity& identity) {
     return std::wstring(L"CLSID\\") + clsid;
 }
 
-void SetText(const std::wstring& key, const wchar_t* name, const std::wstring& value) {
-    RegSetKeyValueW(HKEY_CLASSES_ROOT, key.c_str(), name, REG_SZ, value.c_str(),
+void SetText(const std::wstring& key, const wchar_t* name, const std::wstring& value,
+             DWORD type = REG_SZ) {
+    RegSetKeyValueW(HKEY_CLASSES_ROOT, key.c_str(), name, type, value.c_str(),
                     static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
 }
 
@@ -241,7 +242,9 @@ std::wstring Text(const std::wstring& key) {
 }
 
 // The stand-in registered as this identity, launched as server by the
-// program of the first identity's registration.
+// program of the first identity's registration; an older release's class
+// names the identifier of the release registered last as its
+// version-independent one.
 void Register(const vcad::Identity& identity, const std::wstring& server) {
     wchar_t clsid[64];
     StringFromGUID2(identity.clsid, clsid, 64);
@@ -250,6 +253,8 @@ void Register(const vcad::Identity& identity, const std::wstring& server) {
     SetText(std::wstring(identity.progId) + L"\\CLSID", nullptr, clsid);
     SetText(classKey, nullptr, L"vcad stand-in CAD host");
     SetText(classKey + L"\\ProgID", nullptr, identity.progId);
+    if (identity.versionOf)
+        SetText(classKey + L"\\VersionIndependentProgID", nullptr, identity.versionOf);
     SetText(classKey + L"\\LocalServer32", nullptr,
             &identity == &vcad::Identities[0]
                 ? server
@@ -275,6 +280,15 @@ RegisteredHosts::RegisteredHosts(std::initializer_list<std::wstring_view> progId
         else
             Unregister(identity);
     }
+}
+
+void RegisteredHosts::Leftover(std::wstring_view progId, std::wstring_view command) {
+    const vcad::Identity* identity = vcad::IdentityOf(progId);
+    if (!identity)
+        return;
+    Register(*identity, server_);
+    SetText(ClassKey(*identity) + L"\\LocalServer32", nullptr, std::wstring(command),
+            REG_EXPAND_SZ);
 }
 
 RegisteredHosts::~RegisteredHosts() {

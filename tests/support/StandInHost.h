@@ -76,6 +76,10 @@ class RegisteredHosts {
   public:
     explicit RegisteredHosts(std::initializer_list<std::wstring_view> progIds);
     ~RegisteredHosts();
+    // Registers this identity (one of vcad::Identities) as an uninstalled
+    // program leaves it: its class's LocalServer32, a REG_EXPAND_SZ, is this
+    // command line, which names a program that is not there.
+    void Leftover(std::wstring_view progId, std::wstring_view command);
     RegisteredHosts(const RegisteredHosts&) = delete;
     RegisteredHosts& operator=(const RegisteredHosts&) = delete;
 

@@ -20,6 +20,11 @@ struct Identity {
     // Empty: FullName is the stand-in's own path, vcad.exe, whose name has
     // four characters so that FullName less 9 is its folder.
     const wchar_t* program;
+    // For an older release installed beside the one registered last: the
+    // unversioned identifier, which its class names as its
+    // VersionIndependentProgID while the identifier's own class is that of
+    // the newer release.
+    const wchar_t* versionOf = nullptr;
 };
 inline constexpr Identity Identities[] = {
     // {3ABDFC53-24F5-49BE-973E-89FC714BFC94}
@@ -47,6 +52,14 @@ inline constexpr Identity Identities[] = {
      {0x139b4452, 0xf9c4, 0x45c5, {0xa9, 0x1a, 0x64, 0xce, 0x6b, 0x01, 0x26, 0x3d}},
      L"vcad 替身 BricsCAD (stand-in)",
      L"bricscad.exe"},
+    // AutoCAD 2014 beside the AutoCAD of the first identity, which was
+    // registered last and owns "AutoCAD.Application".
+    // {D97BCACE-07CB-41B7-9FD5-5F4315237F09}
+    {L"AutoCAD.Application.19",
+     {0xd97bcace, 0x07cb, 0x41b7, {0x9f, 0xd5, 0x5f, 0x43, 0x15, 0x23, 0x7f, 0x09}},
+     L"vcad 替身 AutoCAD 2014 (stand-in)",
+     L"",
+     L"AutoCAD.Application"},
 };
 // The identity serving this identifier (letter case ignored), or nullptr.
 inline const Identity* IdentityOf(std::wstring_view progId) {
