@@ -347,10 +347,15 @@ struct FakeView : PurgeView {
     void RefreshProgress() override { journal.push_back(L"Refresh"); }
     std::wstring TimeOfDay() override { return L"10:00:0" + std::to_wstring(clock++); }
 
+    // Yes to the question to stop, before the drawing of this index.
+    bool StopRequested() override { return stopBefore && asked++ == *stopBefore; }
+
     Journal& journal;
     std::set<std::wstring> windows;
     std::set<std::int64_t> handles;
     int clock = 0;
+    std::optional<int> stopBefore;
+    int asked = 0;
 };
 
 } // namespace varno::test

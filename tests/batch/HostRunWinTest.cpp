@@ -6,6 +6,7 @@
 #include "batch/Form3.h"
 
 #include "app/AutomationError.h"
+#include "app/HostDialogs.h"
 #include "app/Module1.h"
 #include "mainwindow/varnofrm.h"
 #include "platform/App.h"
@@ -946,6 +947,137 @@ TEST_F(HostRun, AKilledRunsProxyNoticeIsPutBackByTheNextRun) {
     EXPECT_EQ(records.Find(fullName), std::nullopt);
     EXPECT_TRUE(boxes.Boxes().empty());
     EXPECT_FALSE(StandInHost::EndAll()); // quits it before its handle goes
+}
+
+// ---- the run on its own thread: CAD's questions and a stop ----
+
+// Waits up to timeoutMs for found() to give a window (polling; the test's
+// own thread is inside the run).
+template <class Find> HWND WaitFor(Find&& found, DWORD timeoutMs = 60000) {
+    for (const ULONGLONG end = GetTickCount64() + timeoutMs; GetTickCount64() < end; Sleep(50))
+        if (HWND h = found())
+            return h;
+    return nullptr;
+}
+
+bool Topmost(HWND h) {
+    return (GetWindowLongW(h, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0;
+}
+
+// Below: after the other window in the system's order of windows.
+bool Below(HWND h, HWND other) {
+    for (HWND w = GetWindow(other, GW_HWNDNEXT); w; w = GetWindow(w, GW_HWNDNEXT))
+        if (w == h)
+            return true;
+    return false;
+}
+
+// CAD asks its user something during Open: once the call has lasted, the
+// progress window stands below CAD's question, no longer topmost, says that
+// CAD waits, and the question is in front; answered, the progress shows
+// again, topmost, while the run goes on.
+TEST_F(HostRun, ACadQuestionDuringARunIsBroughtToTheFront) {
+    const std::wstring a = Drawing(L"a.dwg"), b = Drawing(L"b.dwg");
+    Switch("ask-open=b.dwg\nslow-purge=2\n");
+    list().AddItem(a);
+    list().AddItem(b);
+    struct {
+        bool found = false, topmost = true, below = false, inFront = false, topmostAfter = false;
+        std::wstring label, labelAfter;
+    } seen;
+    std::thread user([&] {
+        HWND question =
+            WaitFor([] { return test::FindDialog(vcad::AskOpenTitle, StandInHost::ProcessId()); });
+        if (!(seen.found = question != nullptr))
+            return;
+        Sleep(3000); // past the time a call is looked at after, and a look
+        HWND progress = Form3::Instance().hWnd();
+        seen.topmost = Topmost(progress);
+        seen.below = Below(progress, question);
+        seen.inFront = GetForegroundWindow() == question;
+        seen.label = Label(Form3::Label1);
+        PostMessageW(question, WM_COMMAND, IDOK, 0);
+        Sleep(1500); // PurgeAll of b, not yet looked at
+        seen.topmostAfter = Topmost(progress);
+        seen.labelAfter = Label(Form3::Label1);
+    });
+    ClickCommand9();
+    user.join();
+    ASSERT_TRUE(seen.found);
+    EXPECT_EQ(seen.label, CadWaitsText);
+    EXPECT_FALSE(seen.topmost);
+    EXPECT_TRUE(seen.below);
+    EXPECT_TRUE(seen.inFront);
+    EXPECT_EQ(seen.labelAfter, L"正在清理第 2 页   共 2 页");
+    EXPECT_TRUE(seen.topmostAfter);
+    EXPECT_TRUE(Saved(b));
+    EXPECT_EQ(Label(Form3::Label1), CompletedText);
+    EXPECT_TRUE(Topmost(Form3::Instance().hWnd()));
+}
+
+// A call that is only slow changes nothing: no question of CAD's, the
+// progress window stays topmost with its progress text.
+TEST_F(HostRun, ASlowCallWithoutAQuestionChangesNothing) {
+    const std::wstring a = Drawing(L"a.dwg");
+    Switch("slow-purge=4\n");
+    list().AddItem(a);
+    bool topmost = false;
+    std::wstring label;
+    std::thread user([&] {
+        if (!WaitFor([&] { return Count(L"PurgeAll|@" + a) ? GetDesktopWindow() : nullptr; }))
+            return;
+        Sleep(3000);
+        topmost = Topmost(Form3::Instance().hWnd());
+        label = Label(Form3::Label1);
+    });
+    ClickCommand9();
+    user.join();
+    EXPECT_TRUE(topmost);
+    EXPECT_EQ(label, L"正在清理第 1 页   共 1 页");
+    EXPECT_TRUE(Saved(a));
+}
+
+// A stop asked for during a slow call: the question comes while the call
+// runs, the run goes no further while it is open, and Yes ends the run once
+// that drawing is saved, with the stopped text and the end time, the user's
+// proxy notice back, the list kept and the next drawing selected.
+TEST_F(HostRun, AStopAskedDuringASlowCallEndsTheRunAfterThatDrawing) {
+    boxes.Stop(); // the question is answered here
+    const std::wstring a = Drawing(L"a.dwg"), b = Drawing(L"b.dwg"), c = Drawing(L"c.dwg");
+    Switch("slow-purge=2\n");
+    for (const auto& p : {a, b, c})
+        list().AddItem(p);
+    MessageBoxInfo question;
+    bool inCall = false, openedWhileAsked = true;
+    std::thread user([&] {
+        if (!WaitFor([&] { return Count(L"PurgeAll|@" + a) ? GetDesktopWindow() : nullptr; }))
+            return;
+        PostMessageW(Form3::Instance().hWnd(), WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(3, 3));
+        HWND box = WaitFor([] { return test::FindDialog(std::wstring(AppTitle)); }, 5000);
+        if (!box)
+            return;
+        inCall = Count(L"Close|") == 0; // asked while PurgeAll of a runs
+        Sleep(50);
+        question = test::ReadMessageBox(box);
+        WaitFor([&] { return Count(L"Close|True|@" + a) ? GetDesktopWindow() : nullptr; });
+        Sleep(1000);
+        openedWhileAsked = Count(L"Open|" + b) > 0;
+        PostMessageW(box, WM_COMMAND, IDYES, 0);
+    });
+    ClickCommand9();
+    user.join();
+    EXPECT_EQ(question.text, StopQuestionText);
+    EXPECT_EQ(question.owner, Form3::Instance().hWnd());
+    EXPECT_TRUE(inCall);
+    EXPECT_FALSE(openedWhileAsked);
+    EXPECT_TRUE(Saved(a));
+    EXPECT_EQ(Count(L"Open|" + b), 0);
+    EXPECT_EQ(Count(L"Open|" + c), 0);
+    EXPECT_TRUE(InOrder({L"Close|True|@" + a, L"SetVariable|PROXYNOTICE|1|@Drawing1.dwg"}));
+    EXPECT_EQ(Label(Form3::Label1), StoppedText);
+    EXPECT_FALSE(Label(Form3::Label5).empty());
+    EXPECT_EQ(list().ListCount(), 3);
+    EXPECT_EQ(SelectedEntries(), std::vector<int>{1});
 }
 
 TEST_F(HostRun, AHostKilledInTheMiddleIsAFailureAndNothingIsLost) {

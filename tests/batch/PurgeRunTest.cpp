@@ -787,6 +787,27 @@ TEST_F(PurgeRunTest, TheOpenDocumentsAreLearntOnceARun) {
     EXPECT_EQ(files.finalReads[L"C:\\d\\2.dwg"], 1);
 }
 
+// A stop the user asked for ends the run before the next drawing: nothing
+// more is opened, the stopped text and the end time show, the proxy notice
+// goes back, the list keeps its entries, and the first drawing not done is
+// the one pointed at.
+TEST_F(PurgeRunStop, AStopEndsTheRunBeforeTheNextDrawing) {
+    for (const int before : {0, 1, 2}) {
+        SCOPED_TRACE(before);
+        journal.clear();
+        host.opened.clear();
+        view.asked = 0;
+        view.stopBefore = before;
+        EXPECT_EQ(Run(), before);
+        EXPECT_EQ(host.opened.size(), static_cast<std::size_t>(before));
+        Journal end = {L"Label1=" + std::wstring(StoppedText),
+                       L"Label5=10:00:0" + std::to_wstring(view.clock - 1)};
+        Append(end, PutBack);
+        EXPECT_EQ(Journal(journal.end() - 4, journal.end()), end);
+        EXPECT_EQ(list.ListCount(), 3);
+    }
+}
+
 TEST_F(PurgeRunStop, NoneForAFailedTemplate) {
     host.FailAt(L"Documents.Add(" + TemplateFile + L")", Error(-2147352567, L"template not found"));
     EXPECT_EQ(Run(), std::nullopt);

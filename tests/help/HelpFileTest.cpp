@@ -2,6 +2,7 @@
 // extract_chmLib into a folder of its own, then checked for its language,
 // its default topic, its contents and index, its links, its code page, and
 // the program's own message texts.
+#include "app/HostDialogs.h"
 #include "app/Module1.h"
 #include "app/Unicode.h"
 #include "batch/PurgeRun.h"
@@ -369,6 +370,12 @@ TEST_F(HelpFile, ExplainsEveryMessageInTheProgramsOwnWords) {
     // And what the progress window says.
     texts.emplace_back(DoneText);
     texts.push_back(ProgressText(3, 12));
+    texts.emplace_back(StoppingText);
+    texts.emplace_back(StoppedText);
+    texts.emplace_back(CadWaitsText);
+    // And the question before a stop, line by line.
+    texts.emplace_back(StopQuestionText.substr(0, StopQuestionText.find(L'\n')));
+    texts.emplace_back(StopQuestionText.substr(StopQuestionText.rfind(L'\n') + 1));
     // And every CAD program the run works with, by name and identifier.
     for (const CadHost& cad : CadHosts) {
         texts.emplace_back(cad.name);

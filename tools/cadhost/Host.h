@@ -64,10 +64,14 @@ using varno::win::UniqueFile;
 //                     purge, and a PurgeAll sets its DBMOD; a save clears
 //                     it, as does Open
 //   slow-purge=N      PurgeAll takes N seconds
+//   ask-open=TEXT     Open of a path containing TEXT asks its user first, in a
+//                     message box owned by the host's main window (titled
+//                     AskOpenTitle), and goes on once it is answered
 // TEXT and NAME match without regard to letter case; every key may repeat.
 struct Switches {
     std::vector<std::wstring> openFails, addFails, saveFails, purgeFails, crashOpen, missing, clean;
     int slowPurgeSeconds = 0;
+    std::vector<std::wstring> askOpen;
     int busySeconds = 0;
     bool refuseStart = false;
     bool oldLayout = false;

@@ -183,6 +183,10 @@ class DocumentsObject : public DispatchObject {
                 server_.Crash();
             if (ContainsAny(sw.openFails, path) || !FileExists(path))
                 FileNotFound(L"找不到图形文件 (drawing not found): " + path);
+            if (ContainsAny(sw.askOpen, path)) // waits in the call for an answer
+                MessageBoxW(server_.Window(),
+                            (L"找不到字体 txt.shx (font not found): " + path).c_str(), AskOpenTitle,
+                            MB_OK | MB_ICONWARNING);
             const bool activate = sw.openActivates;
             for (const auto& open : server_.Documents()) {
                 if (SameText(open->Path(), path)) {

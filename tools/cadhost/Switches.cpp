@@ -90,6 +90,8 @@ Switches ParseSwitches(std::string_view utf8) {
             sw.nesting = _wtoi(value.c_str());
         else if (key == L"CLEAN")
             sw.clean.push_back(value);
+        else if (key == L"ASK-OPEN")
+            sw.askOpen.push_back(value);
         else if (key == L"SLOW-PURGE")
             sw.slowPurgeSeconds = _wtoi(value.c_str());
     }

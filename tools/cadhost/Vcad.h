@@ -89,6 +89,9 @@ inline constexpr wchar_t EnvRefuseStart[] = L"VCAD_REFUSE_START"; // "1": exit a
 // ("AC1018") and then the mark; it writes to no other file.
 inline constexpr char DrawingMark[] = "vcad drawing";
 
+// The title of the question the switch ask-open has Open put to its user.
+inline constexpr wchar_t AskOpenTitle[] = L"vcad 替身 缺少字体 (stand-in)";
+
 // The marker lines Close(True) appends when it writes a drawing back.
 inline constexpr char SavedPurged[] = "vcad: purged, saved";
 inline constexpr char SavedOnly[] = "vcad: saved";
