@@ -12,6 +12,7 @@ constexpr unsigned MsgOkOnly = 0;
 constexpr unsigned MsgYesNo = 4;
 constexpr unsigned MsgCritical = 16;
 constexpr unsigned MsgExclamation = 48;
+constexpr unsigned MsgInformation = 64;
 constexpr unsigned MsgDefaultButton2 = 256;
 // The answer of a Yes/No message box that means Yes.
 constexpr int MsgAnswerYes = 6;

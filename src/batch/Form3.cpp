@@ -192,6 +192,30 @@ void Win32PurgeView::Show(std::wstring_view text, unsigned style, std::wstring_v
     });
 }
 
+DrawingChoice Win32PurgeView::AskAboutDrawing(std::wstring_view drawing, std::wstring_view reason) {
+    const TaskButton buttons[] = {{SkipButton, SkipButtonText},
+                                  {SkipAllButton, SkipAllButtonText},
+                                  {RetryButton, RetryButtonText},
+                                  {IDOK, StopButtonText}};
+    int answer = IDOK;
+    OnWindowThread([&] {
+        const Form3& progress = Form3::Instance();
+        answer =
+            ShowErrorTaskDialog(progress.IsLoaded() ? progress.hWnd() : nullptr, ErrorTitle,
+                                BadOperationText, DrawingFailureText(drawing, reason), buttons);
+    });
+    switch (answer) {
+    case SkipButton:
+        return DrawingChoice::Skip;
+    case SkipAllButton:
+        return DrawingChoice::SkipAll;
+    case RetryButton:
+        return DrawingChoice::Retry;
+    default: // 停止, Esc, the close box
+        return DrawingChoice::Stop;
+    }
+}
+
 void Win32PurgeView::ShowProgress() {
     OnWindowThread([&] {
         Form3& progress = Form3::Instance();
@@ -244,8 +268,11 @@ std::optional<int> RunPurge(AutomationRuntime& runtime, DrawingList& list, Win32
         host->Run(run);
     else
         run();
+    // The work left: the run took out of its snapshot what it did.
     if (snapshot.ListCount() == 0)
         list.Clear();
+    else if (snapshot.ListCount() != list.ListCount())
+        list.ReplaceAll(snapshot.Items());
     return result;
 }
 

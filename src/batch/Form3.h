@@ -103,6 +103,11 @@ class Win32PurgeView : public PurgeView {
     void RefreshProgress() override;
     std::wstring TimeOfDay() override;
     bool StopRequested() override { return stop_.Requested(); }
+    // A task dialog owned by the progress window (ShowErrorTaskDialog).
+    DrawingChoice AskAboutDrawing(std::wstring_view drawing, std::wstring_view reason) override;
+
+    // The task dialog's buttons other than 停止 (IDOK).
+    enum ButtonId : int { SkipButton = 1001, SkipAllButton, RetryButton };
 
     StopRequest& Stop() { return stop_; }
     HostDialogWatch& Watch() { return watch_; }

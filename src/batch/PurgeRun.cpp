@@ -87,11 +87,8 @@ std::wstring FailureText(long number, std::wstring_view reason,
                          std::optional<std::wstring_view> drawing) {
     std::wstring text(number == errnum::ObjectDoesntSupport ? NeedsR2000Text : BadOperationText);
     text += L"\n\n";
-    if (drawing) {
-        text += DrawingLabel;
-        text += *drawing;
-        text += L'\n';
-    }
+    if (drawing)
+        return text + DrawingFailureText(*drawing, reason);
     text += ReasonLabel;
     text += reason;
     return text;
@@ -99,6 +96,29 @@ std::wstring FailureText(long number, std::wstring_view reason,
 
 std::wstring ReasonOf(const Error& failure) {
     return IsServerGone(failure.Number()) ? std::wstring(HostGoneText) : failure.Description();
+}
+
+std::wstring DrawingFailureText(std::wstring_view drawing, std::wstring_view reason) {
+    std::wstring text(DrawingLabel);
+    text += drawing;
+    text += L'\n';
+    text += ReasonLabel;
+    text += reason;
+    return text;
+}
+
+std::wstring SkippedReport(std::span<const SkippedDrawing> skipped) {
+    std::wstring text;
+    for (std::size_t i = 0; i < skipped.size() && i < MaxSkippedLines; ++i) {
+        if (i)
+            text += L'\n';
+        text += skipped[i].path;
+        text += L"：";
+        text += skipped[i].reason;
+    }
+    if (skipped.size() > MaxSkippedLines)
+        text += L"\n……另有 " + std::to_wstring(skipped.size() - MaxSkippedLines) + L" 张";
+    return text;
 }
 
 namespace {
@@ -301,16 +321,26 @@ bool IsLastEntry(const DrawingList& list, int index) {
 }
 
 // What one run keeps beside its steps: the entry being worked on (-1 outside
-// the loop), the user's proxy notice, and what it learnt of the host's open
-// documents.
+// the loop), which entries it is done with (cleaned, or found clean), the
+// drawings it skipped, how it ended, the user's proxy notice, and what it
+// learnt of the host's open documents.
 struct RunState {
     RunState(DrawingFiles& files, ProxyNoticeRecords& records)
         : proxyNotice(records), openDocuments(files) {}
     int current = -1;
-    std::optional<int> stoppedAt; // the first drawing not done after a stop
+    std::vector<bool> done;
+    std::vector<SkippedDrawing> skipped;
+    bool stopped = false; // at the user's request, or at a failed drawing
+    bool skipAll = false; // the user chose to skip every failure
     ProxyNotice proxyNotice;
     OpenDocuments openDocuments;
 };
+
+// A failure that no drawing of this run can get past: the host gone or not
+// answering, or a member it lacks.
+bool EndsRun(const Error& failure) {
+    return IsServerGone(failure.Number()) || failure.Number() == errnum::ObjectDoesntSupport;
+}
 
 // A drawing's first bytes before it is opened; none where it cannot be read.
 std::string HeadBeforeOpen(DrawingFiles& files, const std::wstring& path) {
@@ -340,8 +370,10 @@ std::string HeadAfterSave(DrawingFiles& files, const std::wstring& path) {
     }
 }
 
-// One listed drawing, from its file to its save.
-void CleanDrawing(const HostCalls& host, DrawingFiles& files, OpenDocuments& openDocuments,
+// One listed drawing, from its file to its save. True where the host saved it
+// in another format than its own: a failure of the whole run, since the
+// host's save types mean other formats than ours.
+bool CleanDrawing(const HostCalls& host, DrawingFiles& files, OpenDocuments& openDocuments,
                   const std::wstring& path, std::optional<std::int32_t> setting) {
     if (!files.FileExists(path))
         Stop(errnum::FileNotFound, DrawingMissingText);
@@ -352,8 +384,40 @@ void CleanDrawing(const HostCalls& host, DrawingFiles& files, OpenDocuments& ope
     openDocuments.Check(Deref(documents), path);
     const AutoRef drawing = ObjectOf(Deref(documents).Call(L"Open", {path}));
     const bool saved = PurgeDrawing(Deref(drawing), path, SaveAsType(format.saveType, setting));
-    if (saved && !format.code.empty() && FormatOf(HeadAfterSave(files, path)).code != format.code)
-        Stop(errnum::InvalidFileFormat, FormatChangedText);
+    return saved && !format.code.empty() &&
+           FormatOf(HeadAfterSave(files, path)).code != format.code;
+}
+
+// The drawing the run is at, as often as the user retries it after a
+// failure; then it is done, skipped, or the run stops (run.stopped). A
+// failure that ends the run goes on to the caller.
+void WorkOn(const HostCalls& host, DrawingFiles& files, PurgeView& view, RunState& run,
+            const std::wstring& path, std::optional<std::int32_t> setting) {
+    for (;;) {
+        bool formatChanged = false;
+        const std::optional<Error> failure = Caught(
+            [&] { formatChanged = CleanDrawing(host, files, run.openDocuments, path, setting); });
+        if (formatChanged)
+            Stop(errnum::InvalidFileFormat, FormatChangedText);
+        if (!failure) {
+            run.done[static_cast<std::size_t>(run.current)] = true;
+            return;
+        }
+        if (EndsRun(*failure))
+            throw *failure;
+        const std::wstring reason = ReasonOf(*failure);
+        const DrawingChoice choice =
+            run.skipAll ? DrawingChoice::Skip : view.AskAboutDrawing(path, reason);
+        if (choice == DrawingChoice::Retry)
+            continue;
+        if (choice == DrawingChoice::Stop) {
+            run.stopped = true;
+            return;
+        }
+        run.skipAll = run.skipAll || choice == DrawingChoice::SkipAll;
+        run.skipped.push_back({path, reason});
+        return;
+    }
 }
 
 void Purge(AutomationRuntime& runtime, DrawingList& list, PurgeView& view, DrawingFiles& files,
@@ -382,24 +446,25 @@ void Purge(AutomationRuntime& runtime, DrawingList& list, PurgeView& view, Drawi
     Deref(active).Call(L"SendCommand", {std::wstring(ProxyNoticeCommand)});
 
     const int last = list.ListCount() - 1;
+    run.done.assign(static_cast<std::size_t>(list.ListCount()), false);
     for (int i = 0; i <= last; ++i) {
+        run.current = i;
         if (view.StopRequested()) {
-            run.stoppedAt = i;
+            run.stopped = true;
             view.SetProgress(StoppedText);
             view.SetEndTime(view.TimeOfDay());
             return;
         }
-        run.current = i;
         view.SetProgress(ProgressText(i + 1, list.ListCount()));
         view.RefreshProgress();
-        CleanDrawing(host, files, run.openDocuments, TrimSpaces(list.List(i)), setting);
+        WorkOn(host, files, view, run, TrimSpaces(list.List(i)), setting);
+        if (run.stopped)
+            return;
         if (IsLastEntry(list, i)) {
             view.SetProgress(DoneText);
             view.SetEndTime(view.TimeOfDay());
         }
     }
-    run.current = -1;
-    list.Clear();
 }
 
 } // namespace
@@ -419,14 +484,21 @@ std::optional<int> RunBatchPurge(AutomationRuntime& runtime, DrawingList& list, 
             return ObjectOf(host.AddTemplateDrawing(files, host.FullName()));
         });
     }
-    if (!failure)
-        return run.stoppedAt;
-    const std::optional<int> stop = run.current >= 0 ? std::optional(run.current) : std::nullopt;
-    const std::wstring drawing = stop ? TrimSpaces(list.List(*stop)) : std::wstring();
-    view.Show(FailureText(failure->Number(), ReasonOf(*failure),
-                          stop ? std::optional<std::wstring_view>(drawing) : std::nullopt),
-              MsgCritical, ErrorTitle);
-    return stop;
+    if (failure) {
+        const bool atDrawing = run.current >= 0;
+        const std::wstring drawing =
+            atDrawing ? TrimSpaces(list.List(run.current)) : std::wstring();
+        view.Show(FailureText(failure->Number(), ReasonOf(*failure),
+                              atDrawing ? std::optional<std::wstring_view>(drawing) : std::nullopt),
+                  MsgCritical, ErrorTitle);
+    } else if (!run.skipped.empty()) {
+        view.Show(SkippedReport(run.skipped), MsgInformation, AppTitle);
+    }
+    // The work left: what was done leaves the list.
+    for (int i = static_cast<int>(run.done.size()) - 1; i >= 0; --i)
+        if (run.done[static_cast<std::size_t>(i)])
+            list.RemoveItem(i);
+    return run.current >= 0 && list.ListCount() > 0 ? std::optional(0) : std::nullopt;
 }
 
 } // namespace varno

@@ -15,10 +15,19 @@
 
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 
 namespace varno {
+
+// What the user chooses after the failure of one drawing.
+enum class DrawingChoice {
+    Skip,    // leave it, go on with the next
+    SkipAll, // the same, and skip every later failure of the run without asking
+    Retry,   // try it again (closed in CAD, its read-only mark cleared)
+    Stop,    // the run ends, as at any failure: the default, and what Esc gives
+};
 
 // What the run does to the program's windows. Its message boxes (the
 // MessageBoxes it is) stand in front of the CAD host, which the run has
@@ -49,6 +58,11 @@ class PurgeView : public MessageBoxes {
     // The user asked to stop the run (StopRequest); waits while the user is
     // being asked. The run asks before each drawing.
     virtual bool StopRequested() { return false; }
+    // The failure of one drawing, in a box in front of the host and the
+    // progress window, titled ErrorTitle with the error icon: its first line
+    // (BadOperationText), then the drawing and the reason (DrawingFailureText),
+    // and the buttons of DrawingChoice in that order, Stop the default.
+    virtual DrawingChoice AskAboutDrawing(std::wstring_view drawing, std::wstring_view reason) = 0;
 };
 
 // The progress window's design text, shown until the run writes its first
@@ -86,10 +100,9 @@ inline constexpr std::wstring_view NoHostWindowText = L"找不到 CAD 的窗口�
 // The run's message texts (ConnectHost's first box shows the system's own
 // description).
 inline constexpr std::wstring_view PurgeMessages[] = {
-    NeedsR2000Text,     BadOperationText, OpenInHostText,    SameNameOpenText,
-    ReadOnlyText,       TooOldFormatText, FormatChangedText, UnreadableAfterSaveText,
-    DrawingMissingText, HostGoneText,     NoHostWindowText,  NoCadProgramText,
-    CadOutOfReachText};
+    NeedsR2000Text,   BadOperationText,  OpenInHostText,          SameNameOpenText,   ReadOnlyText,
+    TooOldFormatText, FormatChangedText, UnreadableAfterSaveText, DrawingMissingText, HostGoneText,
+    NoHostWindowText, NoCadProgramText,  CadOutOfReachText};
 
 // "正在清理第 3 页   共 12 页"
 std::wstring ProgressText(int ordinal, int total);
@@ -131,15 +144,44 @@ std::wstring FailureText(long number, std::wstring_view reason,
 // The reason a failure gives: HostGoneText for a host that went away or
 // stopped answering, else its own description.
 std::wstring ReasonOf(const Error& failure);
+// The drawing and the reason, a line each: "图纸：" and "原因：".
+std::wstring DrawingFailureText(std::wstring_view drawing, std::wstring_view reason);
 
-// The run, as Command9 starts it: connects the host session, works through
-// the list and reports a failure in one message box of the view, which says
-// which drawing and why. Never raises. After a failure while a drawing was
-// being worked on, the result is that entry's index, so the main window can
-// point the user at it; after a stop the user asked for, the index of the
-// first drawing not done (StoppedText shows, with the end time, and the list
-// keeps its entries); after a complete run, or a failure before the first
-// drawing (the host, the template), nothing.
+// The buttons of the box after a failed drawing, in their order.
+inline constexpr std::wstring_view SkipButtonText = L"跳过(&S)";
+inline constexpr std::wstring_view SkipAllButtonText = L"全部跳过(&A)";
+inline constexpr std::wstring_view RetryButtonText = L"重试(&R)";
+inline constexpr std::wstring_view StopButtonText = L"停止";
+
+// A drawing the run skipped, and why.
+struct SkippedDrawing {
+    std::wstring path;
+    std::wstring reason;
+};
+// The box after a run that skipped drawings (titled AppTitle, the
+// information icon): a line each, the drawing and its reason, at most
+// MaxSkippedLines of them, then how many more.
+inline constexpr std::size_t MaxSkippedLines = 20;
+std::wstring SkippedReport(std::span<const SkippedDrawing> skipped);
+
+// The run, as Command9 starts it: connects the host session and works
+// through the list. Never raises.
+//
+// The failure of one drawing (missing, too old, open in CAD, read-only, its
+// Open, purge or save failing, unreadable after its save) asks the user
+// (AskAboutDrawing): skip it, skip all, retry it or stop. Skipped drawings
+// are listed in one box at the end. A failure of the host or of the whole
+// run (the host gone or not answering, a member it lacks, a save that
+// changed the format, anything before the first drawing) ends the run with
+// one message box of the view, which says which drawing and why. A stop the
+// user asked for (StopRequested) ends it before the next drawing, with
+// StoppedText and the end time.
+//
+// However the run ends, the list then holds the work left: the drawings
+// cleaned, or found clean, leave it, and the others stay in their order. The
+// result is the entry to point the user at: the first left, where the run
+// came to its drawings; nothing where it left none, or ended before its
+// first drawing.
 //
 // The template is the host's TEMPLATE\acad.dwt where that file exists (the
 // hosts of old); the hosts of today keep their templates in the user's

@@ -213,8 +213,8 @@ int Win32MessageBoxes::Ask(std::wstring_view text, unsigned style, std::wstring_
 // The message box styles and answer the portable layer names, as the system
 // defines them.
 static_assert(MsgOkOnly == MB_OK && MsgYesNo == MB_YESNO && MsgCritical == MB_ICONHAND &&
-              MsgExclamation == MB_ICONEXCLAMATION && MsgDefaultButton2 == MB_DEFBUTTON2 &&
-              MsgAnswerYes == IDYES);
+              MsgExclamation == MB_ICONEXCLAMATION && MsgInformation == MB_ICONINFORMATION &&
+              MsgDefaultButton2 == MB_DEFBUTTON2 && MsgAnswerYes == IDYES);
 
 namespace {
 
@@ -252,6 +252,55 @@ int ShowMessageBox(HWND owner, std::wstring_view text, unsigned style, std::wstr
                                    style | (owner ? MB_APPLMODAL : MB_TASKMODAL));
     t_boxStyle = 0;
     return answer;
+}
+
+namespace {
+
+// Brought to the front as it is created, and for the owner's sake placed
+// above it (the owner may be topmost).
+HRESULT CALLBACK TaskDialogShown(HWND dialog, UINT notification, WPARAM, LPARAM, LONG_PTR) {
+    if (notification == TDN_CREATED) {
+        SetWindowPos(dialog, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+        SetForegroundWindow(dialog);
+    }
+    return S_OK;
+}
+
+} // namespace
+
+int ShowErrorTaskDialog(HWND owner, std::wstring_view title, std::wstring_view instruction,
+                        std::wstring_view content, std::span<const TaskButton> buttons) {
+    // Loaded by name: comctl32 has task dialogs from version 6 on, which the
+    // program's manifest asks for.
+    using TaskDialogFn = HRESULT(WINAPI*)(const TASKDIALOGCONFIG*, int*, int*, BOOL*);
+    const auto taskDialog = reinterpret_cast<TaskDialogFn>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleW(L"comctl32.dll"), "TaskDialogIndirect")));
+    const std::wstring titleText(title), instructionText(instruction), contentText(content);
+    std::vector<std::wstring> texts;
+    for (const TaskButton& b : buttons)
+        texts.emplace_back(b.text);
+    std::vector<TASKDIALOG_BUTTON> list;
+    for (std::size_t i = 0; i < buttons.size(); ++i)
+        list.push_back({buttons[i].id, texts[i].c_str()});
+    TASKDIALOGCONFIG config{};
+    config.cbSize = sizeof config;
+    config.hwndParent = owner;
+    config.dwFlags = TDF_ALLOW_DIALOG_CANCELLATION | TDF_POSITION_RELATIVE_TO_WINDOW;
+    config.pszWindowTitle = titleText.c_str();
+    config.pszMainIcon = TD_ERROR_ICON;
+    config.pszMainInstruction = instructionText.c_str();
+    config.pszContent = contentText.c_str();
+    config.cButtons = static_cast<UINT>(list.size());
+    config.pButtons = list.data();
+    config.nDefaultButton = IDOK;
+    config.pfCallback = &TaskDialogShown;
+    int answer = IDOK;
+    if (taskDialog && SUCCEEDED(taskDialog(&config, &answer, nullptr, nullptr)))
+        return answer;
+    // No task dialog: the same words in a message box, and its OK.
+    ShowMessageBox(owner, instructionText + L"\n\n" + contentText,
+                   MB_ICONHAND | MB_SETFOREGROUND | (owner ? 0 : MB_TOPMOST), title);
+    return IDOK;
 }
 
 Win32MessageBoxes& TheMessageBoxes() {

@@ -5,6 +5,7 @@
 
 #include "app/Ui.h"
 
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -79,6 +80,19 @@ std::string ToAnsi(std::wstring_view text);
 // MessageBoxW with the application's title where none is given; modal to
 // the owner, or to the whole program without one. The answer is the button.
 int ShowMessageBox(HWND owner, std::wstring_view text, unsigned style, std::wstring_view title);
+
+// A task dialog (TaskDialogIndirect) for the questions a message box cannot
+// put: the title, the error icon, a main instruction and content, and the
+// buttons given (id and text, in their order, the first with IDOK the
+// default); Esc and the close box give IDCANCEL. Modal to the owner; put in
+// front as ShowMessageBox puts a box with MB_SETFOREGROUND. The answer is
+// the button's id, or IDOK where the system has no task dialogs.
+struct TaskButton {
+    int id;
+    std::wstring_view text;
+};
+int ShowErrorTaskDialog(HWND owner, std::wstring_view title, std::wstring_view instruction,
+                        std::wstring_view content, std::span<const TaskButton> buttons);
 
 class Win32MessageBoxes : public MessageBoxes, public Questions {
   public:

@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cwctype>
+#include <deque>
 #include <functional>
 #include <map>
 #include <memory>
@@ -349,6 +350,15 @@ struct FakeView : PurgeView {
 
     // Yes to the question to stop, before the drawing of this index.
     bool StopRequested() override { return stopBefore && asked++ == *stopBefore; }
+    // The answers to the boxes after a failed drawing, in turn; then Stop.
+    DrawingChoice AskAboutDrawing(std::wstring_view drawing, std::wstring_view reason) override {
+        journal.push_back(L"Ask(" + std::wstring(drawing) + L"|" + std::wstring(reason) + L")");
+        if (answers.empty())
+            return DrawingChoice::Stop;
+        const DrawingChoice answer = answers.front();
+        answers.pop_front();
+        return answer;
+    }
 
     Journal& journal;
     std::set<std::wstring> windows;
@@ -356,6 +366,7 @@ struct FakeView : PurgeView {
     int clock = 0;
     std::optional<int> stopBefore;
     int asked = 0;
+    std::deque<DrawingChoice> answers;
 };
 
 } // namespace varno::test

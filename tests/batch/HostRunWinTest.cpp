@@ -404,7 +404,8 @@ TEST_F(HostRun, AHostThatDoesNotActivateWhatItOpensPurgesOnlyTheListedDrawings) 
 }
 
 // A read-only drawing, or one another program holds open for writing, is
-// closed unsaved; the run stops at it, and it is selected on the way back.
+// closed unsaved; the run stops at it (the box's 停止), and it is selected on
+// the way back, first of the drawings left.
 TEST_F(HostRun, AReadOnlyDrawingStopsTheRunThereAndIsSelected) {
     for (const bool held : {false, true}) {
         SCOPED_TRACE(held ? "held open for writing" : "read-only attribute");
@@ -432,8 +433,8 @@ TEST_F(HostRun, AReadOnlyDrawingStopsTheRunThereAndIsSelected) {
         EXPECT_EQ(Count(L"Open|" + c), 0);
         EXPECT_EQ(Label(Form3::Label1), Progress2of3);
         DoubleClickProgress();
-        EXPECT_EQ(list().ListCount(), 3);
-        EXPECT_EQ(SelectedEntries(), std::vector<int>{1});
+        EXPECT_EQ(list().Items(), (std::vector<std::wstring>{b, c}));
+        EXPECT_EQ(SelectedEntries(), std::vector<int>{0});
     }
 }
 
@@ -461,8 +462,8 @@ TEST_F(HostRun, ADrawingTheUserHasOpenInTheHostIsLeftAlone) {
             EXPECT_FALSE(line.starts_with(call) && line.ends_with(L"@" + users)) << line;
     EXPECT_EQ(Count(L"SetVariable|PROXYNOTICE|1|@Drawing1.dwg"), 1);
     DoubleClickProgress();
-    EXPECT_EQ(list().ListCount(), 3);
-    EXPECT_EQ(SelectedEntries(), std::vector<int>{1});
+    EXPECT_EQ(list().Items(), (std::vector<std::wstring>{b, c}));
+    EXPECT_EQ(SelectedEntries(), std::vector<int>{0});
 }
 
 // Drawings with three levels of unused items, each used only by the one
@@ -740,26 +741,37 @@ TEST_F(HostRun, ADrawingThatFailsToOpenStopsTheRunAtIt) {
     ASSERT_EQ(seen.size(), 1u);
     EXPECT_EQ(seen[0].text, FailureText(errnum::FileNotFound, DrawingMissingText, b));
     EXPECT_EQ(seen[0].title, L"错误");
+    EXPECT_TRUE(seen[0].hasIcon);
     // In front of the host and the progress window: owned by the latter.
     EXPECT_EQ(seen[0].owner, Form3::Instance().hWnd());
+    // Skip, skip all, retry, and 停止 with IDOK, which the collector pressed.
+    std::vector<std::wstring> buttons;
+    for (const auto& button : seen[0].buttons)
+        buttons.push_back(button.text);
+    EXPECT_EQ(buttons, (std::vector<std::wstring>{
+                           std::wstring(SkipButtonText), std::wstring(SkipAllButtonText),
+                           std::wstring(RetryButtonText), std::wstring(StopButtonText)}));
+    ASSERT_EQ(seen[0].buttons.size(), 4u);
+    EXPECT_EQ(seen[0].buttons[3].id, IDOK);
     EXPECT_EQ(Count(L"Open|" + b), 0);
     EXPECT_TRUE(Saved(a));
     EXPECT_EQ(Bytes(c), Unsaved("third\n"));
     EXPECT_EQ(Count(L"Open|" + c), 0);
     EXPECT_EQ(Label(Form3::Label1), Progress2of3);
     EXPECT_EQ(Label(Form3::Label5), L"");
-    EXPECT_EQ(list().ListCount(), 3);
+    EXPECT_EQ(list().Items(), (std::vector<std::wstring>{b, c}));
     EXPECT_FALSE(main.IsVisible());
-    // Alt+F4 after the failed run returns to the main window, list intact,
-    // with the drawing it stopped at the one selected.
+    // Alt+F4 after the failed run returns to the main window, with the work
+    // left and the drawing it stopped at the one selected.
     CloseProgress(true);
     EXPECT_FALSE(Form3::Instance().IsLoaded());
     ASSERT_TRUE(main.IsVisible());
-    EXPECT_EQ(list().ListCount(), 3);
-    EXPECT_EQ(SelectedEntries(), std::vector<int>{1});
-    EXPECT_TRUE(EntryVisible(1));
+    EXPECT_EQ(list().ListCount(), 2);
+    EXPECT_EQ(SelectedEntries(), std::vector<int>{0});
 }
 
+// The list then holds the drawing the run stopped at and those after it; it
+// is selected alone, and in view.
 TEST_F(HostRun, TheDrawingItStoppedAtIsScrolledIntoViewAndSelectedAlone) {
     std::vector<std::wstring> paths;
     for (int i = 0; i < 30; ++i) {
@@ -774,8 +786,9 @@ TEST_F(HostRun, TheDrawingItStoppedAtIsScrolledIntoViewAndSelectedAlone) {
     ClickCommand9();
     ASSERT_EQ(boxes.Boxes().size(), 1u);
     DoubleClickProgress();
-    EXPECT_EQ(SelectedEntries(), std::vector<int>{24});
-    EXPECT_TRUE(EntryVisible(24));
+    EXPECT_EQ(list().Items(), std::vector<std::wstring>(paths.begin() + 24, paths.end()));
+    EXPECT_EQ(SelectedEntries(), std::vector<int>{0});
+    EXPECT_TRUE(EntryVisible(0));
 }
 
 TEST_F(HostRun, AFailureBeforeTheFirstDrawingLeavesTheSelectionAsItWas) {
@@ -1076,8 +1089,8 @@ TEST_F(HostRun, AStopAskedDuringASlowCallEndsTheRunAfterThatDrawing) {
     EXPECT_TRUE(InOrder({L"Close|True|@" + a, L"SetVariable|PROXYNOTICE|1|@Drawing1.dwg"}));
     EXPECT_EQ(Label(Form3::Label1), StoppedText);
     EXPECT_FALSE(Label(Form3::Label5).empty());
-    EXPECT_EQ(list().ListCount(), 3);
-    EXPECT_EQ(SelectedEntries(), std::vector<int>{1});
+    EXPECT_EQ(list().Items(), (std::vector<std::wstring>{b, c}));
+    EXPECT_EQ(SelectedEntries(), std::vector<int>{0});
 }
 
 TEST_F(HostRun, AHostKilledInTheMiddleIsAFailureAndNothingIsLost) {
@@ -1094,7 +1107,7 @@ TEST_F(HostRun, AHostKilledInTheMiddleIsAFailureAndNothingIsLost) {
     EXPECT_TRUE(Saved(a));
     EXPECT_EQ(Bytes(b), Unsaved("second\n"));
     EXPECT_EQ(Bytes(c), Unsaved("third\n"));
-    EXPECT_EQ(list().ListCount(), 3);
+    EXPECT_EQ(list().Items(), (std::vector<std::wstring>{b, c}));
     EXPECT_EQ(Label(Form3::Label1), Progress2of3);
     // The program still responds: back to the main window, and a new run
     // launches a new host.

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <deque>
 #include <functional>
 #include <iterator>
 #include <set>
@@ -22,10 +23,15 @@ using test::FakeRecords;
 using test::FakeView;
 using test::Journal;
 
-// The failure box as the view journals it: for error number (not 438 unless
-// said), with its reason, at a drawing or before the first.
+// The box after a failure as the view journals it, for error number (not
+// 438 unless said), with its reason, at a drawing or before the first: the
+// question after the failure of one drawing, else the message box of a
+// failure that ends the run.
 std::wstring FailBox(std::wstring_view reason, std::optional<std::wstring_view> drawing = {},
                      long number = errnum::PermissionDenied) {
+    if (drawing && !IsServerGone(number) && number != errnum::ObjectDoesntSupport &&
+        reason != FormatChangedText)
+        return L"Ask(" + std::wstring(*drawing) + L"|" + std::wstring(reason) + L")";
     return L"MsgBox(" + FailureText(number, reason, drawing) + L"|16|错误)";
 }
 bool IsFailBox(const std::wstring& line) {
@@ -223,6 +229,20 @@ TEST(PurgeTexts, TheFormatCodeNamesTheDrawingsSaveType) {
         EXPECT_EQ(format.saveType, row.type);
         EXPECT_EQ(format.tooOld, row.tooOld);
     }
+}
+
+// The box after a run that skipped drawings: a line each, at most 20, then
+// how many more.
+TEST(PurgeTexts, TheSkippedDrawingsAreListedTwentyAtMost) {
+    std::vector<SkippedDrawing> skipped;
+    for (int i = 1; i <= 22; ++i)
+        skipped.push_back({L"D:\\图纸\\" + std::to_wstring(i) + L".dwg", L"找不到图纸文件。"});
+    EXPECT_EQ(SkippedReport(std::span(skipped).first(1)), L"D:\\图纸\\1.dwg：找不到图纸文件。");
+    const std::wstring twenty = SkippedReport(std::span(skipped).first(20));
+    EXPECT_EQ(std::count(twenty.begin(), twenty.end(), L'\n'), 19);
+    const std::wstring all = SkippedReport(skipped);
+    EXPECT_EQ(all.substr(0, twenty.size()), twenty);
+    EXPECT_EQ(all.substr(twenty.size()), L"\n……另有 2 张");
 }
 
 TEST_F(PurgeRunTest, EmptyListConnectsShowsProgressAndPreparesTheHostOnly) {
@@ -428,12 +448,14 @@ TEST_F(PurgeRunStop, NoneAfterACompleteRun) {
 
 TEST_F(PurgeRunStop, TheDrawingThatFailedToOpen) {
     host.FailAt(L"Documents.Open(C:\\d\\2.dwg)", Error(-2147352567, L"cannot open"));
-    EXPECT_EQ(Run(), 1);
+    EXPECT_EQ(Run(), 0);
+    EXPECT_EQ(list.Items(), (std::vector<std::wstring>{L"C:\\d\\2.dwg", L"C:\\d\\3.dwg"}));
 }
 
 TEST_F(PurgeRunStop, TheDrawingThatFailedToSave) {
     host.FailAt(L"Drawing.Close(True)", Error(70, L"write protected"), 3);
-    EXPECT_EQ(Run(), 2);
+    EXPECT_EQ(Run(), 0);
+    EXPECT_EQ(list.Items(), std::vector<std::wstring>{L"C:\\d\\3.dwg"});
 }
 
 TEST_F(PurgeRunStop, TheDrawingAHostWithoutPurgeAllStoppedAt) {
@@ -446,13 +468,13 @@ TEST_F(PurgeRunStop, TheDrawingAHostWithoutPurgeAllStoppedAt) {
 // the run stops at it, the list intact.
 TEST_F(PurgeRunStop, TheDrawingOpenedReadOnlyClosedUnsaved) {
     host.readOnly.insert(L"C:\\d\\2.dwg");
-    EXPECT_EQ(Run(), 1);
+    EXPECT_EQ(Run(), 0);
     EXPECT_EQ(
         Journal(journal.end() - 6, journal.end()),
         (Journal{L"Documents.Open(C:\\d\\2.dwg)", L"Drawing.ReadOnly", L"Drawing.Close(False)",
-                 PutBack[0], PutBack[1], FailBox(ReadOnlyText, L"C:\\d\\2.dwg")}));
+                 FailBox(ReadOnlyText, L"C:\\d\\2.dwg"), PutBack[0], PutBack[1]}));
     EXPECT_EQ(Count(L"Drawing.PurgeAll()"), 1);
-    EXPECT_EQ(list.ListCount(), 3);
+    EXPECT_EQ(list.ListCount(), 2);
     EXPECT_FALSE(HasPrefix(L"Label5="));
 }
 
@@ -481,8 +503,9 @@ TEST_F(PurgeRunStop, WhatTheOpenedDocumentAnswers) {
         SCOPED_TRACE(row.what);
         const Outcome run =
             RunAgainst(row.host, {L"C:\\d\\1.dwg", L"C:\\d\\2.dwg", L"C:\\d\\3.dwg"});
-        EXPECT_EQ(run.stop, row.stop);
-        EXPECT_EQ(run.left, row.stop ? 3 : 0);
+        // The drawing stopped at, and those after it, are left.
+        EXPECT_EQ(run.stop, row.stop ? std::optional(0) : std::nullopt);
+        EXPECT_EQ(run.left, row.stop ? 3 - *row.stop : 0);
         EXPECT_EQ(std::count(run.journal.begin(), run.journal.end(), L"Drawing.Close(True)"),
                   row.stop.value_or(3));
         EXPECT_EQ(std::count(run.journal.begin(), run.journal.end(), L"Drawing.Close(False)"),
@@ -517,15 +540,15 @@ TEST_F(PurgeRunStop, TheDrawingWhosePurgeOrSaveFailedIsClosedUnsaved) {
                          row.failing.starts_with(L"Drawing.SaveAs") ? 1 : 2);
             },
             {L"C:\\d\\1.dwg", L"C:\\d\\2.dwg", L"C:\\d\\3.dwg"});
-        EXPECT_EQ(run.stop, 1);
-        EXPECT_EQ(run.left, 3);
+        EXPECT_EQ(run.stop, 0);
+        EXPECT_EQ(run.left, 2); // 1.dwg is done
         // What follows the failed call (the second drawing's: the last of them).
         const auto failed = std::find(run.journal.rbegin(), run.journal.rend(), row.failing);
         ASSERT_NE(failed, run.journal.rend());
         Journal expected(row.closedUnsaved, L"Drawing.Close(False)");
+        expected.push_back(FailBox(ReasonOf(row.error), L"C:\\d\\2.dwg", row.error.Number()));
         if (row.closedUnsaved)
             Append(expected, PutBack);
-        expected.push_back(FailBox(ReasonOf(row.error), L"C:\\d\\2.dwg", row.error.Number()));
         EXPECT_EQ(Journal(failed.base(), run.journal.end()), expected);
     }
 }
@@ -693,14 +716,15 @@ TEST_F(PurgeRunStop, TheBoxSaysWhichDrawingAndWhy) {
         files = FakeFiles{};
         const Outcome run = RunAgainst([&](FakeHost& h) { row.setUp(h, files); },
                                        {L"C:\\d\\1.dwg", second.c_str(), L"C:\\d\\3.dwg"});
-        EXPECT_EQ(run.stop, row.stop);
-        EXPECT_EQ(run.left, row.box.empty() ? 0 : 3);
-        if (!row.box.empty()) {
-            EXPECT_EQ(run.journal.back(), row.box);
-        }
+        // The drawing stopped at is the first left: 1.dwg is done.
+        EXPECT_EQ(run.stop, row.stop ? std::optional(0) : std::nullopt);
+        EXPECT_EQ(run.left, row.box.empty() ? 0 : row.stop ? 2 : 3);
         const auto has = [&](const std::wstring& line) {
             return std::count(run.journal.begin(), run.journal.end(), line) > 0;
         };
+        if (!row.box.empty()) {
+            EXPECT_TRUE(has(row.box)) << testing::PrintToString(row.box);
+        }
         EXPECT_EQ(has(L"Documents.Open(" + second + L")"), row.secondOpened);
         EXPECT_EQ(has(PutBackProxyNotice), row.putBack);
     }
@@ -789,8 +813,7 @@ TEST_F(PurgeRunTest, TheOpenDocumentsAreLearntOnceARun) {
 
 // A stop the user asked for ends the run before the next drawing: nothing
 // more is opened, the stopped text and the end time show, the proxy notice
-// goes back, the list keeps its entries, and the first drawing not done is
-// the one pointed at.
+// goes back, and the drawings not done are left, the first pointed at.
 TEST_F(PurgeRunStop, AStopEndsTheRunBeforeTheNextDrawing) {
     for (const int before : {0, 1, 2}) {
         SCOPED_TRACE(before);
@@ -798,13 +821,16 @@ TEST_F(PurgeRunStop, AStopEndsTheRunBeforeTheNextDrawing) {
         host.opened.clear();
         view.asked = 0;
         view.stopBefore = before;
-        EXPECT_EQ(Run(), before);
+        list.Clear();
+        for (const wchar_t* p : {L"C:\\d\\1.dwg", L"C:\\d\\2.dwg", L"C:\\d\\3.dwg"})
+            list.AddItem(p);
+        EXPECT_EQ(Run(), 0);
         EXPECT_EQ(host.opened.size(), static_cast<std::size_t>(before));
         Journal end = {L"Label1=" + std::wstring(StoppedText),
                        L"Label5=10:00:0" + std::to_wstring(view.clock - 1)};
         Append(end, PutBack);
         EXPECT_EQ(Journal(journal.end() - 4, journal.end()), end);
-        EXPECT_EQ(list.ListCount(), 3);
+        EXPECT_EQ(list.ListCount(), 3 - before);
     }
 }
 
@@ -838,16 +864,112 @@ TEST_F(PurgeRunTest, FailureAtTheSecondOfThreeStopsAndKeepsTheList) {
     list.AddItem(L"C:\\d\\2.dwg");
     list.AddItem(L"C:\\d\\3.dwg");
     host.FailAt(L"Documents.Open(C:\\d\\2.dwg)", Error(-2147352567, L"cannot open"));
-    Run();
+    EXPECT_EQ(Run(), 0);
     Journal expected = Prologue();
     Append(expected, Drawing(1, 3, L"C:\\d\\1.dwg"));
     Append(expected,
            {L"Label1=" + ProgressText(2, 3), L"Refresh", L"App.Documents", L"Documents.Count",
-            L"Documents.Item(0)", L"Item0.FullName", L"Documents.Open(C:\\d\\2.dwg)", PutBack[0],
-            PutBack[1], FailBox(L"cannot open", L"C:\\d\\2.dwg", -2147352567)});
+            L"Documents.Item(0)", L"Item0.FullName", L"Documents.Open(C:\\d\\2.dwg)",
+            FailBox(L"cannot open", L"C:\\d\\2.dwg", -2147352567), PutBack[0], PutBack[1]});
     EXPECT_EQ(journal, expected);
-    EXPECT_EQ(list.ListCount(), 3);
+    EXPECT_EQ(list.Items(), (std::vector<std::wstring>{L"C:\\d\\2.dwg", L"C:\\d\\3.dwg"}));
     EXPECT_FALSE(HasPrefix(L"Label5="));
+}
+
+// After a failed drawing the user chooses: skip it, skip it and every later
+// failure, retry it, or stop. However the run ends, the list holds the
+// drawings not done, in their order, the first pointed at; skipped drawings
+// are listed in one box at the end.
+TEST_F(PurgeRunTest, AFailedDrawingIsSkippedRetriedOrStopsTheRun) {
+    using enum DrawingChoice;
+    const std::wstring d1 = L"C:\\d\\1.dwg", d2 = L"C:\\d\\2.dwg", d3 = L"C:\\d\\3.dwg";
+    const auto report = [](const std::wstring& lines) {
+        return L"MsgBox(" + lines + L"|64|批量清理)";
+    };
+    struct Row {
+        const char* what;
+        std::deque<DrawingChoice> answers;
+        std::set<std::wstring> failing; // their Open fails, the first time only where retried
+        std::optional<int> stopBefore;  // a stop asked for before that drawing
+        int asked;                      // boxes after a failed drawing
+        std::vector<std::wstring> opened, left;
+        std::wstring report; // empty: none
+        bool done;           // the completion texts
+    };
+    const Row rows[] = {
+        {"stop (the default)", {}, {d2}, {}, 1, {d1, d2}, {d2, d3}, L"", false},
+        {"skip", {Skip}, {d2}, {}, 1, {d1, d2, d3}, {d2}, L"C:\\d\\2.dwg：cannot open", true},
+        {"skip all",
+         {SkipAll},
+         {d2, d3},
+         {},
+         1,
+         {d1, d2, d3},
+         {d2, d3},
+         L"C:\\d\\2.dwg：cannot open\nC:\\d\\3.dwg：cannot open",
+         true},
+        {"skip the last",
+         {Skip},
+         {d3},
+         {},
+         1,
+         {d1, d2, d3},
+         {d3},
+         L"C:\\d\\3.dwg：cannot open",
+         true},
+        {"retry", {Retry}, {d2}, {}, 1, {d1, d2, d2, d3}, {}, L"", true},
+        {"skip, then stop at the next failure",
+         {Skip, Stop},
+         {d1, d3},
+         {},
+         2,
+         {d1, d2, d3},
+         {d1, d3},
+         L"C:\\d\\1.dwg：cannot open",
+         false},
+        {"skip, then a stop asked for",
+         {Skip},
+         {d1},
+         2,
+         1,
+         {d1, d2},
+         {d1, d3},
+         L"C:\\d\\1.dwg：cannot open",
+         false},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        journal.clear();
+        host.opened.clear();
+        list.Clear();
+        for (const auto& p : {d1, d2, d3})
+            list.AddItem(p);
+        view.answers = row.answers;
+        view.asked = 0;
+        view.stopBefore = row.stopBefore;
+        std::set<std::wstring> failing = row.failing;
+        const bool mended = std::count(row.answers.begin(), row.answers.end(), Retry) > 0;
+        host.On(L"Documents.Open", [&](auto& a) {
+            const std::wstring path = std::get<std::wstring>(a.at(0));
+            host.opened.push_back(path);
+            host.modified = 0;
+            if (failing.count(path)) {
+                if (mended) // by the user, before the retry
+                    failing.erase(path);
+                throw Error(-2147352567, L"cannot open");
+            }
+            return Variant(host.drawing);
+        });
+        EXPECT_EQ(Run(), row.left.empty() ? std::nullopt : std::optional(0));
+        EXPECT_EQ(static_cast<int>(std::count_if(journal.begin(), journal.end(),
+                                                 [](auto& l) { return l.starts_with(L"Ask("); })),
+                  row.asked);
+        EXPECT_EQ(host.opened, row.opened);
+        EXPECT_EQ(list.Items(), row.left);
+        EXPECT_EQ(Has(report(row.report)), !row.report.empty());
+        EXPECT_EQ(Has(L"Label1=" + std::wstring(DoneText)), row.done);
+        EXPECT_TRUE(Has(PutBackProxyNotice));
+    }
 }
 
 TEST_F(PurgeRunTest, FailuresInPurgeAndSaveEndTheRunToo) {
@@ -855,9 +977,9 @@ TEST_F(PurgeRunTest, FailuresInPurgeAndSaveEndTheRunToo) {
     list.AddItem(L"C:\\d\\2.dwg");
     host.FailAt(L"Drawing.Close(True)", Error(70, L"write protected"), 2);
     Run();
-    EXPECT_EQ(journal.back(), FailBox(L"write protected", L"C:\\d\\2.dwg"));
+    EXPECT_TRUE(Has(FailBox(L"write protected", L"C:\\d\\2.dwg")));
     EXPECT_EQ(Count(L"Drawing.PurgeAll()"), 2);
-    EXPECT_EQ(list.ListCount(), 2);
+    EXPECT_EQ(list.Items(), std::vector<std::wstring>{L"C:\\d\\2.dwg"});
     EXPECT_FALSE(Has(L"Label1=批量清理完成 双击窗口返回"));
 }
 

@@ -101,16 +101,33 @@ MessageBoxInfo ReadMessageBox(HWND box) {
     info.text = WindowText(GetDlgItem(box, 0xFFFF));
     info.owner = GetWindow(box, GW_OWNER);
     info.topmost = (GetWindowLongW(box, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0;
+    // A task dialog has no control 0xFFFF: its texts are those of its other
+    // static controls (the main instruction, then the content), joined as a
+    // message box's first line and the lines after the blank one.
+    struct Read {
+        MessageBoxInfo& info;
+        std::vector<std::wstring> texts;
+    } read{info, {}};
     EnumChildWindows(
         box,
         [](HWND h, LPARAM p) -> BOOL {
+            auto& r = *reinterpret_cast<Read*>(p);
             wchar_t cls[16] = {};
             GetClassNameW(h, cls, 16);
             if (lstrcmpiW(cls, L"Static") == 0 && SendMessageW(h, STM_GETICON, 0, 0))
-                *reinterpret_cast<bool*>(p) = true;
+                r.info.hasIcon = true;
+            else if (lstrcmpiW(cls, L"Static") == 0 && IsWindowVisible(h) &&
+                     GetDlgCtrlID(h) != 0xFFFF && !WindowText(h).empty())
+                r.texts.push_back(WindowText(h));
+            else if (lstrcmpiW(cls, L"Button") == 0)
+                r.info.buttons.push_back({GetDlgCtrlID(h), WindowText(h)});
             return TRUE;
         },
-        reinterpret_cast<LPARAM>(&info.hasIcon));
+        reinterpret_cast<LPARAM>(&read));
+    if (!GetDlgItem(box, 0xFFFF)) {
+        for (std::size_t i = 0; i < read.texts.size(); ++i)
+            info.text += (i ? L"\n\n" : L"") + read.texts[i];
+    }
     return info;
 }
 

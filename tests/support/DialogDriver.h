@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace varno::test {
 
@@ -35,12 +36,20 @@ std::map<int, std::wstring> TooltipTexts(HWND form);
 HWND FindDialog(const std::wstring& title, DWORD processId = GetCurrentProcessId());
 std::wstring WindowText(HWND h);
 
+// What a message box, or a task dialog, shows: for a task dialog the text is
+// its main instruction, a blank line and its content, as a message box of
+// the same words would read.
 struct MessageBoxInfo {
     std::wstring title;
     std::wstring text;
     bool hasIcon = false;
     HWND owner = nullptr;
     bool topmost = false;
+    struct Button {
+        int id;
+        std::wstring text;
+    };
+    std::vector<Button> buttons; // in the order of the dialog's controls
 };
 MessageBoxInfo ReadMessageBox(HWND box);
 
