@@ -23,7 +23,8 @@
 //
 //   bench_batch_purge [drawings [rounds]] [options]   (default 1000 drawings, 3 rounds)
 //     --bare=process,hidden,thread,ui  which bare clients take turns with the
-//                   run (by default process and hidden):
+//                   run (by default process and hidden; with --hide-host
+//                   process):
 //                   process  a console process of its own
 //                   hidden   the same, but the host is left hidden
 //                   thread   a thread of this process in an apartment of its
@@ -413,8 +414,10 @@ std::optional<Options> Parse(int argc, wchar_t** argv) {
             return std::nullopt;
         }
     }
+    // With the host hidden anyway, the two would be one.
     if (o.bare.empty())
-        o.bare = {"process", "hidden"};
+        o.bare = o.hideHost ? std::vector<std::string>{"process"}
+                            : std::vector<std::string>{"process", "hidden"};
     return o;
 }
 
