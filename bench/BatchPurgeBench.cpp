@@ -1,132 +1,104 @@
-// The batch purge run over 1,000 drawings against the stand-in CAD host
-// (vcad.exe, registered as "AutoCAD.Application" in the project's Wine
-// prefix): the wall time per drawing, and how much of it the program spends
+// The batch purge run against the stand-in CAD host (vcad.exe, registered as
+// "AutoCAD.Application" in the project's Wine prefix), beside a bare client
+// that makes the same host calls for each drawing and nothing else.
+//
+// The run: the wall time per drawing, and how much of it the program spends
 // itself outside the host calls. Every late-bound call, and every release of
 // a host object (a call into the host as well), goes through a timing
-// wrapper; the program's own time is the run's wall time minus the time spent
-// inside host calls (the wrapper's own cost counts as the program's). The
-// progress window's text and repaint are timed apart. Two runs: drawings
-// with nothing nested, then with three levels of nested unused items, which
-// the run purges pass by pass.
+// wrapper (HostTiming.h); the program's own time is the run's wall time minus
+// the time spent inside host calls (the wrapper's own cost counts as the
+// program's). The progress window's text and repaint are timed apart. The
+// drawings alone (the loop) are timed from the first drawing's progress text
+// to the completion text, without connecting to the host, the template
+// drawing and the proxy notice.
 //
-//   bench_batch_purge [drawings]     (default 1000)
+// The bare client (BareClient.h) makes, through the same wrapper, the run's
+// host calls for a drawing with nothing nested, against a host started and
+// prepared as the run prepares it; by default as a console process of its
+// own (bench_bare_client.exe, beside this one) in which nothing else goes on.
+// Bare client and run take turns for a number of rounds, each on as many
+// fresh drawings against a freshly started host, so that the noise shows;
+// then the medians and their ratio. Last, a run over drawings with three
+// levels of nested unused items, which the run purges pass by pass.
+//
+//   bench_batch_purge [drawings [rounds]] [options]   (default 1000 drawings, 3 rounds)
+//     --bare=process,hidden,thread,ui  which bare clients take turns with the
+//                   run (by default process and hidden; with --hide-host
+//                   process):
+//                   process  a console process of its own
+//                   hidden   the same, but the host is left hidden
+//                   thread   a thread of this process in an apartment of its
+//                            own, while this thread serves the windows
+//                   ui       this thread, with the windows loaded, as the run
+//     --no-promo    the promotional windows are unloaded before the rounds
+//     --no-docking  their docking timers are stopped (the browsers stay)
+//     --filter=none           this thread's message filter is revoked
+//     --filter=waitnoprocess  ... replaced by one that answers
+//                             PENDINGMSG_WAITNOPROCESS
+//     --hide-host   the host's window is hidden: the run's from here before
+//                   the first drawing, the bare clients' left hidden
+//     --no-nesting  no run over nested drawings at the end
+// The options change nothing in the program; they only set up this process
+// around it, to see where the run's time goes.
+//
 // Run it under Wine with the host registered, e.g. from a shell that has
 // sourced tools/setup.sh: varno_start_display; varno_start_wine;
-// wine build/win/bench/bench_batch_purge.exe; varno_stop_wine; varno_stop_display
+// wine build/win/bench/bench_batch_purge.exe 100; varno_stop_wine; varno_stop_display
 #include "batch/Form3.h"
 
+#include "BareClient.h"
+#include "BenchDrawings.h"
+#include "HostTiming.h"
+
+#include "app/AutomationError.h"
 #include "app/Error.h"
 #include "app/Module1.h"
 #include "mainwindow/varnofrm.h"
 #include "platform/App.h"
+#include "platform/Com.h"
 #include "platform/Dispatch.h"
+#include "platform/HostThread.h"
 #include "platform/Win32DrawingFiles.h"
 #include "platform/Win32ProxyNoticeRecords.h"
+#include "promo/EdgeDocking.h"
+#include "promo/adfrm.h"
 #include "tools/cadhost/Vcad.h"
 
 #include <commctrl.h>
 #include <ole2.h>
 
-#include <chrono>
+#include <algorithm>
 #include <cstdio>
 #include <cwchar>
 #include <memory>
+#include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
 
 using namespace varno;
-using Clock = std::chrono::steady_clock;
-
-struct HostTime {
-    Clock::duration inside{};
-    long calls = 0;
-};
-
-// Runs one host call, adding its duration to the host's time.
-template <class F> auto Timed(HostTime& time, F&& f) {
-    struct Stop {
-        HostTime& t;
-        Clock::time_point start;
-        ~Stop() {
-            t.inside += Clock::now() - start;
-            ++t.calls;
-        }
-    } stop{time, Clock::now()};
-    return f();
-}
-
-class TimedObject : public AutoObject {
-  public:
-    TimedObject(AutoRef inner, HostTime& time) : inner_(std::move(inner)), time_(time) {}
-    // Letting go of a remote object is a call into the host too.
-    ~TimedObject() override {
-        Timed(time_, [&] {
-            inner_.reset();
-            return 0;
-        });
-    }
-    TimedObject(const TimedObject&) = delete;
-    TimedObject& operator=(const TimedObject&) = delete;
-    Variant Get(std::wstring_view member) override {
-        return Wrap(Timed(time_, [&] { return inner_->Get(member); }));
-    }
-    void Put(std::wstring_view member, const Variant& value) override {
-        Timed(time_, [&] {
-            inner_->Put(member, value);
-            return 0;
-        });
-    }
-    Variant Call(std::wstring_view member, std::initializer_list<Variant> args) override {
-        return Wrap(Timed(time_, [&] { return inner_->Call(member, args); }));
-    }
-
-  private:
-    Variant Wrap(Variant v) {
-        if (auto* o = std::get_if<AutoRef>(&v); o && *o)
-            return Variant(AutoRef(std::make_shared<TimedObject>(*o, time_)));
-        return v;
-    }
-    AutoRef inner_;
-    HostTime& time_;
-};
-
-class TimedRuntime : public AutomationRuntime {
-  public:
-    explicit TimedRuntime(HostTime& time) : time_(time) {}
-    bool IsRegistered(std::wstring_view progId) override {
-        return win::TheAutomation().IsRegistered(progId);
-    }
-    AutoRef AttachRunning(std::wstring_view progId) override {
-        return Wrap(Timed(time_, [&] { return win::TheAutomation().AttachRunning(progId); }));
-    }
-    AutoRef Launch(std::wstring_view progId) override {
-        return Wrap(Timed(time_, [&] { return win::TheAutomation().Launch(progId); }));
-    }
-    bool IsLaunchable(std::wstring_view progId) override {
-        return win::TheAutomation().IsLaunchable(progId);
-    }
-    AutoRef AttachListed(std::wstring_view progId) override {
-        AutoRef listed = Timed(time_, [&] { return win::TheAutomation().AttachListed(progId); });
-        return listed ? Wrap(std::move(listed)) : listed;
-    }
-    bool IsProgramRunning(std::wstring_view progId) override {
-        return win::TheAutomation().IsProgramRunning(progId);
-    }
-
-  private:
-    AutoRef Wrap(AutoRef r) { return std::make_shared<TimedObject>(std::move(r), time_); }
-    HostTime& time_;
-};
+using namespace varno::bench;
 
 // The run's view, timing what it does to the windows (part of the program's
-// own time).
+// own time) and marking the loop over the drawings: from the first progress
+// text to the completion text.
 struct TimedView : win::Win32PurgeView {
-    TimedView() : win::Win32PurgeView(win::varnofrm::Instance()) {}
+    TimedView(const HostTime& host, bool hideHost)
+        : win::Win32PurgeView(win::varnofrm::Instance()), host_(host), hideHost_(hideHost) {}
     Clock::duration label1{}, refresh{};
+    struct Mark {
+        Clock::time_point at;
+        HostTime host;
+    };
+    std::optional<Mark> loopStart, loopEnd;
     void SetProgress(std::wstring_view text) override {
         const auto start = Clock::now();
+        if (text == DoneText)
+            loopEnd = Mark{start, host_};
+        else if (!loopStart)
+            loopStart = Mark{HideHost(start), host_};
         win::Win32PurgeView::SetProgress(text);
         label1 += Clock::now() - start;
     }
@@ -140,107 +112,451 @@ struct TimedView : win::Win32PurgeView {
         std::fwprintf(stderr, L"message box: %ls\n", std::wstring(text).c_str());
         failed = true;
     }
+    DrawingChoice AskAboutDrawing(std::wstring_view drawing, std::wstring_view reason) override {
+        std::fwprintf(stderr, L"failed: %ls: %ls\n", std::wstring(drawing).c_str(),
+                      std::wstring(reason).c_str());
+        failed = true;
+        return DrawingChoice::Stop;
+    }
     bool failed = false;
+
+  private:
+    // With hideHost the host's window is hidden before the first drawing,
+    // from outside (the host still counts itself visible).
+    Clock::time_point HideHost(Clock::time_point now) const {
+        if (!hideHost_)
+            return now;
+        if (HWND host = FindWindowW(vcad::WindowClass, nullptr))
+            ShowWindow(host, SW_HIDE);
+        return Clock::now();
+    }
+    const HostTime& host_;
+    bool hideHost_;
 };
 
-double Ms(Clock::duration d) {
-    return std::chrono::duration<double, std::milli>(d).count();
+// One measurement of the loop over the drawings.
+struct Loop {
+    std::string what;
+    int drawings = 0;
+    Clock::duration wall{};
+    HostTime host;
+    double PerDrawing() const { return Ms(wall) / drawings; }
+    double CallsPerDrawing() const { return static_cast<double>(host.calls) / drawings; }
+    double ReleasesPerDrawing() const { return static_cast<double>(host.releases) / drawings; }
+    double PerHostCall() const {
+        const long all = host.calls + host.releases;
+        return all ? Ms(host.inside) / all : 0.0;
+    }
+};
+
+void PrintLoop(int round, const Loop& l) {
+    std::printf("round %d  %-50s %8.3f ms per drawing   %4.1f calls + %3.1f releases   "
+                "%6.3f ms per host call   own %6.3f ms per drawing\n",
+                round, l.what.c_str(), l.PerDrawing(), l.CallsPerDrawing(), l.ReleasesPerDrawing(),
+                l.PerHostCall(), (Ms(l.wall) - Ms(l.host.inside)) / l.drawings);
+    std::fflush(stdout);
 }
 
-void Quit() {
-    if (Host().HostApp) {
-        try {
-            Host().HostApp->Call(L"Quit", {});
-        } catch (const varno::Error&) {
-        }
+HostTime Since(const HostTime& now, const HostTime& before) {
+    return {now.inside - before.inside, now.calls - before.calls, now.releases - before.releases};
+}
+
+// Handles this thread's messages for a while, as an idle program would.
+void PumpFor(DWORD ms) {
+    const ULONGLONG end = GetTickCount64() + ms;
+    for (ULONGLONG now = GetTickCount64(); now < end; now = GetTickCount64()) {
+        MsgWaitForMultipleObjectsEx(0, nullptr, static_cast<DWORD>(end - now), QS_ALLINPUT,
+                                    MWMO_INPUTAVAILABLE);
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE))
+            win::PumpMessage(msg);
     }
+}
+
+// After a measurement: the stand-in host has gone when its window has (it
+// withdraws from COM before), so that the next measurement starts one of its
+// own; its journal and the drawings go.
+void HostGone(const std::wstring& folder, const std::vector<std::wstring>& paths) {
+    int wait = 0;
+    while (FindWindowW(vcad::WindowClass, nullptr) && ++wait < 300)
+        Sleep(50);
+    if (wait == 300)
+        std::fprintf(stderr, "the stand-in host did not end\n");
+    DeleteFileW((folder + L"\\journal.txt").c_str());
+    RemoveFiles(paths);
+}
+
+// The host reads its switches from this file: nothing nested, or that many
+// levels.
+void SetNesting(const std::wstring& folder, int nesting) {
+    const std::wstring switches = folder + L"\\switches.txt";
+    WriteTextFile(switches, "nesting=" + std::to_string(nesting) + "\n");
+    SetEnvironmentVariableW(L"VCAD_FAILURES", switches.c_str());
+}
+
+// The host quits, and the session lets go of it, on the host thread.
+void Quit() {
+    const std::function<void()> quit = [] {
+        if (Host().HostApp) {
+            try {
+                Host().HostApp->Call(L"Quit", {});
+            } catch (const varno::Error&) {
+            }
+        }
+        Host() = HostSession{};
+    };
+    if (win::HostThread* thread = win::HostThread::Running())
+        thread->Run(quit);
+    else
+        quit();
 }
 
 // One run over the drawings, against a host whose drawings have that many
-// levels of nested unused items; prints its figures. 0 when it completed.
-int RunOnce(const std::wstring& folder, int drawings, int nesting) {
-    const std::wstring switches = folder + L"\\switches.txt";
-    {
-        const std::string text = "nesting=" + std::to_string(nesting) + "\n";
-        HANDLE f =
-            CreateFileW(switches.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-        DWORD put = 0;
-        WriteFile(f, text.data(), static_cast<DWORD>(text.size()), &put, nullptr);
-        CloseHandle(f);
-    }
-    SetEnvironmentVariableW(L"VCAD_FAILURES", switches.c_str());
-
+// levels of nested unused items; prints its figures. The loop, when it
+// completed.
+std::optional<Loop> RunOnce(const std::wstring& folder, int drawings, int nesting, bool hideHost) {
+    SetNesting(folder, nesting);
     win::varnofrm& main = win::varnofrm::Instance();
     main.Show();
-    std::vector<std::wstring> paths;
-    for (int i = 0; i < drawings; ++i) {
-        wchar_t name[32];
-        std::swprintf(name, 32, L"\\d%05d.dwg", i);
-        const std::wstring path = folder + name;
-        HANDLE f = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-        // The stand-in host's own drawings (its mark first): the only files
-        // it saves to.
-        const std::string drawing = std::string(vcad::DrawingMark) + "\n";
-        DWORD put = 0;
-        WriteFile(f, drawing.data(), static_cast<DWORD>(drawing.size()), &put, nullptr);
-        CloseHandle(f);
-        paths.push_back(path);
-    }
+    const std::vector<std::wstring> paths = MakeDrawings(folder, drawings);
     main.DrawingList2().AddItems(paths);
 
     HostTime host;
-    TimedRuntime runtime(host);
-    TimedView view;
+    TimedRuntime runtime(win::TheAutomation(), host);
+    TimedView view(host, hideHost);
     win::Win32DrawingFiles files;
     win::Win32ProxyNoticeRecords records;
     const auto start = Clock::now();
-    RunBatchPurge(runtime, main.DrawingList2(), view, files, records);
+    // As Command9 runs it: on the host thread, this thread answering the windows.
+    win::RunPurge(runtime, main.DrawingList2(), view, files, records);
     const auto wall = Clock::now() - start;
     const int left = main.DrawingList2().ListCount();
     Quit();
+    HostGone(folder, paths);
 
-    for (const auto& p : paths)
-        DeleteFileW(p.c_str());
-    DeleteFileW(switches.c_str());
-
-    if (view.failed || left != 0) {
+    if (view.failed || left != 0 || !view.loopStart || !view.loopEnd) {
         std::fprintf(stderr, "the run failed (%d entries left)\n", left);
-        return 1;
+        return std::nullopt;
     }
     const double own = Ms(wall - host.inside);
-    std::printf("drawings               %d, nesting %d\n", drawings, nesting);
-    std::printf("host calls             %ld (%.1f per drawing)\n", host.calls,
-                static_cast<double>(host.calls) / drawings);
-    std::printf("wall time              %.1f ms (%.3f ms per drawing)\n", Ms(wall),
+    const long all = host.calls + host.releases;
+    std::printf("\nthe run: %d drawings, nesting %d\n", drawings, nesting);
+    std::printf("  host calls             %ld + %ld releases (%.1f per drawing)\n", host.calls,
+                host.releases, static_cast<double>(all) / drawings);
+    std::printf("  wall time              %.1f ms (%.3f ms per drawing)\n", Ms(wall),
                 Ms(wall) / drawings);
-    std::printf("inside host calls      %.1f ms (%.3f ms per drawing)\n", Ms(host.inside),
+    std::printf("  inside host calls      %.1f ms (%.3f ms per drawing)\n", Ms(host.inside),
                 Ms(host.inside) / drawings);
-    std::printf("program's own time     %.1f ms (%.3f ms per drawing)\n", own, own / drawings);
-    std::printf("  of which progress text  %.3f ms per drawing\n", Ms(view.label1) / drawings);
-    std::printf("  of which repaint        %.3f ms per drawing\n", Ms(view.refresh) / drawings);
+    std::printf("  program's own time     %.1f ms (%.3f ms per drawing)\n", own, own / drawings);
+    std::printf("    of which progress text  %.3f ms per drawing\n", Ms(view.label1) / drawings);
+    std::printf("    of which repaint        %.3f ms per drawing\n", Ms(view.refresh) / drawings);
     const double rest = own - Ms(view.label1) - Ms(view.refresh);
-    std::printf("  the rest                %.3f ms per drawing\n\n", rest / drawings);
-    return 0;
+    std::printf("    the rest                %.3f ms per drawing\n", rest / drawings);
+    Loop loop;
+    loop.what = nesting ? "run, nesting " + std::to_string(nesting) : "run";
+    if (hideHost)
+        loop.what += ", host hidden";
+    loop.drawings = drawings;
+    loop.wall = view.loopEnd->at - view.loopStart->at;
+    loop.host = Since(view.loopEnd->host, view.loopStart->host);
+    return loop;
+}
+
+std::optional<Loop> FromBare(const std::string& what, const BareResult& r) {
+    if (!r.failure.empty()) {
+        std::fwprintf(stderr, L"%hs failed: %ls\n", what.c_str(), r.failure.c_str());
+        return std::nullopt;
+    }
+    return Loop{what, r.drawings, r.loop, r.host};
+}
+
+// The bare client as a console process of its own; its last line of output
+// carries its figures.
+std::optional<Loop> BareProcess(const std::wstring& folder, int drawings, bool hidden) {
+    const std::string what =
+        hidden ? "bare client, own process, host hidden" : "bare client, own process";
+    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+    HANDLE readEnd = nullptr, writeEnd = nullptr;
+    if (!CreatePipe(&readEnd, &writeEnd, &inherit, 0))
+        return std::nullopt;
+    SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
+    si.dwFlags = STARTF_USESTDHANDLES;
+    si.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    si.hStdOutput = writeEnd;
+    si.hStdError = GetStdHandle(STD_ERROR_HANDLE);
+    std::wstring command = L"\"" + win::ProgramFolder() + L"\\bench_bare_client.exe\" " +
+                           std::to_wstring(drawings) + L" \"" + folder + L"\"" +
+                           (hidden ? L" --hidden" : L"");
+    PROCESS_INFORMATION pi{};
+    const BOOL started = CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr,
+                                        nullptr, &si, &pi);
+    CloseHandle(writeEnd);
+    std::string output;
+    if (started) {
+        char buf[4096];
+        DWORD got = 0;
+        while (ReadFile(readEnd, buf, sizeof buf, &got, nullptr) && got > 0)
+            output.append(buf, got);
+        WaitForSingleObject(pi.hProcess, INFINITE);
+        CloseHandle(pi.hThread);
+        CloseHandle(pi.hProcess);
+    } else {
+        std::fprintf(stderr, "bench_bare_client.exe did not start (%lu)\n", GetLastError());
+    }
+    CloseHandle(readEnd);
+    const std::size_t at = output.rfind(ResultTag);
+    const std::optional<BareResult> r =
+        at == std::string::npos ? std::nullopt : ParseResultLine(output.substr(at));
+    if (!r) {
+        std::fprintf(stderr, "%s gave no figures\n", what.c_str());
+        return std::nullopt;
+    }
+    return FromBare(what, *r);
+}
+
+// The bare client on a thread of this process, in a single-threaded
+// apartment of its own, while this thread serves the windows as the
+// program's would.
+std::optional<Loop> BareThread(const std::vector<std::wstring>& paths, bool hidden) {
+    BareResult r;
+    HANDLE done = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    std::thread client([&] {
+        if (SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {
+            {
+                win::ComAutomation automation;
+                r = RunBareClient(automation, paths, !hidden);
+            }
+            CoUninitialize();
+        } else {
+            r.failure = L"no single-threaded apartment";
+        }
+        SetEvent(done);
+    });
+    while (MsgWaitForMultipleObjectsEx(1, &done, INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE) !=
+           WAIT_OBJECT_0) {
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE))
+            win::PumpMessage(msg);
+    }
+    client.join();
+    CloseHandle(done);
+    return FromBare(
+        std::string("bare client, thread beside the windows") + (hidden ? ", host hidden" : ""), r);
+}
+
+std::optional<Loop> Bare(const std::string& mode, const std::wstring& folder, int drawings,
+                         bool hideHost) {
+    SetNesting(folder, 0);
+    const std::vector<std::wstring> paths = MakeDrawings(folder, drawings);
+    std::optional<Loop> loop;
+    if (mode == "process" || mode == "hidden")
+        loop = BareProcess(folder, drawings, hideHost || mode == "hidden");
+    else if (mode == "thread")
+        loop = BareThread(paths, hideHost);
+    else
+        loop = FromBare(std::string("bare client, on the windows' thread") +
+                            (hideHost ? ", host hidden" : ""),
+                        RunBareClient(win::TheAutomation(), paths, !hideHost));
+    HostGone(folder, paths);
+    return loop;
+}
+
+// A message filter as the program's, but for what it answers while a call
+// waits.
+class NoProcessFilter final : public win::UncountedComObject<IMessageFilter> {
+  public:
+    DWORD STDMETHODCALLTYPE HandleInComingCall(DWORD, HTASK, DWORD,
+                                               LPINTERFACEINFO) noexcept override {
+        return SERVERCALL_ISHANDLED;
+    }
+    DWORD STDMETHODCALLTYPE RetryRejectedCall(HTASK, DWORD elapsedMs,
+                                              DWORD rejectType) noexcept override {
+        if (rejectType != SERVERCALL_RETRYLATER && rejectType != SERVERCALL_REJECTED)
+            return static_cast<DWORD>(-1);
+        const int delay = RejectedCallDelay(elapsedMs);
+        return delay < 0 ? static_cast<DWORD>(-1) : static_cast<DWORD>(delay);
+    }
+    DWORD STDMETHODCALLTYPE MessagePending(HTASK, DWORD, DWORD) noexcept override {
+        return PENDINGMSG_WAITNOPROCESS;
+    }
+};
+
+struct Options {
+    int drawings = 1000;
+    int rounds = 3;
+    std::vector<std::string> bare;
+    bool noPromo = false, noDocking = false, noNesting = false, hideHost = false;
+    std::string filter;
+};
+
+std::string Narrow(std::wstring_view s) {
+    return std::string(s.begin(), s.end());
+}
+
+std::optional<Options> Parse(int argc, wchar_t** argv) {
+    Options o;
+    int positional = 0;
+    for (int i = 1; i < argc; ++i) {
+        const std::string a = Narrow(argv[i]);
+        if (a.starts_with("--bare=")) {
+            for (std::size_t at = 7; at <= a.size();) {
+                const std::size_t end = std::min(a.find(',', at), a.size());
+                const std::string mode = a.substr(at, end - at);
+                if (mode != "process" && mode != "hidden" && mode != "thread" && mode != "ui")
+                    return std::nullopt;
+                o.bare.push_back(mode);
+                at = end + 1;
+            }
+        } else if (a == "--no-promo") {
+            o.noPromo = true;
+        } else if (a == "--no-docking") {
+            o.noDocking = true;
+        } else if (a == "--hide-host") {
+            o.hideHost = true;
+        } else if (a == "--no-nesting") {
+            o.noNesting = true;
+        } else if (a == "--filter=none" || a == "--filter=waitnoprocess") {
+            o.filter = a.substr(9);
+        } else if (!a.starts_with("--") && positional == 0) {
+            o.drawings = std::max(1, _wtoi(argv[i]));
+            ++positional;
+        } else if (!a.starts_with("--") && positional == 1) {
+            o.rounds = std::max(1, _wtoi(argv[i]));
+            ++positional;
+        } else {
+            return std::nullopt;
+        }
+    }
+    // With the host hidden anyway, the two would be one.
+    if (o.bare.empty())
+        o.bare = o.hideHost ? std::vector<std::string>{"process"}
+                            : std::vector<std::string>{"process", "hidden"};
+    return o;
+}
+
+double Median(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    const std::size_t n = v.size();
+    return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
+}
+
+// Medians over the rounds, and the run's against each bare client's.
+void Summary(const std::vector<std::vector<Loop>>& rounds) {
+    std::printf("\nper drawing over %zu rounds: median (lowest - highest)\n", rounds.size());
+    const std::size_t kinds = rounds.front().size();
+    const std::size_t run = kinds - 1; // the run comes last in a round
+    std::vector<double> medians(kinds);
+    for (std::size_t k = 0; k < kinds; ++k) {
+        std::vector<double> ms, call;
+        for (const auto& round : rounds) {
+            ms.push_back(round[k].PerDrawing());
+            call.push_back(round[k].PerHostCall());
+        }
+        medians[k] = Median(ms);
+        const Loop& first = rounds.front()[k];
+        std::printf("  %-50s %8.3f ms (%.3f - %.3f)   %4.1f calls + %3.1f releases   %6.3f ms "
+                    "per host call\n",
+                    first.what.c_str(), medians[k], *std::min_element(ms.begin(), ms.end()),
+                    *std::max_element(ms.begin(), ms.end()), first.CallsPerDrawing(),
+                    first.ReleasesPerDrawing(), Median(call));
+    }
+    for (std::size_t k = 0; k < run; ++k) {
+        std::printf("ratio run / %s: %.2f (each round:", rounds.front()[k].what.c_str(),
+                    medians[run] / medians[k]);
+        for (const auto& round : rounds)
+            std::printf(" %.2f", round[run].PerDrawing() / round[k].PerDrawing());
+        std::printf(")\n");
+    }
+    std::fflush(stdout);
+}
+
+int Bench(const Options& o, const std::wstring& folder) {
+    win::varnofrm& main = win::varnofrm::Instance();
+    main.Show(); // loads the promotional windows
+    if (o.noPromo) {
+        win::adfrm::Instance().Unload();
+        win::ad1frm::Instance().Unload();
+    } else if (o.noDocking) {
+        for (HWND promo : {win::adfrm::Instance().hWnd(), win::ad1frm::Instance().hWnd()}) {
+            KillTimer(promo, win::PromoForm::Timer2);
+            KillTimer(promo, win::PromoForm::Timer1);
+        }
+    }
+    win::ComPtr<IMessageFilter> previous;
+    NoProcessFilter noProcess;
+    if (o.filter == "none")
+        CoRegisterMessageFilter(nullptr, previous.Put());
+    else if (o.filter == "waitnoprocess")
+        CoRegisterMessageFilter(&noProcess, previous.Put());
+    // The docking ticks start DockingStartMs after the load, as for a user.
+    PumpFor(DockingStartMs + 500);
+
+    std::printf("%d drawings, %d rounds%s%s%s%s%s\n", o.drawings, o.rounds,
+                o.hideHost ? ", host's window hidden" : "",
+                o.noPromo ? ", promotional windows unloaded" : "",
+                o.noDocking && !o.noPromo ? ", docking timers stopped" : "",
+                o.filter.empty() ? "" : ", message filter: ", o.filter.c_str());
+    std::vector<std::vector<Loop>> rounds;
+    int failed = 0;
+    for (int round = 1; round <= o.rounds && !failed; ++round) {
+        std::vector<Loop> loops;
+        for (const std::string& mode : o.bare) {
+            if (const std::optional<Loop> bare = Bare(mode, folder, o.drawings, o.hideHost)) {
+                PrintLoop(round, *bare);
+                loops.push_back(*bare);
+            } else {
+                failed = 1;
+            }
+        }
+        if (const std::optional<Loop> run = RunOnce(folder, o.drawings, 0, o.hideHost)) {
+            PrintLoop(round, *run);
+            loops.push_back(*run);
+        } else {
+            failed = 1;
+        }
+        if (!failed)
+            rounds.push_back(std::move(loops));
+    }
+    if (!rounds.empty())
+        Summary(rounds);
+    // Three levels of nesting: the run purges again while a pass removes
+    // something.
+    if (!failed && !o.noNesting) {
+        if (const std::optional<Loop> run = RunOnce(folder, o.drawings, 3, o.hideHost))
+            PrintLoop(0, *run);
+        else
+            failed = 1;
+    }
+    if (o.filter == "none" || o.filter == "waitnoprocess") {
+        win::ComPtr<IMessageFilter> ours;
+        CoRegisterMessageFilter(previous.Get(), ours.Put());
+    }
+    return failed;
 }
 
 } // namespace
 
 int wmain(int argc, wchar_t** argv) {
-    const int drawings = argc > 1 ? std::max(1, _wtoi(argv[1])) : 1000;
+    const std::optional<Options> options = Parse(argc, argv);
+    if (!options) {
+        std::fprintf(stderr, "usage: bench_batch_purge [drawings [rounds]] "
+                             "[--bare=process,hidden,thread,ui] [--no-promo] [--no-docking] "
+                             "[--filter=none|waitnoprocess] [--hide-host] [--no-nesting]\n");
+        return 2;
+    }
     const win::UiThread ui;
+    const win::HostThread hostThread; // its end lets go of the host session
     wchar_t temp[MAX_PATH];
     GetTempPathW(MAX_PATH, temp);
     const std::wstring folder =
         std::wstring(temp) + L"varno-bench-" + std::to_wstring(GetCurrentProcessId());
     CreateDirectoryW(folder.c_str(), nullptr);
     SetEnvironmentVariableW(L"VCAD_JOURNAL", (folder + L"\\journal.txt").c_str());
-    // Nothing nested, then three levels: the run purges again while a pass
-    // removes something.
-    int failed = 0;
-    for (const int nesting : {0, 3})
-        failed |= RunOnce(folder, drawings, nesting);
+    const int failed = Bench(*options, folder);
     DeleteFileW((folder + L"\\journal.txt").c_str());
+    DeleteFileW((folder + L"\\switches.txt").c_str());
     RemoveDirectoryW(folder.c_str());
-    Host() = HostSession{}; // before the thread's OLE session ends
     return failed;
 }
