@@ -1093,6 +1093,113 @@ TEST_F(HostRun, AStopAskedDuringASlowCallEndsTheRunAfterThatDrawing) {
     EXPECT_EQ(SelectedEntries(), std::vector<int>{0});
 }
 
+// ---- after a failed drawing: skip, skip all, retry, stop ----
+
+// Presses the button of that text in a dialog.
+void PressButton(HWND dialog, std::wstring_view text) {
+    for (HWND b = FindWindowExW(dialog, nullptr, L"Button", nullptr); b;
+         b = FindWindowExW(dialog, b, L"Button", nullptr))
+        if (test::WindowText(b) == text)
+            PostMessageW(b, BM_CLICK, 0, 0);
+}
+
+// 全部跳过 at the first of two read-only drawings skips both, asking once;
+// the run completes, lists them in one box, and leaves just them.
+TEST_F(HostRun, SkipAllSkipsEveryFailedDrawingAndListsThem) {
+    boxes.Stop(); // the boxes are answered here
+    const std::wstring a = Drawing(L"1.dwg"), b = Drawing(L"2.dwg"), c = Drawing(L"3.dwg"),
+                       d = Drawing(L"4.dwg");
+    for (const auto& p : {b, d})
+        SetFileAttributesW(p.c_str(), FILE_ATTRIBUTE_READONLY);
+    for (const auto& p : {a, b, c, d})
+        list().AddItem(p);
+    std::vector<MessageBoxInfo> seen;
+    std::thread user([&] {
+        for (const std::wstring_view answer : {SkipAllButtonText, std::wstring_view()}) {
+            HWND box = WaitFor([] { return test::FindDialog(L""); });
+            if (!box)
+                return;
+            Sleep(50);
+            seen.push_back(test::ReadMessageBox(box));
+            if (answer.empty())
+                PostMessageW(box, WM_COMMAND, IDOK, 0);
+            else
+                PressButton(box, answer);
+            WaitFor([box] { return IsWindow(box) ? nullptr : GetDesktopWindow(); }, 5000);
+        }
+    });
+    ClickCommand9();
+    user.join();
+    for (const auto& p : {b, d})
+        SetFileAttributesW(p.c_str(), FILE_ATTRIBUTE_NORMAL);
+    ASSERT_EQ(seen.size(), 2u);
+    EXPECT_EQ(seen[0].text, FailureText(errnum::PermissionDenied, ReadOnlyText, b));
+    EXPECT_EQ(seen[1].title, AppTitle);
+    EXPECT_EQ(seen[1].text, SkippedReport(std::vector<SkippedDrawing>{
+                                {b, std::wstring(ReadOnlyText)}, {d, std::wstring(ReadOnlyText)}}));
+    EXPECT_TRUE(seen[1].hasIcon);
+    EXPECT_EQ(seen[1].owner, Form3::Instance().hWnd());
+    EXPECT_TRUE(Saved(a));
+    EXPECT_TRUE(Saved(c));
+    EXPECT_EQ(Bytes(b), Unsaved("drawing\n"));
+    EXPECT_EQ(Bytes(d), Unsaved("drawing\n"));
+    EXPECT_EQ(Label(Form3::Label1), CompletedText);
+    DoubleClickProgress();
+    EXPECT_EQ(list().Items(), (std::vector<std::wstring>{b, d}));
+    EXPECT_EQ(SelectedEntries(), std::vector<int>{0});
+}
+
+// 重试 after the user cleared the drawing's read-only mark: it is purged and
+// saved, and the run completes with nothing left.
+TEST_F(HostRun, RetryAfterTheReadOnlyMarkWasClearedSavesTheDrawing) {
+    boxes.Stop();
+    const std::wstring a = Drawing(L"1.dwg"), b = Drawing(L"2.dwg");
+    SetFileAttributesW(a.c_str(), FILE_ATTRIBUTE_READONLY);
+    list().AddItem(a);
+    list().AddItem(b);
+    MessageBoxInfo seen;
+    std::thread user([&] {
+        HWND box = WaitFor([] { return test::FindDialog(L""); });
+        if (!box)
+            return;
+        Sleep(50);
+        seen = test::ReadMessageBox(box);
+        SetFileAttributesW(a.c_str(), FILE_ATTRIBUTE_NORMAL);
+        PressButton(box, RetryButtonText);
+    });
+    ClickCommand9();
+    user.join();
+    SetFileAttributesW(a.c_str(), FILE_ATTRIBUTE_NORMAL);
+    EXPECT_EQ(seen.text, FailureText(errnum::PermissionDenied, ReadOnlyText, a));
+    EXPECT_EQ(Count(L"Open|" + a), 2);
+    EXPECT_TRUE(Saved(a));
+    EXPECT_TRUE(Saved(b));
+    EXPECT_EQ(Label(Form3::Label1), CompletedText);
+    EXPECT_EQ(list().ListCount(), 0);
+}
+
+// 停止 (what the box collector presses) leaves the failed drawing and those
+// after it; the next run goes on there, opening only those.
+TEST_F(HostRun, AfterAStopTheNextRunOpensOnlyTheDrawingsLeft) {
+    const std::wstring a = Drawing(L"1.dwg"), b = Drawing(L"2.dwg"), c = Drawing(L"3.dwg");
+    Switch("open-fails=2.dwg\n");
+    for (const auto& p : {a, b, c})
+        list().AddItem(p);
+    ClickCommand9();
+    ASSERT_EQ(boxes.Boxes().size(), 1u);
+    DoubleClickProgress();
+    EXPECT_EQ(list().Items(), (std::vector<std::wstring>{b, c}));
+    Switch("");
+    ClickCommand9();
+    EXPECT_EQ(Count(L"Open|" + a), 1);
+    EXPECT_EQ(Count(L"Open|" + b), 2);
+    EXPECT_EQ(Count(L"Open|" + c), 1);
+    for (const auto& p : {a, b, c})
+        EXPECT_TRUE(Saved(p));
+    EXPECT_EQ(list().ListCount(), 0);
+    EXPECT_EQ(boxes.Boxes().size(), 1u);
+}
+
 TEST_F(HostRun, AHostKilledInTheMiddleIsAFailureAndNothingIsLost) {
     Switch("crash-open=2.dwg\n");
     const std::wstring a = Drawing(L"1.dwg"), b = Drawing(L"2.dwg", "second\n"),

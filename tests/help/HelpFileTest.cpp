@@ -373,6 +373,10 @@ TEST_F(HelpFile, ExplainsEveryMessageInTheProgramsOwnWords) {
     texts.emplace_back(StoppingText);
     texts.emplace_back(StoppedText);
     texts.emplace_back(CadWaitsText);
+    // And the buttons after a failed drawing, as the help names them.
+    for (const std::wstring_view button :
+         {SkipButtonText, SkipAllButtonText, RetryButtonText, StopButtonText})
+        texts.emplace_back(L">" + std::wstring(button.substr(0, button.find(L'('))) + L"<");
     // And the question before a stop, line by line.
     texts.emplace_back(StopQuestionText.substr(0, StopQuestionText.find(L'\n')));
     texts.emplace_back(StopQuestionText.substr(StopQuestionText.rfind(L'\n') + 1));

@@ -180,6 +180,10 @@ class Server {
     // Opens the drawings the switches say the user has open.
     void OpenUsersDrawings();
 
+    // Journal lines not yet in the window's list.
+    std::vector<std::wstring> shownLater_;
+    void ShowLines();
+
     std::vector<ComPtr<Document>> docs_;
     Document* active_ = nullptr;
     int proxyNotice_ = 1;

@@ -99,6 +99,7 @@ constexpr UINT_PTR ExitTimer = 1;
 // A host launched by COM whose client never connects gives up after this.
 constexpr std::uint64_t NoClientMs = 30000;
 constexpr int ListLines = 1000;
+constexpr UINT_PTR ShowLinesTimer = 2;
 constexpr DWORD ShutdownMs = 10000;
 constexpr int WindowWidth = 640;
 constexpr int WindowHeight = 400;
@@ -259,14 +260,30 @@ void Server::Journal(std::wstring_view line) {
         DWORD put = 0;
         WriteFile(f.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &put, nullptr);
     }
+    // The window shows the lines a few times a second, not at every call:
+    // painting a visible window at each call would cost more than the call.
     if (list_ && GetCurrentThreadId() == GetWindowThreadProcessId(list_, nullptr)) {
-        const std::wstring text(line);
+        if (shownLater_.empty())
+            SetTimer(window_, ShowLinesTimer, 200, nullptr);
+        shownLater_.emplace_back(line);
+    }
+}
+
+void Server::ShowLines() {
+    KillTimer(window_, ShowLinesTimer);
+    if (!list_)
+        return;
+    SendMessageW(list_, WM_SETREDRAW, FALSE, 0);
+    LRESULT at = 0;
+    for (const std::wstring& text : shownLater_) {
         if (SendMessageW(list_, LB_GETCOUNT, 0, 0) >= ListLines)
             SendMessageW(list_, LB_DELETESTRING, 0, 0);
-        const LRESULT at =
-            SendMessageW(list_, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
-        SendMessageW(list_, LB_SETTOPINDEX, static_cast<WPARAM>(at), 0);
+        at = SendMessageW(list_, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
     }
+    shownLater_.clear();
+    SendMessageW(list_, LB_SETTOPINDEX, static_cast<WPARAM>(at), 0);
+    SendMessageW(list_, WM_SETREDRAW, TRUE, 0);
+    InvalidateRect(list_, nullptr, TRUE);
 }
 
 // Re-reads the control file when its content or time stamp changed. A
@@ -414,6 +431,11 @@ LRESULT CALLBACK Server::WndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
             MoveWindow(self->list_, 0, 0, LOWORD(lp), HIWORD(lp), TRUE);
         return 0;
     case WM_TIMER:
+        if (self && wp == ShowLinesTimer)
+            self->ShowLines();
+        else if (self)
+            self->CheckExit();
+        return 0;
     case CheckExitMessage:
         if (self)
             self->CheckExit();
