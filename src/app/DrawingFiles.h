@@ -4,6 +4,7 @@
 #include <array>
 #include <chrono>
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -34,6 +35,8 @@ class DrawingFiles {
     // The two paths are equal as the file system compares names: without
     // regard to letter case.
     virtual bool SameName(std::wstring_view a, std::wstring_view b) = 0;
+    // The file's size in bytes; nothing where it cannot be told.
+    virtual std::optional<std::uint64_t> FileSize(const std::wstring& path) = 0;
     // Lets this much time pass before a file is looked at again.
     virtual void Pause(std::chrono::milliseconds time) = 0;
 };

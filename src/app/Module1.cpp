@@ -104,7 +104,9 @@ Connection ConnectHost(AutomationRuntime& runtime, MessageBoxes& boxes) {
         boxes.Show(e.Description(), MsgOkOnly);
         return {host, none ? Error(e.Number(), std::wstring(NoCadProgramText)) : e};
     }
-    return Connected(host);
+    Connection connection = Connected(host);
+    connection.launched = true;
+    return connection;
 }
 
 } // namespace varno

@@ -68,6 +68,7 @@ inline constexpr std::wstring_view CadOutOfReachText =
 struct Connection {
     HostSession& session;
     std::optional<Error> failure;
+    bool launched = false; // the program was started for this run
 };
 
 // Fills the host session with the user's CAD program, the first found of:

@@ -248,16 +248,24 @@ class NestingCounts {
     std::vector<std::int64_t> counts_;
 };
 
+// What the work on one drawing came to.
+struct DrawingWork {
+    int passes = 0; // of PurgeAll
+    bool saved = false;
+};
+
 // PurgeAll until a pass removes nothing, at most MaxPurgePasses times; once
 // for a drawing whose collections cannot be counted. True when the first
 // pass changed a count.
-bool PurgeAll(AutoObject& drawing) {
+bool PurgeAll(AutoObject& drawing, DrawingWork& work) {
     std::optional<NestingCounts> counts = NestingCounts::Of(drawing);
     drawing.Call(L"PurgeAll", {});
+    work.passes = 1;
     bool changed = counts && counts->Changed();
     const bool firstChanged = changed;
     for (int pass = 1; changed && pass < MaxPurgePasses; ++pass) {
         drawing.Call(L"PurgeAll", {});
+        work.passes = pass + 1;
         changed = pass + 1 < MaxPurgePasses && counts->Changed();
     }
     return firstChanged;
@@ -277,23 +285,24 @@ bool Modified(AutoObject& drawing) {
 // the close; but closed unsaved where CAD reports no change and the first
 // pass changed no count (a host that leaves DBMOD at 0 after a purge that
 // removed something still saves it), so that its file stays as it was, time
-// stamp and all. True when it was saved. A read-only one is closed unsaved
+// stamp and all (work.saved says which). A read-only one is closed unsaved
 // and stops the run; so is one whose ReadOnly, purge or save fails, while
 // the host answers.
-bool PurgeDrawing(AutoObject& drawing, const std::wstring& path,
-                  std::optional<std::int32_t> saveAs) {
-    bool readOnly = false, saved = false;
+void PurgeDrawing(AutoObject& drawing, const std::wstring& path, std::optional<std::int32_t> saveAs,
+                  DrawingWork& work) {
+    bool readOnly = false;
     try {
         readOnly = IsReadOnly(drawing);
         if (!readOnly) {
-            const bool countChanged = PurgeAll(drawing);
-            saved = Modified(drawing) || countChanged;
-            if (saved && saveAs) {
+            const bool countChanged = PurgeAll(drawing, work);
+            const bool save = Modified(drawing) || countChanged;
+            if (save && saveAs) {
                 drawing.Call(L"SaveAs", {path, *saveAs});
                 drawing.Call(L"Close", {false});
             } else {
-                drawing.Call(L"Close", {saved});
+                drawing.Call(L"Close", {save});
             }
+            work.saved = save;
         }
     } catch (const Error& e) {
         if (!IsServerGone(e.Number()))
@@ -304,7 +313,6 @@ bool PurgeDrawing(AutoObject& drawing, const std::wstring& path,
         drawing.Call(L"Close", {false});
         Stop(errnum::PermissionDenied, ReadOnlyText);
     }
-    return saved;
 }
 
 // The format a drawing must be saved in by SaveAs: its own, where it is
@@ -332,6 +340,9 @@ struct RunState {
     std::vector<SkippedDrawing> skipped;
     bool stopped = false; // at the user's request, or at a failed drawing
     bool skipAll = false; // the user chose to skip every failure
+    int reported = 0;     // entries told to the view as ended (DrawingEnded)
+    AutoRef templateDrawing;
+    bool launched = false; // the host was started for this run
     ProxyNotice proxyNotice;
     OpenDocuments openDocuments;
 };
@@ -374,7 +385,8 @@ std::string HeadAfterSave(DrawingFiles& files, const std::wstring& path) {
 // in another format than its own: a failure of the whole run, since the
 // host's save types mean other formats than ours.
 bool CleanDrawing(const HostCalls& host, DrawingFiles& files, OpenDocuments& openDocuments,
-                  const std::wstring& path, std::optional<std::int32_t> setting) {
+                  const std::wstring& path, std::optional<std::int32_t> setting,
+                  DrawingWork& work) {
     if (!files.FileExists(path))
         Stop(errnum::FileNotFound, DrawingMissingText);
     const DrawingFormat format = FormatOf(HeadBeforeOpen(files, path));
@@ -383,8 +395,8 @@ bool CleanDrawing(const HostCalls& host, DrawingFiles& files, OpenDocuments& ope
     const AutoRef documents = ObjectOf(host.App().Get(L"Documents"));
     openDocuments.Check(Deref(documents), path);
     const AutoRef drawing = ObjectOf(Deref(documents).Call(L"Open", {path}));
-    const bool saved = PurgeDrawing(Deref(drawing), path, SaveAsType(format.saveType, setting));
-    return saved && !format.code.empty() &&
+    PurgeDrawing(Deref(drawing), path, SaveAsType(format.saveType, setting), work);
+    return work.saved && !format.code.empty() &&
            FormatOf(HeadAfterSave(files, path)).code != format.code;
 }
 
@@ -393,29 +405,46 @@ bool CleanDrawing(const HostCalls& host, DrawingFiles& files, OpenDocuments& ope
 // failure that ends the run goes on to the caller.
 void WorkOn(const HostCalls& host, DrawingFiles& files, PurgeView& view, RunState& run,
             const std::wstring& path, std::optional<std::int32_t> setting) {
+    const auto start = std::chrono::steady_clock::now();
+    DrawingResult result{.path = path, .bytesBefore = files.FileSize(path)};
+    const auto ended = [&](DrawingResult::Outcome outcome, int passes) {
+        result.outcome = outcome;
+        result.passes = passes;
+        result.bytesAfter = files.FileSize(path);
+        result.seconds =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        ++run.reported;
+        view.DrawingEnded(result);
+    };
     for (;;) {
+        DrawingWork work;
         bool formatChanged = false;
-        const std::optional<Error> failure = Caught(
-            [&] { formatChanged = CleanDrawing(host, files, run.openDocuments, path, setting); });
+        const std::optional<Error> failure = Caught([&] {
+            formatChanged = CleanDrawing(host, files, run.openDocuments, path, setting, work);
+        });
         if (formatChanged)
             Stop(errnum::InvalidFileFormat, FormatChangedText);
         if (!failure) {
             run.done[static_cast<std::size_t>(run.current)] = true;
+            ended(work.saved ? DrawingResult::Outcome::Cleaned : DrawingResult::Outcome::Unchanged,
+                  work.passes);
             return;
         }
         if (EndsRun(*failure))
             throw *failure;
-        const std::wstring reason = ReasonOf(*failure);
+        result.reason = ReasonOf(*failure);
         const DrawingChoice choice =
-            run.skipAll ? DrawingChoice::Skip : view.AskAboutDrawing(path, reason);
+            run.skipAll ? DrawingChoice::Skip : view.AskAboutDrawing(path, result.reason);
         if (choice == DrawingChoice::Retry)
             continue;
         if (choice == DrawingChoice::Stop) {
             run.stopped = true;
+            ended(DrawingResult::Outcome::Failed, work.passes);
             return;
         }
         run.skipAll = run.skipAll || choice == DrawingChoice::SkipAll;
-        run.skipped.push_back({path, reason});
+        run.skipped.push_back({path, result.reason});
+        ended(DrawingResult::Outcome::Skipped, work.passes);
         return;
     }
 }
@@ -423,6 +452,7 @@ void WorkOn(const HostCalls& host, DrawingFiles& files, PurgeView& view, RunStat
 void Purge(AutomationRuntime& runtime, DrawingList& list, PurgeView& view, DrawingFiles& files,
            RunState& run) {
     const Connection connection = ConnectHost(runtime, view);
+    run.launched = connection.launched;
     const HostCalls host(connection.session);
     try {
         host.ActivateHostWindow(view);
@@ -439,7 +469,10 @@ void Purge(AutomationRuntime& runtime, DrawingList& list, PurgeView& view, Drawi
     view.SetStartTime(view.TimeOfDay());
 
     const std::wstring fullName = host.FullName();
-    run.openDocuments.NoteTemplate(host.AddTemplateDrawing(files, fullName));
+    const Variant added = host.AddTemplateDrawing(files, fullName);
+    run.openDocuments.NoteTemplate(added);
+    if (const AutoRef* drawing = std::get_if<AutoRef>(&added))
+        run.templateDrawing = *drawing;
     const std::optional<std::int32_t> setting = host.SaveAsSetting();
     const AutoRef active = ObjectOf(host.App().Get(L"ActiveDocument"));
     run.proxyNotice.Read(Deref(active), fullName);
@@ -483,7 +516,28 @@ std::optional<int> RunBatchPurge(AutomationRuntime& runtime, DrawingList& list, 
         run.proxyNotice.PutBack(Host().HostApp, [&] {
             return ObjectOf(host.AddTemplateDrawing(files, host.FullName()));
         });
+        // No one watches: nothing of the run's stays open in the host, and a
+        // host started for it quits.
+        if (view.Unattended()) {
+            if (run.templateDrawing)
+                Caught([&] { run.templateDrawing->Call(L"Close", {false}); });
+            if (run.launched)
+                Caught([&] { Deref(Host().HostApp).Call(L"Quit", {}); });
+        }
     }
+    // Every entry not told of yet: the one a failure ended the run at, then
+    // those the run did not come to (with the failure's reason where the run
+    // never came to a drawing).
+    const int count = list.ListCount();
+    if (failure && run.current >= run.reported && run.current < count) {
+        view.DrawingEnded({.path = TrimSpaces(list.List(run.current)),
+                           .outcome = DrawingResult::Outcome::Failed,
+                           .reason = ReasonOf(*failure)});
+        run.reported = run.current + 1;
+    }
+    for (int i = run.reported; i < count; ++i)
+        view.DrawingEnded({.path = TrimSpaces(list.List(i)),
+                           .reason = failure && run.current < 0 ? ReasonOf(*failure) : L""});
     if (failure) {
         const bool atDrawing = run.current >= 0;
         const std::wstring drawing =

@@ -29,6 +29,25 @@ enum class DrawingChoice {
     Stop,    // the run ends, as at any failure: the default, and what Esc gives
 };
 
+// What became of one listed drawing.
+struct DrawingResult {
+    enum class Outcome {
+        Cleaned,   // purged and saved
+        Unchanged, // CAD reported no change: its file was left as it was
+        Skipped,   // it failed, and was skipped
+        Failed,    // the failure that ended the run
+        NotDone,   // the run ended before it
+    };
+    std::wstring path{};
+    Outcome outcome = Outcome::NotDone;
+    // Why it was skipped or failed; for one not done, why the run could not
+    // start, where it could not.
+    std::wstring reason{};
+    std::optional<std::uint64_t> bytesBefore{}, bytesAfter{};
+    int passes = 0; // of PurgeAll
+    double seconds = 0;
+};
+
 // What the run does to the program's windows. Its message boxes (the
 // MessageBoxes it is) stand in front of the CAD host, which the run has
 // brought to the front, and of the progress window, and take the
@@ -63,6 +82,13 @@ class PurgeView : public MessageBoxes {
     // (BadOperationText), then the drawing and the reason (DrawingFailureText),
     // and the buttons of DrawingChoice in that order, Stop the default.
     virtual DrawingChoice AskAboutDrawing(std::wstring_view drawing, std::wstring_view reason) = 0;
+    // Each listed entry, in the run's order, as the run ends with it: when a
+    // drawing is done, skipped or has failed; when the run ends, every entry
+    // it did not come to.
+    virtual void DrawingEnded(const DrawingResult&) {}
+    // A run that no one watches (from the command line): when it ends it
+    // closes its template drawing unsaved, and quits a CAD it launched.
+    virtual bool Unattended() const { return false; }
 };
 
 // The progress window's design text, shown until the run writes its first

@@ -87,6 +87,13 @@ bool Win32DrawingFiles::SameName(std::wstring_view a, std::wstring_view b) {
                                 static_cast<int>(b.size()), TRUE) == CSTR_EQUAL;
 }
 
+std::optional<std::uint64_t> Win32DrawingFiles::FileSize(const std::wstring& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data))
+        return std::nullopt;
+    return (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
+
 void Win32DrawingFiles::Pause(std::chrono::milliseconds time) {
     Sleep(static_cast<DWORD>(time.count()));
 }

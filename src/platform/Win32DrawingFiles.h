@@ -21,6 +21,7 @@ class Win32DrawingFiles : public DrawingFiles {
     // CompareStringOrdinal ignoring case.
     bool SameName(std::wstring_view a, std::wstring_view b) override;
     void Pause(std::chrono::milliseconds time) override;
+    std::optional<std::uint64_t> FileSize(const std::wstring& path) override;
 };
 
 // Win32DrawingFiles::FileExists of each path, in order, for as many of the

@@ -288,6 +288,12 @@ struct FakeFiles : DrawingFiles {
         return it == finals.end() ? FinalPaths{path} : it->second;
     }
     void Pause(std::chrono::milliseconds time) override { paused += time; }
+    std::optional<std::uint64_t> FileSize(const std::wstring& path) override {
+        if (absent.count(path))
+            return std::nullopt;
+        const auto it = heads.find(path);
+        return it == heads.end() ? 0 : it->second.size();
+    }
     bool SameName(std::wstring_view a, std::wstring_view b) override {
         return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](wchar_t x, wchar_t y) {
             return std::towlower(x) == std::towlower(y);
