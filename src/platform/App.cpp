@@ -239,7 +239,32 @@ LRESULT CALLBACK BoxActivating(int code, WPARAM wp, LPARAM lp) {
 
 } // namespace
 
+namespace {
+UntoldBox g_untold = nullptr;
+} // namespace
+
+void ShowNoBoxes(UntoldBox tell) {
+    g_untold = tell;
+}
+
+UntoldBox BoxesUntold() {
+    return g_untold;
+}
+
 int ShowMessageBox(HWND owner, std::wstring_view text, unsigned style, std::wstring_view title) {
+    if (g_untold) { // the default button, as Enter presses it
+        g_untold(text);
+        const unsigned buttons = style & MB_TYPEMASK;
+        const bool second = (style & MB_DEFMASK) == MB_DEFBUTTON2;
+        switch (buttons) {
+        case MB_YESNO:
+            return second ? IDNO : IDYES;
+        case MB_OKCANCEL:
+            return second ? IDCANCEL : IDOK;
+        default:
+            return IDOK;
+        }
+    }
     UniqueHook hook;
     if (style & (MB_TOPMOST | MB_SETFOREGROUND)) {
         t_boxStyle = style;
@@ -295,6 +320,10 @@ int ShowErrorTaskDialog(HWND owner, std::wstring_view title, std::wstring_view i
     config.nDefaultButton = IDOK;
     config.pfCallback = &TaskDialogShown;
     int answer = IDOK;
+    if (g_untold) {
+        g_untold(instructionText + L"\n\n" + contentText);
+        return IDOK;
+    }
     if (taskDialog && SUCCEEDED(taskDialog(&config, &answer, nullptr, nullptr)))
         return answer;
     // No task dialog: the same words in a message box, and its OK.

@@ -81,6 +81,15 @@ std::string ToAnsi(std::wstring_view text);
 // the owner, or to the whole program without one. The answer is the button.
 int ShowMessageBox(HWND owner, std::wstring_view text, unsigned style, std::wstring_view title);
 
+// A process that no one watches (a run from the command line) shows no box:
+// from this call on, every box of the program (ShowMessageBox, the task
+// dialog, a failure a barrier ends) is passed over as if its default button
+// had been pressed, and its text goes to tell instead.
+using UntoldBox = void (*)(std::wstring_view text);
+void ShowNoBoxes(UntoldBox tell);
+// Where a box's text goes instead, while boxes are not shown; else nullptr.
+UntoldBox BoxesUntold();
+
 // A task dialog (TaskDialogIndirect) for the questions a message box cannot
 // put: the title, the error icon, a main instruction and content, and the
 // buttons given (id and text, in their order, the first with IDOK the

@@ -2,6 +2,7 @@
 
 #include "app/Error.h"
 #include "app/Ui.h"
+#include "platform/App.h"
 
 #include <string>
 
@@ -38,8 +39,11 @@ void ShowCaughtFailure() noexcept {
         // Not even the memory for the text: the runtime's words for that.
     }
     // Like every message box of the program: modal to the whole program.
-    MessageBoxW(nullptr, text.empty() ? OutOfMemoryText.data() : text.c_str(), ErrorTitle.data(),
-                MB_OK | MsgCritical | MB_TASKMODAL);
+    if (const UntoldBox tell = BoxesUntold())
+        tell(text.empty() ? OutOfMemoryText : std::wstring_view(text));
+    else
+        MessageBoxW(nullptr, text.empty() ? OutOfMemoryText.data() : text.c_str(),
+                    ErrorTitle.data(), MB_OK | MsgCritical | MB_TASKMODAL);
     t_showing = false;
 }
 

@@ -267,6 +267,20 @@ std::optional<FileStart> PeekFile(const std::wstring& path, std::size_t headByte
     return start;
 }
 
+FlushedFile::FlushedFile(const std::wstring& path)
+    : file_(CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+                        FILE_ATTRIBUTE_NORMAL, nullptr)) {
+    if (!file_)
+        RaiseLastError(L"Cannot write", path);
+}
+
+bool FlushedFile::Write(std::string_view bytes) {
+    DWORD written = 0;
+    return WriteFile(file_.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written,
+                     nullptr) &&
+           written == bytes.size() && FlushFileBuffers(file_.Get());
+}
+
 void ReplaceFileWith(const std::wstring& path, std::string_view bytes) {
     if (path.empty())
         RaiseAccessError(path);

@@ -3,6 +3,7 @@
 // step through a new file in the same folder; and the system's ANSI code page.
 #include "app/CodePage.h"
 #include "app/ListFileStore.h"
+#include "platform/Handle.h"
 
 #include <cstddef>
 #include <string>
@@ -34,6 +35,22 @@ std::optional<FileStart> PeekFile(const std::wstring& path, std::size_t headByte
 // name, a folder, a read-only file or a file in use, 76 for a missing folder,
 // 61 for a full disk.
 void ReplaceFileWith(const std::wstring& path, std::string_view bytes);
+
+// A file written a piece at a time, each piece on the disk before Write
+// returns: a process ended from outside leaves what it wrote. Others may read
+// it meanwhile.
+class FlushedFile {
+  public:
+    // Created, or an existing one emptied. Raises varno::Error as the save of
+    // a list file does where it cannot be opened for writing (another program
+    // holds it, a folder, a read-only file).
+    explicit FlushedFile(const std::wstring& path);
+    // False where the bytes could not be written.
+    bool Write(std::string_view bytes);
+
+  private:
+    UniqueFile file_;
+};
 
 class Win32ListFileStore : public ListFileStore {
   public:
