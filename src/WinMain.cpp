@@ -9,8 +9,23 @@
 #include "mainwindow/varnofrm.h"
 #include "platform/App.h"
 #include "platform/HostThread.h"
+#include "mainwindow/varnofrm_cmdline.h"
+
+#include <span>
+#include <string>
+#include <vector>
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+    // From a command line: the usage, or a run no one watches.
+    const std::vector<std::wstring> arguments = varno::SplitCommandLine(GetCommandLineW());
+    const varno::CommandLine command = varno::ParseCommandLine(std::span(arguments).subspan(1));
+    if (command.mode == varno::CommandLine::Mode::Usage) {
+        varno::win::ShowUsage();
+        return 0;
+    }
+    if (command.mode == varno::CommandLine::Mode::Run)
+        return varno::win::RunFromCommandLine(command);
+
     // The thread's OLE session is this scope. What holds COM references ends
     // inside it, in this order: the windows, with the browser controls and
     // drop targets (the message loop returns when the last form has gone);

@@ -94,9 +94,13 @@ void Form3::AskToStop() {
     {
         const WindowCallsHeld held;
         run_->Stop().Asking();
+        // A run no one watches shows no box: the request is the answer.
         const int answer =
-            ShowMessageBox(hWnd(), StopQuestionText,
-                           MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2 | MB_SETFOREGROUND, AppTitle);
+            BoxesUntold()
+                ? IDYES
+                : ShowMessageBox(hWnd(), StopQuestionText,
+                                 MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2 | MB_SETFOREGROUND,
+                                 AppTitle);
         run_->Stop().Answered(answer == IDYES);
         if (answer == IDYES)
             ShowProgressText(StoppingText);

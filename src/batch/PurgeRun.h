@@ -120,6 +120,8 @@ inline constexpr std::wstring_view TooOldFormatText = L"图纸的格式早于 R1
 inline constexpr std::wstring_view FormatChangedText = L"CAD 保存的格式与图纸原来的格式不同。";
 // Then the system's text for the error.
 inline constexpr std::wstring_view UnreadableAfterSaveText = L"保存后无法读取图纸：";
+// Another run (perhaps a scheduled one) works: one at a time.
+inline constexpr std::wstring_view RunBusyText = L"另一个批量清理正在进行，请等它结束后再试。";
 inline constexpr std::wstring_view DrawingMissingText = L"找不到图纸文件。";
 inline constexpr std::wstring_view HostGoneText = L"CAD 程序已关闭或没有响应。";
 inline constexpr std::wstring_view NoHostWindowText = L"找不到 CAD 的窗口。";
@@ -128,7 +130,7 @@ inline constexpr std::wstring_view NoHostWindowText = L"找不到 CAD 的窗口�
 inline constexpr std::wstring_view PurgeMessages[] = {
     NeedsR2000Text,   BadOperationText,  OpenInHostText,          SameNameOpenText,   ReadOnlyText,
     TooOldFormatText, FormatChangedText, UnreadableAfterSaveText, DrawingMissingText, HostGoneText,
-    NoHostWindowText, NoCadProgramText,  CadOutOfReachText};
+    NoHostWindowText, NoCadProgramText,  CadOutOfReachText,       RunBusyText};
 
 // "正在清理第 3 页   共 12 页"
 std::wstring ProgressText(int ordinal, int total);

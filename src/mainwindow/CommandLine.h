@@ -34,8 +34,9 @@ std::vector<std::wstring> SplitCommandLine(std::wstring_view line);
 // The command line of these arguments (the program's name left out).
 CommandLine ParseCommandLine(std::span<const std::wstring> arguments);
 
-// The longest /timeout taken: a year.
-inline constexpr int MaxTimeoutMinutes = 525600;
+// The longest /timeout taken: the longest time a timer of the system waits
+// (2^31 - 1 ms, almost 25 days).
+inline constexpr int MaxTimeoutMinutes = 35791;
 
 // The usage, in the one box of the mode.
 inline constexpr std::wstring_view UsageTitle = L"批量清理 命令行";

@@ -5,6 +5,7 @@
 #include "batch/Form3.h"
 #include "platform/App.h"
 #include "platform/Dispatch.h"
+#include "platform/RunLock.h"
 #include "platform/Win32DrawingFiles.h"
 #include "platform/Win32ProxyNoticeRecords.h"
 
@@ -17,6 +18,12 @@ void varnofrm::BatchPurge() {
     // works on the host thread, and this thread answers the progress window
     // meanwhile.
     const InputClosed closed(*this);
+    // One run at a time in the session: a scheduled one may be under way.
+    const RunLock lock(0);
+    if (!lock) {
+        TheMessageBoxes().Show(RunBusyText, MsgExclamation, AppTitle);
+        return;
+    }
     Win32PurgeView view(*this);
     Win32DrawingFiles files;
     Win32ProxyNoticeRecords records;

@@ -56,7 +56,7 @@ struct HostThread::State {
     const DWORD windowThread = GetCurrentThreadId();
     UniqueWindow messages;
     UniqueHandle started = NewEvent(), wake = NewEvent(), workDone = NewEvent(),
-                windowCallDone = NewEvent();
+                 windowCallDone = NewEvent();
     HRESULT ole = E_FAIL;
 
     std::mutex lock;

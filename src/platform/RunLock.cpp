@@ -2,8 +2,7 @@
 
 namespace varno::win {
 
-RunLock::RunLock(DWORD waitMs)
-    : mutex_(CreateMutexW(nullptr, FALSE, L"Local\\varno.BatchPurge")) {
+RunLock::RunLock(DWORD waitMs) : mutex_(CreateMutexW(nullptr, FALSE, L"Local\\varno.BatchPurge")) {
     if (!mutex_)
         return;
     // The window's thread waits handling its messages, so that it goes on

@@ -61,7 +61,8 @@ TEST(CommandLine, TellsWhatToDoAndWhatIsWrong) {
         {{L"/run", L"a.txt", L"/timeout", L"0"}, Mode::Run, L"a.txt", L"", {}, true},
         {{L"/run", L"a.txt", L"/timeout", L"1.5"}, Mode::Run, L"a.txt", L"", {}, true},
         {{L"/run", L"a.txt", L"/timeout", L"9999999"}, Mode::Run, L"a.txt", L"", {}, true},
-        {{L"/run", L"a.txt", L"/timeout", L"525600"}, Mode::Run, L"a.txt", L"", 525600},
+        {{L"/run", L"a.txt", L"/timeout", L"35791"}, Mode::Run, L"a.txt", L"", 35791},
+        {{L"/run", L"a.txt", L"/timeout", L"35792"}, Mode::Run, L"a.txt", L"", {}, true},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(testing::PrintToString(row.arguments));

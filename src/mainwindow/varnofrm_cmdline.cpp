@@ -1,0 +1,183 @@
+// The run from the command line, and the usage.
+#include "mainwindow/varnofrm_cmdline.h"
+
+#include "batch/Form3.h"
+#include "batch/ListSnapshot.h"
+#include "batch/OpenDocuments.h"
+#include "batch/RunLog.h"
+#include "mainwindow/ListFile.h"
+#include "mainwindow/varnofrm.h"
+#include "platform/App.h"
+#include "platform/Dispatch.h"
+#include "platform/HostThread.h"
+#include "platform/ListBox.h"
+#include "platform/RunLock.h"
+#include "platform/TextFile.h"
+#include "platform/Win32DrawingFiles.h"
+#include "platform/Win32ProxyNoticeRecords.h"
+
+#include <mutex>
+#include <optional>
+#include <vector>
+
+namespace varno::win {
+
+namespace {
+
+// Why the drawing in progress, and those after it, were not done.
+constexpr std::wstring_view TimedOutText = L"超过了 /timeout 给定的时间，清理结束。";
+
+std::wstring FullPath(const std::wstring& path) {
+    const DWORD size = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+    std::wstring full(size, L'\0');
+    const DWORD n = size ? GetFullPathNameW(path.c_str(), size, full.data(), nullptr) : 0;
+    if (n == 0 || n >= size)
+        return path;
+    full.resize(n);
+    return full;
+}
+
+// The rows of the run, as it ends with each entry: in the log at once, and
+// kept for the exit code. The host thread writes them as the run goes, the
+// window's thread when the time is up.
+class RunRecord {
+  public:
+    RunRecord(std::optional<FlushedFile> log, std::vector<std::wstring> entries)
+        : log_(std::move(log)), entries_(std::move(entries)) {}
+    void Add(const DrawingResult& result) {
+        const std::lock_guard hold(lock_);
+        results_.push_back(result);
+        if (log_)
+            log_->Write(LogRow(result));
+    }
+    // The entry in progress failed for this reason; those after it are not done.
+    void EndNow(std::wstring_view reason) {
+        const std::lock_guard hold(lock_);
+        for (std::size_t i = results_.size(); i < entries_.size(); ++i) {
+            DrawingResult result{.path = entries_[i]};
+            if (i == results_.size()) {
+                result.outcome = DrawingResult::Outcome::Failed;
+                result.reason = reason;
+            }
+            results_.push_back(result);
+            if (log_)
+                log_->Write(LogRow(result));
+        }
+    }
+    // The run could not start, for this reason: no entry is done.
+    void NoneDone(std::wstring_view reason) {
+        for (const std::wstring& entry : entries_)
+            Add({.path = entry, .reason = std::wstring(reason)});
+    }
+    int ExitCode() {
+        const std::lock_guard hold(lock_);
+        return ExitCodeOf(results_);
+    }
+    const std::vector<std::wstring>& Entries() const { return entries_; }
+
+  private:
+    std::mutex lock_;
+    std::optional<FlushedFile> log_;
+    std::vector<std::wstring> entries_;
+    std::vector<DrawingResult> results_;
+};
+
+// The run's windows when no one watches: the progress window as always (a
+// person at the desk sees the run and can stop it), but no box: what one
+// would say is in the rows of the log.
+class UnattendedView : public Win32PurgeView {
+  public:
+    UnattendedView(Form& main, RunRecord& record) : Win32PurgeView(main), record_(record) {}
+    void Show(std::wstring_view, unsigned, std::wstring_view) override {}
+    DrawingChoice AskAboutDrawing(std::wstring_view, std::wstring_view) override {
+        return DrawingChoice::SkipAll;
+    }
+    void HideMain() override {} // never shown
+    void DrawingEnded(const DrawingResult& result) override { record_.Add(result); }
+    bool Unattended() const override { return true; }
+
+  private:
+    RunRecord& record_;
+};
+
+// The record a timer ends the run on.
+RunRecord* g_timed = nullptr;
+
+void CALLBACK TimeIsUp(HWND, UINT, UINT_PTR, DWORD) {
+    // The drawing in progress is left to CAD: the process ends at once.
+    if (g_timed)
+        g_timed->EndNow(TimedOutText);
+    ExitProcess(exitcode::Ended);
+}
+
+} // namespace
+
+void ShowUsage() {
+    ShowMessageBox(nullptr, UsageText, MB_OK | MB_ICONINFORMATION, UsageTitle);
+}
+
+int RunFromCommandLine(const CommandLine& command) {
+    ShowNoBoxes([](std::wstring_view) {});
+    if (!command.error.empty())
+        return exitcode::WrongInput;
+    const std::wstring listFile = FullPath(command.listFile);
+    const std::wstring logFile = command.logFile.empty() ? L"" : FullPath(command.logFile);
+    Win32DrawingFiles files;
+    // A log never takes the place of the list, or of a drawing.
+    if (!logFile.empty() &&
+        (IsCadFileName(logFile) ||
+         SameFile(files, logFile, files.FinalPath(logFile), listFile, files.FinalPath(listFile))))
+        return exitcode::WrongInput;
+    Win32ListFileStore store;
+    const AnsiCodePage ansi;
+    std::vector<std::wstring> entries;
+    if (Caught([&] {
+            entries =
+                ReadListEntries(store.ReadAll(listFile, MaxListFileBytes), ansi, listFile, store);
+        }))
+        return exitcode::WrongInput;
+    std::optional<FlushedFile> log;
+    if (!logFile.empty() && (Caught([&] { log.emplace(logFile); }) || !log->Write(LogStart())))
+        return exitcode::WrongInput;
+
+    const UiThread ui;
+    // The list in the main window's order and within its limit: a list box
+    // as the main window's, never shown.
+    std::optional<RunRecord> record;
+    {
+        const UniqueWindow box(CreateWindowExW(0, L"LISTBOX", L"",
+                                               WS_CHILD | LBS_SORT | LBS_HASSTRINGS, 0, 0, 0, 0,
+                                               OwnerWindow(), nullptr, Instance(), nullptr));
+        if (box) {
+            ListBoxList sorted(box.Get());
+            if (Caught([&] { sorted.ReplaceAll(entries); }))
+                return exitcode::WrongInput;
+            entries = sorted.Items();
+        }
+    }
+    record.emplace(std::move(log), entries);
+    if (entries.empty())
+        return exitcode::Done;
+    const HostThread host;
+    if (!ui || !host) {
+        record->NoneDone(CannotStartText);
+        return exitcode::Ended;
+    }
+    const RunLock lock(RunLockPatienceMs);
+    if (!lock) {
+        record->NoneDone(RunBusyText);
+        return exitcode::Ended;
+    }
+    if (command.timeoutMinutes) {
+        g_timed = &*record;
+        SetTimer(nullptr, 0, static_cast<UINT>(*command.timeoutMinutes) * 60000u, &TimeIsUp);
+    }
+    UnattendedView view(varnofrm::Instance(), *record);
+    Win32ProxyNoticeRecords records;
+    ListSnapshot list(entries);
+    RunPurge(TheAutomation(), list, view, files, records);
+    Form3::Instance().Unload();
+    return record->ExitCode();
+}
+
+} // namespace varno::win
