@@ -1,7 +1,8 @@
 // Reading a list file of 32,767 lines into the main window's List2 and
 // saving it again, under Wine: everything the two commands do except the
 // file dialog. Prints the best and the median of several runs.
-#include "mainwindow/ListFile.h"
+#include "mainwindow/ListFileCodec.h"
+#include "mainwindow/ListFileCommands.h"
 #include "mainwindow/varnofrm.h"
 #include "platform/App.h"
 #include "platform/TextFile.h"

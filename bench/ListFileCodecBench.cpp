@@ -1,6 +1,6 @@
 // The list file codec natively: encoding and decoding a list of 32,767
 // drawing paths in code page 936 (through iconv) and in UTF-8.
-#include "mainwindow/ListFile.h"
+#include "mainwindow/ListFileCodec.h"
 #include "support/IconvCodePage.h"
 
 #include <benchmark/benchmark.h>

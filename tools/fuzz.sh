@@ -8,10 +8,11 @@ cd "$(dirname "$0")/.."
 seconds=${1:-10}
 out=build/fuzz
 mkdir -p "$out/corpus"
-sources=(tests/fuzz/ListFileFuzz.cpp src/mainwindow/ListFile.cpp src/app/DrawingList.cpp
-         src/app/Error.cpp src/app/Unicode.cpp tests/support/IconvCodePage.cpp)
-if [ ! -x "$out/listfile_fuzz" ] || [ -n "$(find "${sources[@]}" src/mainwindow/ListFile.h \
-        src/app/*.h -newer "$out/listfile_fuzz")" ]; then
+sources=(tests/fuzz/ListFileFuzz.cpp src/mainwindow/ListFileCodec.cpp
+         src/mainwindow/WindowsPaths.cpp src/app/DrawingList.cpp src/app/Error.cpp
+         src/app/Unicode.cpp tests/support/IconvCodePage.cpp)
+if [ ! -x "$out/listfile_fuzz" ] || [ -n "$(find "${sources[@]}" src/mainwindow/ListFileCodec.h \
+        src/mainwindow/WindowsPaths.h src/app/*.h -newer "$out/listfile_fuzz")" ]; then
     clang++ -std=c++20 -O1 -g -Wall -Wextra -fsanitize=fuzzer,address,undefined \
         -fno-sanitize-recover=undefined -Isrc -Itests "${sources[@]}" -o "$out/listfile_fuzz"
 fi

@@ -3,7 +3,7 @@
 #include "app/Ui.h"
 #include "batch/PurgeRun.h"
 #include "mainwindow/ListCommands.h"
-#include "mainwindow/ListFile.h"
+#include "mainwindow/ListFileCommands.h"
 
 #include <span>
 

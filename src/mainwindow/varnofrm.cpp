@@ -6,7 +6,7 @@
 #include "app/Module1.h"
 #include "mainwindow/DropDrawings.h"
 #include "mainwindow/ListCommands.h"
-#include "mainwindow/ListFile.h"
+#include "mainwindow/ListFileCommands.h"
 #include "platform/App.h"
 #include "promo/adfrm.h"
 #include "res/resource.h"

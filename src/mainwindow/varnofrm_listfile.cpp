@@ -1,7 +1,7 @@
 // Saving and reading list files (xpcmdbutton8, xpcmdbutton9).
 #include "mainwindow/varnofrm.h"
 
-#include "mainwindow/ListFile.h"
+#include "mainwindow/ListFileCommands.h"
 #include "platform/App.h"
 #include "platform/TextFile.h"
 

@@ -4,7 +4,7 @@
 // line end or NUL; what was read is written and read back unchanged (entries
 // that are themselves wrapped in quotes lose one more pair, so they are left
 // out of that check), in the Chinese and in a Western ANSI code page.
-#include "mainwindow/ListFile.h"
+#include "mainwindow/ListFileCodec.h"
 
 #include "app/FileError.h"
 #include "support/IconvCodePage.h"

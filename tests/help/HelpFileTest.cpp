@@ -8,7 +8,7 @@
 #include "batch/PurgeRun.h"
 #include "mainwindow/DropDrawings.h"
 #include "mainwindow/ListCommands.h"
-#include "mainwindow/ListFile.h"
+#include "mainwindow/ListFileCommands.h"
 #include "mainwindow/Messages.h"
 #include "support/IconvCodePage.h"
 

@@ -1,4 +1,6 @@
-#include "mainwindow/ListFile.h"
+#include "mainwindow/ListFileCodec.h"
+#include "mainwindow/ListFileCommands.h"
+#include "mainwindow/WindowsPaths.h"
 
 #include "app/FileError.h"
 #include "app/Folders.h"

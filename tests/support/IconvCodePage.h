@@ -1,7 +1,7 @@
 #pragma once
 // A code page for the native tests and the fuzzer, through iconv: "CP936"
 // stands in for the ANSI code page of a Simplified Chinese system.
-#include "mainwindow/ListFile.h"
+#include "app/CodePage.h"
 
 #include <iconv.h>
 
