@@ -89,16 +89,33 @@ class RunRecord {
 class UnattendedView : public Win32PurgeView {
   public:
     UnattendedView(Form& main, RunRecord& record) : Win32PurgeView(main), record_(record) {}
-    void Show(std::wstring_view, unsigned, std::wstring_view) override {}
+    // The failure box and the skip report say what the rows say; the box of
+    // a host that could not be reached (the system's words, before the run's
+    // reason) is added to the reason of the rows not done.
+    void Show(std::wstring_view text, unsigned style, std::wstring_view) override {
+        if (style != MsgOkOnly)
+            return;
+        unreached_ = text;
+        while (!unreached_.empty() && std::wstring_view(L"\r\n ").find(unreached_.back()) !=
+                                          std::wstring_view::npos)
+            unreached_.pop_back();
+    }
     DrawingChoice AskAboutDrawing(std::wstring_view, std::wstring_view) override {
         return DrawingChoice::SkipAll;
     }
     void HideMain() override {} // never shown
-    void DrawingEnded(const DrawingResult& result) override { record_.Add(result); }
+    void DrawingEnded(const DrawingResult& result) override {
+        if (unreached_.empty() || result.reason.empty() || result.reason == unreached_)
+            return record_.Add(result);
+        DrawingResult told = result;
+        told.reason += L"（" + unreached_ + L"）";
+        record_.Add(told);
+    }
     bool Unattended() const override { return true; }
 
   private:
     RunRecord& record_;
+    std::wstring unreached_;
 };
 
 // The record a timer ends the run on.
