@@ -54,9 +54,10 @@ class RunRecord {
     // The entry in progress failed for this reason; those after it are not done.
     void EndNow(std::wstring_view reason) {
         const std::lock_guard hold(lock_);
-        for (std::size_t i = results_.size(); i < entries_.size(); ++i) {
+        const std::size_t current = results_.size();
+        for (std::size_t i = current; i < entries_.size(); ++i) {
             DrawingResult result{.path = entries_[i]};
-            if (i == results_.size()) {
+            if (i == current) {
                 result.outcome = DrawingResult::Outcome::Failed;
                 result.reason = reason;
             }

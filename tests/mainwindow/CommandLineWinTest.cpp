@@ -128,6 +128,25 @@ TEST_F(CommandLineRun, NoCadProgramExitsWithTwoAndNoBox) {
     EXPECT_NE(row.find(Utf8(NoCadProgramText) + "（"), std::string::npos) << row;
 }
 
+// /timeout ends the run when its minute is up, the drawing in progress left
+// to CAD (here inside a PurgeAll of two minutes): that one failed, the next
+// not done, exit 2, the rows on disk.
+TEST_F(CommandLineRun, TheTimeoutEndsTheRunWithTwo) {
+    const std::wstring a = host.WriteDrawing(L"a.dwg", "a\n"),
+                       b = host.WriteDrawing(L"b.dwg", "b\n");
+    host.Switch("slow-purge=120\n");
+    EXPECT_EQ(Run(L"/run " + Quoted(ListOf({a, b})) + L" /log " + Quoted(host.Path(L"log.csv")) +
+                      L" /timeout 1",
+                  100000),
+              exitcode::Ended);
+    const auto rows = Rows();
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[0][1], "失败");
+    EXPECT_NE(rows[0][2].find("/timeout"), std::string::npos);
+    EXPECT_EQ(rows[1][1], "未处理");
+    EXPECT_EQ(StandInHost::ReadFile(a), StandInHost::DrawingBytes("a\n"));
+}
+
 // A list that is not there, a log that would replace the list or a drawing,
 // a command line that is wrong: exit 3 before anything runs.
 TEST_F(CommandLineRun, WrongInputExitsWithThree) {
