@@ -97,8 +97,8 @@ class UnattendedView : public Win32PurgeView {
         if (style != MsgOkOnly)
             return;
         unreached_ = text;
-        while (!unreached_.empty() && std::wstring_view(L"\r\n ").find(unreached_.back()) !=
-                                          std::wstring_view::npos)
+        while (!unreached_.empty() &&
+               std::wstring_view(L"\r\n ").find(unreached_.back()) != std::wstring_view::npos)
             unreached_.pop_back();
     }
     DrawingChoice AskAboutDrawing(std::wstring_view, std::wstring_view) override {

@@ -12,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -126,6 +127,50 @@ TEST_F(CommandLineRun, NoCadProgramExitsWithTwoAndNoBox) {
     const std::string row = log.substr(std::min(log.size(), LogStart().size()));
     EXPECT_TRUE(row.starts_with(Utf8(a) + ",未处理,")) << row;
     EXPECT_NE(row.find(Utf8(NoCadProgramText) + "（"), std::string::npos) << row;
+}
+
+// A double-click on the progress window stops the run without a question
+// (this mode shows no box) once the drawing in progress is done: exit 2, the
+// next drawing not done. No other window of varno's shows meanwhile.
+TEST_F(CommandLineRun, AStopAtTheProgressWindowEndsWithTwo) {
+    const std::wstring a = host.WriteDrawing(L"a.dwg", "a\n"),
+                       b = host.WriteDrawing(L"b.dwg", "b\n");
+    host.Switch("slow-purge=2\n");
+    test::ChildProcess varno(test::VarnoExe(),
+                             L"/run " + Quoted(ListOf({a, b})) + L" /log " +
+                                 Quoted(host.Path(L"log.csv")),
+                             host.Path(L"output.txt"));
+    ASSERT_TRUE(varno.Started());
+    for (int i = 0; i < 600; ++i, Sleep(100)) { // into the first PurgeAll
+        const auto journal = host.Journal();
+        if (std::any_of(journal.begin(), journal.end(),
+                        [](const std::wstring& l) { return l.starts_with(L"PurgeAll|"); }))
+            break;
+    }
+    // varno's visible windows: the progress window alone.
+    struct Seen {
+        DWORD process;
+        std::vector<HWND> windows;
+    } seen{varno.Id(), {}};
+    EnumWindows(
+        [](HWND w, LPARAM p) {
+            auto& s = *reinterpret_cast<Seen*>(p);
+            DWORD process = 0;
+            GetWindowThreadProcessId(w, &process);
+            if (process == s.process && IsWindowVisible(w))
+                s.windows.push_back(w);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&seen));
+    ASSERT_EQ(seen.windows.size(), 1u);
+    PostMessageW(seen.windows[0], WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(3, 3));
+    DWORD code = 0;
+    ASSERT_TRUE(varno.WaitForExit(60000, &code));
+    EXPECT_EQ(code, static_cast<DWORD>(exitcode::Ended));
+    const auto rows = Rows();
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[0][1], "已清理");
+    EXPECT_EQ(rows[1][1], "未处理");
 }
 
 // /timeout ends the run when its minute is up, the drawing in progress left
