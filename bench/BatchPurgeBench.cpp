@@ -32,9 +32,6 @@
 //                   ui       this thread, with the windows loaded, as the run
 //     --no-promo    the promotional windows are unloaded before the rounds
 //     --no-docking  their docking timers are stopped (the browsers stay)
-//     --filter=none           this thread's message filter is revoked
-//     --filter=waitnoprocess  ... replaced by one that answers
-//                             PENDINGMSG_WAITNOPROCESS
 //     --hide-host   the host's window is hidden: the run's from here before
 //                   the first drawing, the bare clients' left hidden
 //     --no-nesting  no run over nested drawings at the end
@@ -363,32 +360,11 @@ std::optional<Loop> Bare(const std::string& mode, const std::wstring& folder, in
     return loop;
 }
 
-// A message filter as the program's, but for what it answers while a call
-// waits.
-class NoProcessFilter final : public win::UncountedComObject<IMessageFilter> {
-  public:
-    DWORD STDMETHODCALLTYPE HandleInComingCall(DWORD, HTASK, DWORD,
-                                               LPINTERFACEINFO) noexcept override {
-        return SERVERCALL_ISHANDLED;
-    }
-    DWORD STDMETHODCALLTYPE RetryRejectedCall(HTASK, DWORD elapsedMs,
-                                              DWORD rejectType) noexcept override {
-        if (rejectType != SERVERCALL_RETRYLATER && rejectType != SERVERCALL_REJECTED)
-            return static_cast<DWORD>(-1);
-        const int delay = RejectedCallDelay(elapsedMs);
-        return delay < 0 ? static_cast<DWORD>(-1) : static_cast<DWORD>(delay);
-    }
-    DWORD STDMETHODCALLTYPE MessagePending(HTASK, DWORD, DWORD) noexcept override {
-        return PENDINGMSG_WAITNOPROCESS;
-    }
-};
-
 struct Options {
     int drawings = 1000;
     int rounds = 3;
     std::vector<std::string> bare;
     bool noPromo = false, noDocking = false, noNesting = false, hideHost = false;
-    std::string filter;
 };
 
 std::string Narrow(std::wstring_view s) {
@@ -417,8 +393,6 @@ std::optional<Options> Parse(int argc, wchar_t** argv) {
             o.hideHost = true;
         } else if (a == "--no-nesting") {
             o.noNesting = true;
-        } else if (a == "--filter=none" || a == "--filter=waitnoprocess") {
-            o.filter = a.substr(9);
         } else if (!a.starts_with("--") && positional == 0) {
             o.drawings = std::max(1, _wtoi(argv[i]));
             ++positional;
@@ -484,20 +458,13 @@ int Bench(const Options& o, const std::wstring& folder) {
             KillTimer(promo, win::PromoForm::Timer1);
         }
     }
-    win::ComPtr<IMessageFilter> previous;
-    NoProcessFilter noProcess;
-    if (o.filter == "none")
-        CoRegisterMessageFilter(nullptr, previous.Put());
-    else if (o.filter == "waitnoprocess")
-        CoRegisterMessageFilter(&noProcess, previous.Put());
     // The docking ticks start DockingStartMs after the load, as for a user.
     PumpFor(DockingStartMs + 500);
 
-    std::printf("%d drawings, %d rounds%s%s%s%s%s\n", o.drawings, o.rounds,
+    std::printf("%d drawings, %d rounds%s%s%s\n", o.drawings, o.rounds,
                 o.hideHost ? ", host's window hidden" : "",
                 o.noPromo ? ", promotional windows unloaded" : "",
-                o.noDocking && !o.noPromo ? ", docking timers stopped" : "",
-                o.filter.empty() ? "" : ", message filter: ", o.filter.c_str());
+                o.noDocking && !o.noPromo ? ", docking timers stopped" : "");
     std::vector<std::vector<Loop>> rounds;
     int failed = 0;
     for (int round = 1; round <= o.rounds && !failed; ++round) {
@@ -529,10 +496,6 @@ int Bench(const Options& o, const std::wstring& folder) {
         else
             failed = 1;
     }
-    if (o.filter == "none" || o.filter == "waitnoprocess") {
-        win::ComPtr<IMessageFilter> ours;
-        CoRegisterMessageFilter(previous.Get(), ours.Put());
-    }
     return failed;
 }
 
@@ -543,7 +506,7 @@ int wmain(int argc, wchar_t** argv) {
     if (!options) {
         std::fprintf(stderr, "usage: bench_batch_purge [drawings [rounds]] "
                              "[--bare=process,hidden,thread,ui] [--no-promo] [--no-docking] "
-                             "[--filter=none|waitnoprocess] [--hide-host] [--no-nesting]\n");
+                             "[--hide-host] [--no-nesting]\n");
         return 2;
     }
     const win::UiThread ui;

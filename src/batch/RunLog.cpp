@@ -65,6 +65,41 @@ std::string LogRow(const DrawingResult& r) {
            (r.passes > 0 ? std::to_string(r.passes) : std::string()) + ',' + seconds + "\r\n";
 }
 
+void RunRecord::AddHeld(const DrawingResult& result) {
+    results_.push_back(result);
+    if (write_)
+        write_(LogRow(result));
+}
+
+void RunRecord::Add(const DrawingResult& result) {
+    const std::lock_guard hold(lock_);
+    AddHeld(result);
+}
+
+void RunRecord::EndNow(std::wstring_view reason) {
+    const std::lock_guard hold(lock_);
+    const std::size_t current = results_.size();
+    for (std::size_t i = current; i < entries_.size(); ++i) {
+        DrawingResult result{.path = entries_[i]};
+        if (i == current) {
+            result.outcome = DrawingResult::Outcome::Failed;
+            result.reason = reason;
+        }
+        AddHeld(result);
+    }
+}
+
+void RunRecord::NoneDone(std::wstring_view reason) {
+    const std::lock_guard hold(lock_);
+    for (const std::wstring& entry : entries_)
+        AddHeld({.path = entry, .reason = std::wstring(reason)});
+}
+
+int RunRecord::ExitCode() const {
+    const std::lock_guard hold(lock_);
+    return ExitCodeOf(results_);
+}
+
 int ExitCodeOf(std::span<const DrawingResult> results) {
     int code = exitcode::Done;
     for (const DrawingResult& r : results) {

@@ -6,9 +6,12 @@
 // code the run's rows make.
 #include "batch/PurgeRun.h"
 
+#include <functional>
+#include <mutex>
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace varno {
 
@@ -38,5 +41,29 @@ constexpr int WrongInput = 3; // the command line, the list file, the log
 // The code the rows of a whole run make: Ended where one failed or was not
 // done, else Skipped where one was skipped, else Done (no rows too).
 int ExitCodeOf(std::span<const DrawingResult> results);
+
+// The rows of a run, as it ends with each listed entry: each written at once
+// (LogRow's bytes to write), and kept for the exit code. The run's thread
+// adds them as it goes; another may end the run (EndNow).
+class RunRecord {
+  public:
+    using Write = std::function<void(std::string_view row)>;
+    RunRecord(std::vector<std::wstring> entries, Write write)
+        : entries_(std::move(entries)), write_(std::move(write)) {}
+    void Add(const DrawingResult& result);
+    // The entry in progress failed for this reason; those after it are not
+    // done.
+    void EndNow(std::wstring_view reason);
+    // The run could not start, for this reason: no entry is done.
+    void NoneDone(std::wstring_view reason);
+    int ExitCode() const;
+
+  private:
+    void AddHeld(const DrawingResult& result);
+    mutable std::mutex lock_;
+    std::vector<std::wstring> entries_;
+    Write write_;
+    std::vector<DrawingResult> results_;
+};
 
 } // namespace varno

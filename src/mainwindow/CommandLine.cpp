@@ -1,5 +1,8 @@
 #include "mainwindow/CommandLine.h"
 
+#include "batch/OpenDocuments.h"
+#include "mainwindow/WindowsPaths.h"
+
 #include <cwctype>
 
 namespace varno {
@@ -133,6 +136,11 @@ CommandLine ParseCommandLine(std::span<const std::wstring> arguments) {
         }
     }
     return command;
+}
+
+bool LogTakesThePlaceOf(DrawingFiles& files, const std::wstring& log, const std::wstring& list) {
+    return IsCadFileName(log) ||
+           SameFile(files, log, files.FinalPath(log), list, files.FinalPath(list));
 }
 
 } // namespace varno

@@ -7,6 +7,8 @@
 //   varno.exe /?
 //
 // Switches ignore letter case, and "-" does as well as "/".
+#include "app/DrawingFiles.h"
+
 #include <optional>
 #include <span>
 #include <string>
@@ -37,6 +39,10 @@ CommandLine ParseCommandLine(std::span<const std::wstring> arguments);
 // The longest /timeout taken: the longest time a timer of the system waits
 // (2^31 - 1 ms, almost 25 days).
 inline constexpr int MaxTimeoutMinutes = 35791;
+
+// A log that would take the place of the list file (the same file, by any
+// of its names), or of one of the CAD program's own files: refused.
+bool LogTakesThePlaceOf(DrawingFiles& files, const std::wstring& log, const std::wstring& list);
 
 // The usage, in the one box of the mode.
 inline constexpr std::wstring_view UsageTitle = L"批量清理 命令行";

@@ -3,10 +3,8 @@
 
 #include "batch/Form3.h"
 #include "batch/ListSnapshot.h"
-#include "batch/OpenDocuments.h"
 #include "batch/RunLog.h"
 #include "mainwindow/ListFileCodec.h"
-#include "mainwindow/WindowsPaths.h"
 #include "mainwindow/varnofrm.h"
 #include "platform/App.h"
 #include "platform/Dispatch.h"
@@ -17,7 +15,6 @@
 #include "platform/Win32DrawingFiles.h"
 #include "platform/Win32ProxyNoticeRecords.h"
 
-#include <mutex>
 #include <optional>
 #include <vector>
 
@@ -38,52 +35,6 @@ std::wstring FullPath(const std::wstring& path) {
     return full;
 }
 
-// The rows of the run, as it ends with each entry: in the log at once, and
-// kept for the exit code. The host thread writes them as the run goes, the
-// window's thread when the time is up.
-class RunRecord {
-  public:
-    RunRecord(std::optional<FlushedFile> log, std::vector<std::wstring> entries)
-        : log_(std::move(log)), entries_(std::move(entries)) {}
-    void Add(const DrawingResult& result) {
-        const std::lock_guard hold(lock_);
-        results_.push_back(result);
-        if (log_)
-            log_->Write(LogRow(result));
-    }
-    // The entry in progress failed for this reason; those after it are not done.
-    void EndNow(std::wstring_view reason) {
-        const std::lock_guard hold(lock_);
-        const std::size_t current = results_.size();
-        for (std::size_t i = current; i < entries_.size(); ++i) {
-            DrawingResult result{.path = entries_[i]};
-            if (i == current) {
-                result.outcome = DrawingResult::Outcome::Failed;
-                result.reason = reason;
-            }
-            results_.push_back(result);
-            if (log_)
-                log_->Write(LogRow(result));
-        }
-    }
-    // The run could not start, for this reason: no entry is done.
-    void NoneDone(std::wstring_view reason) {
-        for (const std::wstring& entry : entries_)
-            Add({.path = entry, .reason = std::wstring(reason)});
-    }
-    int ExitCode() {
-        const std::lock_guard hold(lock_);
-        return ExitCodeOf(results_);
-    }
-    const std::vector<std::wstring>& Entries() const { return entries_; }
-
-  private:
-    std::mutex lock_;
-    std::optional<FlushedFile> log_;
-    std::vector<std::wstring> entries_;
-    std::vector<DrawingResult> results_;
-};
-
 // The run's windows when no one watches: the progress window as always (a
 // person at the desk sees the run and can stop it), but no box: what one
 // would say is in the rows of the log.
@@ -97,9 +48,6 @@ class UnattendedView : public Win32PurgeView {
         if (style != MsgOkOnly)
             return;
         unreached_ = text;
-        while (!unreached_.empty() &&
-               std::wstring_view(L"\r\n ").find(unreached_.back()) != std::wstring_view::npos)
-            unreached_.pop_back();
     }
     DrawingChoice AskAboutDrawing(std::wstring_view, std::wstring_view) override {
         return DrawingChoice::SkipAll;
@@ -142,10 +90,7 @@ int RunFromCommandLine(const CommandLine& command) {
     const std::wstring listFile = FullPath(command.listFile);
     const std::wstring logFile = command.logFile.empty() ? L"" : FullPath(command.logFile);
     Win32DrawingFiles files;
-    // A log never takes the place of the list, or of a drawing.
-    if (!logFile.empty() &&
-        (IsCadFileName(logFile) ||
-         SameFile(files, logFile, files.FinalPath(logFile), listFile, files.FinalPath(listFile))))
+    if (!logFile.empty() && LogTakesThePlaceOf(files, logFile, listFile))
         return exitcode::WrongInput;
     Win32ListFileStore store;
     const AnsiCodePage ansi;
@@ -162,41 +107,41 @@ int RunFromCommandLine(const CommandLine& command) {
     const UiThread ui;
     // The list in the main window's order and within its limit: a list box
     // as the main window's, never shown.
-    std::optional<RunRecord> record;
-    {
-        const UniqueWindow box(CreateWindowExW(0, L"LISTBOX", L"",
+    if (const UniqueWindow box(CreateWindowExW(0, L"LISTBOX", L"",
                                                WS_CHILD | LBS_SORT | LBS_HASSTRINGS, 0, 0, 0, 0,
                                                OwnerWindow(), nullptr, Instance(), nullptr));
-        if (box) {
-            ListBoxList sorted(box.Get());
-            if (Caught([&] { sorted.ReplaceAll(entries); }))
-                return exitcode::WrongInput;
-            entries = sorted.Items();
-        }
+        box) {
+        ListBoxList sorted(box.Get());
+        if (Caught([&] { sorted.ReplaceAll(entries); }))
+            return exitcode::WrongInput;
+        entries = sorted.Items();
     }
-    record.emplace(std::move(log), entries);
+    RunRecord record(entries, [&log](std::string_view row) {
+        if (log)
+            log->Write(row);
+    });
     if (entries.empty())
         return exitcode::Done;
     const HostThread host;
     if (!ui || !host) {
-        record->NoneDone(CannotStartText);
+        record.NoneDone(CannotStartText);
         return exitcode::Ended;
     }
     const RunLock lock(RunLockPatienceMs);
     if (!lock) {
-        record->NoneDone(RunBusyText);
+        record.NoneDone(RunBusyText);
         return exitcode::Ended;
     }
     if (command.timeoutMinutes) {
-        g_timed = &*record;
+        g_timed = &record;
         SetTimer(nullptr, 0, static_cast<UINT>(*command.timeoutMinutes) * 60000u, &TimeIsUp);
     }
-    UnattendedView view(varnofrm::Instance(), *record);
+    UnattendedView view(varnofrm::Instance(), record);
     Win32ProxyNoticeRecords records;
     ListSnapshot list(entries);
     RunPurge(TheAutomation(), list, view, files, records);
     Form3::Instance().Unload();
-    return record->ExitCode();
+    return record.ExitCode();
 }
 
 } // namespace varno::win

@@ -7,6 +7,7 @@
 #include <shellapi.h>
 
 #include <algorithm>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -116,6 +117,35 @@ bool PumpMessage(const MSG& msg) {
     TranslateMessage(&msg);
     DispatchMessageW(&msg);
     return true;
+}
+
+DWORD WaitHandlingMessages(HANDLE handle, DWORD timeoutMs, bool windowThread) {
+    std::optional<int> quit;
+    const ULONGLONG end = GetTickCount64() + timeoutMs;
+    DWORD woke = WAIT_TIMEOUT;
+    for (;;) {
+        const ULONGLONG now = GetTickCount64();
+        const DWORD left = timeoutMs == INFINITE ? INFINITE
+                           : now >= end          ? 0
+                                                 : static_cast<DWORD>(end - now);
+        woke = MsgWaitForMultipleObjectsEx(1, &handle, left, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+        if (woke != WAIT_OBJECT_0 + 1) // the handle, the time, or a failure
+            break;
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            if (msg.message == WM_QUIT) {
+                quit = static_cast<int>(msg.wParam);
+            } else if (windowThread) {
+                PumpMessage(msg);
+            } else {
+                TranslateMessage(&msg);
+                DispatchMessageW(&msg);
+            }
+        }
+    }
+    if (quit)
+        PostQuitMessage(*quit);
+    return woke;
 }
 
 int RunMessageLoop() {

@@ -39,6 +39,13 @@ HWND OwnerWindow();
 int RunMessageLoop();
 // Handles one queued message (dialog keys, F1 help included); false on WM_QUIT.
 bool PumpMessage(const MSG& msg);
+// Waits up to timeoutMs for the handle while this thread's messages are
+// handled: by PumpMessage on the window's thread, plainly on another. A
+// WM_QUIT is put back for the message loop once the wait is over. The
+// result is WaitForSingleObject's: WAIT_OBJECT_0 (WAIT_ABANDONED_0 for an
+// abandoned mutex), WAIT_TIMEOUT, or WAIT_FAILED.
+DWORD WaitHandlingMessages(HANDLE handle, DWORD timeoutMs, bool windowThread);
+
 // Called by the forms as they load and unload.
 void FormLoaded(HWND form);
 void FormUnloaded(HWND form);

@@ -243,8 +243,11 @@ std::wstring SystemMessage(HRESULT hr) {
     if (HRESULT_FACILITY(hr) == FACILITY_WIN32)
         code = HRESULT_CODE(hr);
     wchar_t buffer[1024];
-    const DWORD n = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                                   nullptr, code, 0, buffer, ARRAYSIZE(buffer), nullptr);
+    DWORD n = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                             code, 0, buffer, ARRAYSIZE(buffer), nullptr);
+    // Without the line end the system's texts close with.
+    while (n > 0 && (buffer[n - 1] == L'\n' || buffer[n - 1] == L'\r' || buffer[n - 1] == L' '))
+        --n;
     return std::wstring(buffer, n);
 }
 

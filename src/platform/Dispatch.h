@@ -74,7 +74,8 @@ void ObserveCalls(CallObserver* observer);
 void ToVariant(const Variant& value, VARIANT& out);
 Variant FromVariant(const VARIANT& value);
 
-// The system's message for an HRESULT; empty when it has none.
+// The system's message for an HRESULT, without its line end; empty when it
+// has none.
 std::wstring SystemMessage(HRESULT hr);
 // The runtime error for a failed call; info: the EXCEPINFO of DISP_E_EXCEPTION.
 [[noreturn]] void ThrowAutomationError(HRESULT hr, const EXCEPINFO* info = nullptr);

@@ -24,30 +24,14 @@ UniqueHandle NewEvent() {
     return UniqueHandle(CreateEventW(nullptr, FALSE, FALSE, nullptr));
 }
 
-// Waits for the event while handling the thread's messages: on the window's
-// thread as its message loop does (dialog keys included), and a WM_QUIT is
-// put back for the loop to see once the wait is over.
-void WaitHandlingMessages(HANDLE event, bool windowThread) {
-    std::optional<int> quit;
-    for (;;) {
-        const DWORD woke =
-            MsgWaitForMultipleObjectsEx(1, &event, INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
-        if (woke == WAIT_OBJECT_0)
-            break;
-        MSG msg;
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            if (msg.message == WM_QUIT) {
-                quit = static_cast<int>(msg.wParam);
-            } else if (windowThread) {
-                PumpMessage(msg);
-            } else {
-                TranslateMessage(&msg);
-                DispatchMessageW(&msg);
-            }
-        }
+// What work raised, or nothing.
+std::exception_ptr RunCaught(const std::function<void()>& work) {
+    try {
+        work();
+        return nullptr;
+    } catch (...) {
+        return std::current_exception();
     }
-    if (quit)
-        PostQuitMessage(*quit);
 }
 
 } // namespace
@@ -83,16 +67,11 @@ void HostThread::State::Main() {
     if (FAILED(ole))
         return;
     for (;;) {
-        WaitHandlingMessages(wake.Get(), false);
+        WaitHandlingMessages(wake.Get(), INFINITE, false);
         std::unique_lock hold(lock);
         if (const std::function<void()>* piece = work) {
             hold.unlock();
-            std::exception_ptr failure;
-            try {
-                (*piece)();
-            } catch (...) {
-                failure = std::current_exception();
-            }
+            const std::exception_ptr failure = RunCaught(*piece);
             hold.lock();
             workFailure = failure;
             work = nullptr;
@@ -113,12 +92,7 @@ void HostThread::State::RunWindowCall() {
         return;
     const std::function<void()>* call = std::exchange(windowCall, nullptr);
     hold.unlock();
-    std::exception_ptr failure;
-    try {
-        (*call)();
-    } catch (...) {
-        failure = std::current_exception();
-    }
+    const std::exception_ptr failure = RunCaught(*call);
     hold.lock();
     windowCallFailure = failure;
     SetEvent(windowCallDone.Get());
@@ -184,7 +158,7 @@ void HostThread::Run(const std::function<void()>& work) {
         state_->workFailure = nullptr;
     }
     SetEvent(state_->wake.Get());
-    WaitHandlingMessages(state_->workDone.Get(), true);
+    WaitHandlingMessages(state_->workDone.Get(), INFINITE, true);
     std::exception_ptr failure;
     {
         const std::lock_guard hold(state_->lock);
@@ -207,7 +181,7 @@ void OnWindowThread(const std::function<void()>& call) {
         state->windowCallFailure = nullptr;
     }
     PostMessageW(state->messages.Get(), WindowCallMessage, 0, 0);
-    WaitHandlingMessages(state->windowCallDone.Get(), false);
+    WaitHandlingMessages(state->windowCallDone.Get(), INFINITE, false);
     std::exception_ptr failure;
     {
         const std::lock_guard hold(state->lock);

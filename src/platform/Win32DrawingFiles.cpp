@@ -24,10 +24,7 @@ namespace {
 // The error of the last failed call, with the system's text for it.
 [[noreturn]] void RaiseSystemError() {
     const DWORD err = GetLastError();
-    std::wstring text = SystemMessage(HRESULT_FROM_WIN32(err));
-    while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r' || text.back() == L' '))
-        text.pop_back();
-    throw FileError(err, std::move(text));
+    throw FileError(err, SystemMessage(HRESULT_FROM_WIN32(err)));
 }
 
 } // namespace

@@ -51,5 +51,16 @@ TEST(RunLog, TheExitCodeIsTheWorstOutcome) {
     EXPECT_EQ(code({Outcome::Cleaned, Outcome::NotDone}), exitcode::Ended); // stopped, timed out
 }
 
+// The rows go out as they are added; where the run ends from outside (the
+// time is up), the entry in progress failed and those after it were not done.
+TEST(RunLog, ARunEndedFromOutsideLeavesARowForEachEntry) {
+    std::string log;
+    RunRecord record({L"a.dwg", L"b.dwg", L"c.dwg"}, [&](std::string_view row) { log += row; });
+    record.Add({L"a.dwg", Outcome::Cleaned, L"", 1, 1, 1, 1});
+    record.EndNow(L"time");
+    EXPECT_EQ(log, "a.dwg,已清理,,1,1,1,1.0\r\nb.dwg,失败,time,,,,0.0\r\nc.dwg,未处理,,,,,\r\n");
+    EXPECT_EQ(record.ExitCode(), exitcode::Ended);
+}
+
 } // namespace
 } // namespace varno

@@ -1,5 +1,7 @@
 #include "mainwindow/CommandLine.h"
 
+#include "batch/FakeHost.h"
+
 #include <gtest/gtest.h>
 
 #include <vector>
@@ -75,6 +77,21 @@ TEST(CommandLine, TellsWhatToDoAndWhatIsWrong) {
             EXPECT_EQ(c.timeoutMinutes, row.timeout);
         }
     }
+}
+
+// A log never takes the place of the list file (by any of its names) or of
+// a CAD file.
+TEST(CommandLine, ALogNeverReplacesTheListOrADrawing) {
+    test::FakeFiles files;
+    files.finals[L"D:\\LIST~1.TXT"] = {L"\\\\?\\D:\\list.txt"};
+    files.finals[L"D:\\list.txt"] = {L"\\\\?\\D:\\list.txt"};
+    files.absent.insert(L"D:\\log.csv");
+    files.unreadable.insert(L"d:\\LIST.TXT"); // held by another program
+    EXPECT_FALSE(LogTakesThePlaceOf(files, L"D:\\log.csv", L"D:\\list.txt"));
+    EXPECT_TRUE(LogTakesThePlaceOf(files, L"d:\\LIST.TXT", L"D:\\list.txt"));
+    EXPECT_TRUE(LogTakesThePlaceOf(files, L"D:\\LIST~1.TXT", L"D:\\list.txt"));
+    for (const wchar_t* cad : {L"D:\\a.dwg", L"D:\\a.DXF", L"D:\\t.dwt", L"D:\\s.dws"})
+        EXPECT_TRUE(LogTakesThePlaceOf(files, cad, L"D:\\list.txt")) << cad;
 }
 
 } // namespace
